@@ -1,0 +1,4 @@
+#include "AdviceSections.h"
+
+// Placeholder until the advice sections land.
+void AddAdviceSections(ReportCall&) {}
