@@ -1,18 +1,152 @@
 #include "NumberTexts.h"
 
-// Placeholders until the number texts land.
+#include "platform/NumberText.h"
+
+#include <cmath>
+
+namespace {
+
+std::string PadLeft(std::string text, int width) {
+    if (width > 0 && text.size() < static_cast<std::size_t>(width))
+        text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+    return text;
+}
+
+// Halves to even, as the whole-number rounding of the page; never overflows.
+long double RoundHalfEven(long double x) {
+    return std::nearbyint(x);
+}
+
+// Two decimals below 1, none from 1 up: small doses keep their hundredths.
+int DoseDecimals(long double x) {
+    return x >= 1.0L ? 0 : 2;
+}
+
+long double PerCubicMetre(const ReportCall& call, long double k) {
+    return PerThousandLitres(VolumeLitresOf(call), k);
+}
+
+} // namespace
+
 std::string StripBlanks(std::string_view s) {
     std::string out;
+    out.reserve(s.size());
     for (char c : s)
         if (c != ' ') out.push_back(c);
     return out;
 }
-bool IsBlank(std::string_view s) { return StripBlanks(s).empty(); }
-std::string IntText(std::int64_t n, int) { return std::to_string(n); }
-std::string FixedText(const ReportCall&, int, int, long double) { return {}; }
-std::int32_t TextToIntSafe(const ReportCall&, std::string_view) { return 0; }
-long double TextToFloatSafe(const ReportCall&, std::string_view) { return 0; }
-std::string RowAmountText(const ReportCall&, int) { return {}; }
-std::string DoseText(const ReportCall&, std::string_view, std::string_view, long double) { return {}; }
-std::string RowAmountBold(const ReportCall&, int) { return {}; }
-std::string DoseByCode(const ReportCall&, int) { return "<b></b>"; }
+
+bool IsBlank(std::string_view s) {
+    return s.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string IntText(std::int64_t n, int width) {
+    return PadLeft(std::to_string(n), width);
+}
+
+std::string FixedText(const ReportCall& call, int width, int decimals, long double x) {
+    return PadLeft(platform::FormatFixed(x, decimals, call.decimalSeparator), width);
+}
+
+std::int32_t TextToIntSafe(const ReportCall& call, std::string_view s) {
+    long double value = TextToFloatSafe(call, s);
+    std::int32_t result = 0;
+    return RoundToInt32(value, result) ? result : 0;
+}
+
+long double TextToFloatSafe(const ReportCall& call, std::string_view s) {
+    if (IsBlank(s)) return 0.0L;
+    return platform::ParseNumber(s, call.decimalSeparator).value_or(0.0L);
+}
+
+std::string RowAmountText(const ReportCall& call, int row) {
+    const TResultRow& r = call.Row(row);
+    const double a = r.amount;
+    const std::string& unit = r.status;
+    if (a == 0.0) return unit;
+    if (RoundHalfEven(a) <= 1000.0L) return StripBlanks(FixedText(call, 10, DoseDecimals(a), a)) + " " + unit;
+    const double litres = static_cast<double>(a / 1000.0L); // back into the row's 64-bit amount
+    std::string large = unit == "ml" ? "l" : unit == "gr" ? "kg" : unit;
+    return StripBlanks(FixedText(call, 12, 2, litres)) + " " + large;
+}
+
+std::string DoseText(const ReportCall& call, std::string_view small, std::string_view large, long double x) {
+    const double dose = static_cast<double>(x);
+    if (dose == 0.0) return {};
+    if (RoundHalfEven(dose) > 1000.0L)
+        return StripBlanks(FixedText(call, 12, 2, dose / 1000.0L)) + " " + std::string(large);
+    return StripBlanks(FixedText(call, 12, DoseDecimals(dose), dose)) + " " + std::string(small);
+}
+
+std::string RowAmountBold(const ReportCall& call, int row) {
+    std::string amount = RowAmountText(call, row);
+    return amount.empty() ? std::string() : "<b>" + amount + "</b> of ";
+}
+
+std::string DoseByCode(const ReportCall& call, int code) {
+    constexpr std::string_view ml = "ml ", l = "l ", gr = "gr ", kg = "kg ";
+    std::string dose;
+    switch (code) {
+    case 14:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        break;
+    case 16:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 25.0L));
+        break;
+    case 17:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 32.0L));
+        break;
+    case 18:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 9.0L) * 15.0L);
+        break;
+    case 20: {
+        long double tenths = static_cast<long double>(TextToIntSafe(call, call.Row(1).result) - 100) / 10.0L;
+        dose = DoseText(call, gr, kg, tenths * PerCubicMetre(call, 19.0L));
+        break;
+    }
+    case 21:
+        dose = DoseText(call, gr, kg, PerCubicMetre(call, 12.0L));
+        break;
+    case 22:
+        dose = DoseText(call, gr, kg, PerCubicMetre(call, 10.0L));
+        break;
+    case 23:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        break;
+    case 24:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 25.0L));
+        break;
+    case 25:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        break;
+    case 26:
+    case 27:
+    case 28:
+    case 29:
+    case 30: {
+        // The row's unit column always reads "ppm": the amount's own unit is its status text.
+        const TResultRow& chlorine = call.Row(8);
+        bool grams = chlorine.status == "gr";
+        dose = DoseText(call, grams ? gr : ml, grams ? kg : l, chlorine.amount);
+        break;
+    }
+    case 31:
+        dose = DoseText(call, gr, kg, PerCubicMetre(call, 60.0L));
+        break;
+    case 32:
+        dose = DoseText(call, gr, kg, PerCubicMetre(call, 25.0L));
+        break;
+    case 33:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 100.0L));
+        break;
+    case 34:
+        dose = DoseText(call, ml, l, PerCubicMetre(call, 30.0L));
+        break;
+    case 35:
+        dose = DoseText(call, ml, l, call.Row(9).amount);
+        break;
+    default:
+        break; // no dose: an empty bold pair
+    }
+    return "<b>" + dose + "</b>";
+}
