@@ -8,7 +8,8 @@
 // The format settings the class library keeps for the user's locale, taken from QLocale.
 // Date and time patterns use the class library's letters (d dd ddd dddd ddddd dddddd,
 // m mm mmm mmmm, yy yyyy, h hh n nn s ss z zzz t tt am/pm ampm a/p, '/' ':' for the
-// separators); two-digit years are widened to four.
+// separators, quoted literals); two-digit years are widened to four. Qt's time-zone letter has
+// no counterpart and is left out.
 namespace platform {
 
 struct FormatSettings {
@@ -16,7 +17,7 @@ struct FormatSettings {
     QChar thousandSeparator = u',';
     QChar dateSeparator = u'/';
     QChar timeSeparator = u':';
-    QString shortDateFormat; // e.g. "M/d/yyyy"
+    QString shortDateFormat; // e.g. "m/d/yyyy"
     QString longDateFormat;  // e.g. "dddd, mmmm d, yyyy"
     QString shortTimeFormat; // e.g. "h:nn AMPM"
     QString longTimeFormat;  // e.g. "h:nn:ss AMPM"
