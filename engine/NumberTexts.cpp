@@ -22,10 +22,6 @@ int DoseDecimals(long double x) {
     return x >= 1.0L ? 0 : 2;
 }
 
-long double PerCubicMetre(const ReportCall& call, long double k) {
-    return PerThousandLitres(VolumeLitresOf(call), k);
-}
-
 } // namespace
 
 std::string StripBlanks(std::string_view s) {
@@ -88,36 +84,36 @@ std::string DoseByCode(const ReportCall& call, int code) {
     std::string dose;
     switch (code) {
     case 14:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
         break;
     case 16:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 25.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 25.0L));
         break;
     case 17:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 32.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 32.0L));
         break;
     case 18:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 9.0L) * 15.0L);
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 9.0L) * 15.0L);
         break;
     case 20: {
         long double tenths = static_cast<long double>(TextToIntSafe(call, call.Row(1).result) - 100) / 10.0L;
-        dose = DoseText(call, gr, kg, tenths * PerCubicMetre(call, 19.0L));
+        dose = DoseText(call, gr, kg, tenths * PerThousandLitres(call, 19.0L));
         break;
     }
     case 21:
-        dose = DoseText(call, gr, kg, PerCubicMetre(call, 12.0L));
+        dose = DoseText(call, gr, kg, PerThousandLitres(call, 12.0L));
         break;
     case 22:
-        dose = DoseText(call, gr, kg, PerCubicMetre(call, 10.0L));
+        dose = DoseText(call, gr, kg, PerThousandLitres(call, 10.0L));
         break;
     case 23:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
         break;
     case 24:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 25.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 25.0L));
         break;
     case 25:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 10.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
         break;
     case 26:
     case 27:
@@ -131,16 +127,16 @@ std::string DoseByCode(const ReportCall& call, int code) {
         break;
     }
     case 31:
-        dose = DoseText(call, gr, kg, PerCubicMetre(call, 60.0L));
+        dose = DoseText(call, gr, kg, PerThousandLitres(call, 60.0L));
         break;
     case 32:
-        dose = DoseText(call, gr, kg, PerCubicMetre(call, 25.0L));
+        dose = DoseText(call, gr, kg, PerThousandLitres(call, 25.0L));
         break;
     case 33:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 100.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 100.0L));
         break;
     case 34:
-        dose = DoseText(call, ml, l, PerCubicMetre(call, 30.0L));
+        dose = DoseText(call, ml, l, PerThousandLitres(call, 30.0L));
         break;
     case 35:
         dose = DoseText(call, ml, l, call.Row(9).amount);

@@ -27,3 +27,7 @@ std::string DoseByCode(const ReportCall& call, int code);
 inline long double PerThousandLitres(std::int32_t litres, long double k) {
     return static_cast<long double>(litres) / 1000.0L * k;
 }
+// The same for the call's body, V read afresh.
+inline long double PerThousandLitres(const ReportCall& call, long double k) {
+    return PerThousandLitres(VolumeLitresOf(call), k);
+}

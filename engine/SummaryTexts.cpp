@@ -18,10 +18,6 @@ constexpr const char* kIndexExplanation =
     "clouding. <b>Keep this index between -0.5 and +0.5 and get the most out of your pool - at the best "
     "cost.</b>";
 
-long double PerCubicMetre(const ReportCall& call, long double k) {
-    return PerThousandLitres(VolumeLitresOf(call), k);
-}
-
 std::string ShockOpening(const ReportCall& call) {
     return "Shock in your " + BodyTypeName(call.body.kind) + " represents application of ";
 }
@@ -88,19 +84,20 @@ std::string ShockNoteText(const ReportCall& call) {
     std::string text;
     if (t.chlorineUsed) {
         if (t.chlorineProduct == 0)
-            text = ShockOpening(call) + DoseText(call, "ml ", "l ", PerCubicMetre(call, 9.0L) * 15.0L) +
+            text = ShockOpening(call) + DoseText(call, "ml ", "l ", PerThousandLitres(call, 9.0L) * 15.0L) +
                    "Sodium Hypochlorite";
         else if (t.chlorineProduct == 1)
-            text = ShockOpening(call) + DoseText(call, "gr ", "kg ", PerCubicMetre(call, 2.0L) * 15.0L) +
+            text = ShockOpening(call) + DoseText(call, "gr ", "kg ", PerThousandLitres(call, 2.0L) * 15.0L) +
                    "Calcium Hypochlorite";
     }
     if (t.oxidizer == oxPersulfate || t.oxidizer == oxPeroxide) {
         std::string prefix = IsBlank(text) ? ShockOpening(call) : text + " or ";
         if (t.oxidizer == oxPersulfate)
-            text = prefix + DoseText(call, "gr ", "kg ", PerCubicMetre(call, 60.0L)) + "Potassium Persulfate";
+            text = prefix + DoseText(call, "gr ", "kg ", PerThousandLitres(call, 60.0L)) +
+                   "Potassium Persulfate";
         else
-            text =
-                prefix + DoseText(call, "ml ", "l ", PerCubicMetre(call, 100.0L)) + "35% Hydrogen Peroxide";
+            text = prefix + DoseText(call, "ml ", "l ", PerThousandLitres(call, 100.0L)) +
+                   "35% Hydrogen Peroxide";
     }
     return text;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -351,6 +352,17 @@ TEST(ResultTable, CommaSeparatorInResultsAndAmounts) {
     EXPECT_EQ(call.Row(9).result, "0,4");
     EXPECT_EQ(RowAmountText(call, 9), "2,70 l");
     EXPECT_EQ(TextToFloatSafe(call, call.Row(4).result), 0.3L);
+}
+
+TEST(ResultTable, ReadingBeyondWholeNumbersIsAnErrorNotACrash) {
+    ReportCall call;
+    call.test.alkalinity = 1e12L; // beyond 32 bits: the page is refused with an error
+    EXPECT_THROW(BuildResultTable(call), EngineError);
+
+    ReportCall unmeasured;
+    unmeasured.test.pH = std::numeric_limits<long double>::quiet_NaN(); // not greater than 0: not measured
+    BuildResultTable(unmeasured);
+    EXPECT_FALSE(unmeasured.Row(2).present);
 }
 
 } // namespace
