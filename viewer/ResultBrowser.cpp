@@ -3,6 +3,7 @@
 #include "platform/Cp1252.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 namespace viewer {
 namespace {
@@ -13,6 +14,29 @@ QString ErrorPage(const QString& what, const QString& reason) {
         .arg(what.toHtmlEscaped(), reason.toHtmlEscaped());
 }
 
+// The page asks for light rules (<hr color=...>); the text engine ignores that attribute and
+// takes a rule's colour from its background, so the colour is given again as a style.
+QString WithRuleColours(QString html) {
+    static const QRegularExpression rule(
+        QStringLiteral(
+            R"re(<hr\b((?:(?!style)[^>])*?)\bcolor\s*=\s*("([^"]*)"|'([^']*)'|([^\s/>]+))((?:(?!style)[^>])*)>)re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result;
+    qsizetype done = 0;
+    for (auto it = rule.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString colour = match.captured(3) + match.captured(4) + match.captured(5);
+        QString tag = match.captured(0);
+        tag.insert(tag.endsWith(QStringLiteral("/>")) ? tag.size() - 2 : tag.size() - 1,
+                   QStringLiteral(" style=\"background-color: %1\"").arg(colour.toHtmlEscaped()));
+        result += QStringView(html).mid(done, match.capturedStart() - done);
+        result += tag;
+        done = match.capturedEnd();
+    }
+    result += QStringView(html).mid(done);
+    return result;
+}
+
 } // namespace
 
 QString ReadResultPage(const QString& fileName) {
@@ -20,7 +44,8 @@ QString ReadResultPage(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) return ErrorPage(fileName, file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return ErrorPage(fileName, file.errorString());
-    return platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return WithRuleColours(
+        platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
 ResultBrowser::ResultBrowser(QWidget* parent) : QTextBrowser(parent) {}

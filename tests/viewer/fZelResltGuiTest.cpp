@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -110,6 +112,24 @@ TEST(fZelReslt, GoingBackReadsThePageAfresh) {
     folder.Write("zelreslt.htm", "<html><body><p>rewritten since</p></body></html>");
     QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(form.brow->toPlainText().toStdString(), "rewritten since");
+}
+
+TEST(ReadResultPage, RulesKeepTheirColour) {
+    PageFolder folder;
+    const QString page = viewer::ReadResultPage(
+        folder.Write("zelreslt.htm", "<html><body><p>a</p><hr size=2 color=\"#EEEEEE\"><p>b</p><HR "
+                                     "COLOR=red/><p>c</p><hr></body></html>"));
+    QTextDocument document;
+    document.setHtml(page);
+    std::vector<QTextBlockFormat> rules;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
+            rules.push_back(block.blockFormat());
+    ASSERT_EQ(rules.size(), 3u) << page.toStdString();
+    EXPECT_EQ(rules[0].background().color(), QColor("#EEEEEE"));
+    EXPECT_EQ(rules[1].background().color(), QColor(Qt::red));
+    EXPECT_FALSE(rules[2].hasProperty(QTextFormat::BackgroundBrush))
+        << "a plain rule keeps the default colour";
 }
 
 TEST(ReadResultPage, UnreadablePageNamesTheFileEscaped) {
