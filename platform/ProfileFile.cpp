@@ -1,0 +1,303 @@
+#include "ProfileFile.h"
+
+#include "Cp1252.h"
+
+#include <QChar>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Windows compares profile names with the user's case rules; the names are Windows-1252 bytes.
+char32_t Folded(char byte) {
+    return QChar::toCaseFolded(static_cast<char32_t>(Cp1252ToUnicode(static_cast<unsigned char>(byte))));
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Folded(a[i]) != Folded(b[i])) return false;
+    return true;
+}
+
+// The section named by a "[name]" line, or nullopt for any other line.
+std::optional<std::string_view> SectionOf(std::string_view line) {
+    line = Trimmed(line);
+    if (line.empty() || line.front() != '[') return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trimmed(line.substr(1, close - 1));
+}
+
+// The key of a "key=value" line, or nullopt for any other line.
+std::optional<std::string_view> KeyOf(std::string_view line) {
+    if (SectionOf(line)) return std::nullopt;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return Trimmed(line.substr(0, equals));
+}
+
+std::string_view ValueOf(std::string_view line) {
+    return Trimmed(line.substr(line.find('=') + 1));
+}
+
+// The file as lines without their terminators; a file written with CR LF keeps CR LF.
+struct ProfileText {
+    std::vector<std::string> lines;
+    std::string lineEnd = "\n";
+
+    explicit ProfileText(std::string_view content) {
+        const std::size_t firstBreak = content.find('\n');
+        if (firstBreak != std::string_view::npos && firstBreak > 0 && content[firstBreak - 1] == '\r')
+            lineEnd = "\r\n";
+        while (!content.empty()) {
+            std::size_t end = content.find('\n');
+            std::string_view line = content.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            lines.emplace_back(line);
+            if (end == std::string_view::npos) break;
+            content.remove_prefix(end + 1);
+        }
+    }
+
+    std::string Content() const {
+        std::string content;
+        for (const std::string& line : lines)
+            content += line + lineEnd;
+        return content;
+    }
+
+    // The lines of the first section of that name: [header, end).
+    struct Range {
+        std::size_t header;
+        std::size_t end;
+    };
+    std::optional<Range> FindSection(std::string_view section) const {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto name = SectionOf(lines[i]);
+            if (!name || !SameName(*name, section)) continue;
+            std::size_t end = i + 1;
+            while (end < lines.size() && !SectionOf(lines[end]))
+                ++end;
+            return Range{i, end};
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::size_t> FindKey(const Range& range, std::string_view key) const {
+        for (std::size_t i = range.header + 1; i < range.end; ++i) {
+            const auto name = KeyOf(lines[i]);
+            if (name && SameName(*name, key)) return i;
+        }
+        return std::nullopt;
+    }
+
+    void Set(std::string_view section, std::string_view key, std::string_view value) {
+        const auto range = FindSection(section);
+        if (!range) {
+            if (!lines.empty() && !Trimmed(lines.back()).empty()) lines.emplace_back();
+            lines.push_back("[" + std::string(section) + "]");
+            lines.push_back(std::string(key) + "=" + std::string(value));
+            return;
+        }
+        if (const auto at = FindKey(*range, key)) {
+            // Keep the line's own spelling of the key and its blanks up to the '='.
+            std::string& line = lines[*at];
+            line = line.substr(0, line.find('=') + 1) + std::string(value);
+            return;
+        }
+        std::size_t after = range->end;
+        while (after > range->header + 1 && Trimmed(lines[after - 1]).empty())
+            --after;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after),
+                     std::string(key) + "=" + std::string(value));
+    }
+};
+
+enum class ReadResult { Read, Missing, Failed };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+    content.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return ReadResult::Failed;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ReadResult::Read;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// A profile file reached through a symbolic link is written where the link points.
+std::string WriteTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
+// Writes a new file beside the old one and renames it over it, so a reader sees the old
+// file or the new one, never a part.
+bool ReplaceFile(const std::string& path, std::string_view content) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!folder.empty()) std::filesystem::create_directories(folder, error);
+    if (error) return false;
+
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat old {};
+    bool ok = WriteAll(fd, content);
+    if (ok && ::stat(path.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
+}
+
+std::optional<int> DecimalInteger(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::string WithoutTrailingSlashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+} // namespace
+
+std::string ProfileFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return WithoutTrailingSlashes(config);
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return WithoutTrailingSlashes(std::string(home && *home ? home : ".") + "/.config");
+}
+
+ProfileFile::ProfileFile(std::string_view fileName)
+    : path_(fileName.find('/') == std::string_view::npos ? ProfileFolder() + "/" + std::string(fileName)
+                                                         : std::string(fileName)) {}
+
+std::optional<std::string> ProfileFile::ReadString(std::string_view section, std::string_view key) const {
+    std::string content;
+    if (ReadWholeFile(path_, content) != ReadResult::Read) return std::nullopt;
+    const ProfileText text(content);
+    const auto range = text.FindSection(Trimmed(section));
+    if (!range) return std::nullopt;
+    const auto at = text.FindKey(*range, Trimmed(key));
+    if (!at) return std::nullopt;
+    return std::string(ValueOf(text.lines[*at]));
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+    return ReadString(section, key).value_or(std::string(defaultValue));
+}
+
+int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const {
+    const auto value = ReadString(section, key);
+    if (!value) return defaultValue;
+    return DecimalInteger(*value).value_or(defaultValue);
+}
+
+bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const {
+    section = Trimmed(section);
+    key = Trimmed(key);
+    if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
+        section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
+        key.front() == '[')
+        return false;
+
+    const std::string target = WriteTarget(path_);
+    std::string content;
+    // Never overwrite what could not be read.
+    if (ReadWholeFile(target, content) == ReadResult::Failed) return false;
+    ProfileText text(content);
+    text.Set(section, key, value);
+    const std::string updated = text.Content();
+    if (updated == content) return true;
+    return ReplaceFile(target, updated);
+}
+
+bool ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
+    return WriteString(section, key, std::to_string(value));
+}
+
+bool ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) const {
+    return WriteString(section, key, value ? "1" : "0");
+}
+
+} // namespace platform

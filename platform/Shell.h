@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QUrl>
+
+#include <string_view>
+
+// The shell's "open": a web address, a mail address or a file handed to the program registered
+// for it (browser, mail program, help viewer). The real one is QDesktopServices; tests install
+// a recorder, so nothing is started.
+namespace platform {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // False when no program could be started for it.
+    virtual bool Open(const QUrl& url) = 0;
+};
+
+// The shell in use: the desktop's unless a test installed another. Not owned.
+Shell& CurrentShell();
+// Installs `shell` (nullptr restores the desktop's); returns the previous one.
+Shell* SetShell(Shell* shell);
+
+// The address of a local file named in the file system's bytes; a relative name is taken from
+// the current folder, as the shell would.
+QUrl FileUrl(std::string_view path);
+
+} // namespace platform

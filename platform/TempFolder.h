@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The system temporary folder of the program: private to the user, so another user can
+// neither read the result page nor plant a file or link in its place.
+namespace platform {
+
+// $XDG_RUNTIME_DIR when it names an existing folder, else /tmp/zelplus-<uid> made private by
+// PrivateFolder. Empty when neither can be had. Reported as the system has it: no trailing
+// slash is promised.
+std::string TempFolder();
+
+// Makes sure `path` is a folder of the user's own that nobody else may enter: creates it with
+// mode 0700, or takes the existing one when it is ours (tightening its mode to 0700). Refuses
+// (nullopt) a symbolic link, anything but a folder, and a folder of another user.
+std::optional<std::string> PrivateFolder(const std::string& path);
+
+} // namespace platform

@@ -1,0 +1,238 @@
+#include "platform/ProfileFile.h"
+
+#include "AsOrdinaryUser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::ProfileFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/profile-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+        path = folder + "/zelplus.ini";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(folder, ignored);
+    }
+
+    void Put(const std::string& content) const { std::ofstream(path, std::ios::binary) << content; }
+    std::string Content() const {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    std::vector<std::string> FolderEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename());
+        return names;
+    }
+
+    std::string folder;
+    std::string path;
+};
+
+const char* const kHandWritten = "; settings of the pool program\n"
+                                 "[Other]\n"
+                                 "  Viewer = 1  \n"
+                                 "Colour=blue, green\n"
+                                 "\n"
+                                 "[data]\n"
+                                 "owner=Jo=Smith, Pool St~~Town\n"
+                                 "; keep this\n"
+                                 "Unknown=x\n"
+                                 "\n"
+                                 "[Position]\n"
+                                 "left=12\n";
+
+TEST_F(ProfileFileTest, ReadsHandWrittenFileWithoutRegardToCase) {
+    Put(kHandWritten);
+    const ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadString("OTHER", "VIEWER"), "1");
+    EXPECT_EQ(ini.ReadString("other", "colour"), "blue, green");
+    EXPECT_EQ(ini.ReadString("DATA", "OWNER"), "Jo=Smith, Pool St~~Town");
+    EXPECT_EQ(ini.ReadInteger("POSITION", "LEFT", 0), 12);
+    EXPECT_EQ(ini.ReadString("DATA", "; keep this"), std::nullopt);
+    EXPECT_EQ(ini.ReadString("DATA", "VIEWER"), std::nullopt);
+    EXPECT_EQ(ini.ReadString("SIZE", "WIDTH", "none"), "none");
+}
+
+TEST_F(ProfileFileTest, WritesReplaceInPlaceAndKeepEveryOtherLine) {
+    Put(kHandWritten);
+    const ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteString("OTHER", "VIEWER", "0"));
+    ASSERT_TRUE(ini.WriteString("DATA", "LAST_SUPPLIER", "Aqua, Inc."));
+    ASSERT_TRUE(ini.WriteString("data", "OWNER", "Ann"));
+    ASSERT_TRUE(ini.WriteInteger("SIZE", "WIDTH", 640));
+    EXPECT_EQ(Content(), "; settings of the pool program\n"
+                         "[Other]\n"
+                         "  Viewer =0\n"
+                         "Colour=blue, green\n"
+                         "\n"
+                         "[data]\n"
+                         "owner=Ann\n"
+                         "; keep this\n"
+                         "Unknown=x\n"
+                         "LAST_SUPPLIER=Aqua, Inc.\n"
+                         "\n"
+                         "[Position]\n"
+                         "left=12\n"
+                         "\n"
+                         "[SIZE]\n"
+                         "WIDTH=640\n");
+}
+
+TEST_F(ProfileFileTest, FirstSectionAndFirstKeyWin) {
+    Put("[A]\nK=1\nk=2\n[a]\nK=3\nJ=4\n");
+    const ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadString("A", "K"), "1");
+    EXPECT_EQ(ini.ReadString("A", "J"), std::nullopt);
+    ASSERT_TRUE(ini.WriteString("A", "K", "9"));
+    ASSERT_TRUE(ini.WriteString("A", "J", "8"));
+    EXPECT_EQ(Content(), "[A]\nK=9\nk=2\nJ=8\n[a]\nK=3\nJ=4\n");
+}
+
+TEST_F(ProfileFileTest, NamesMatchAccentedLettersWithoutRegardToCase) {
+    Put("[\xC4RA]\n\xE9t\xE9=summer\n"); // "ÄRA", "été" in Windows-1252
+    EXPECT_EQ(ProfileFile(path).ReadString("\xE4ra", "\xC9T\xC9"), "summer");
+}
+
+TEST_F(ProfileFileTest, IntegersAndBooleans) {
+    struct Row {
+        const char* value;
+        int integer;  // read with default 77
+        bool boolean; // read with default true
+    };
+    const Row rows[] = {
+        {"0", 0, false},
+        {"1", 1, true},
+        {"-7", -7, true},
+        {"+5", 5, true},
+        {"2", 2, true},
+        {"12abc", 77, true},
+        {"", 77, true},
+        {"1.5", 77, true},
+        {"yes", 77, true},
+        {"99999999999", 77, true},
+        {"+-3", 77, true},
+        {"0x10", 77, true},
+        {"2147483647", 2147483647, true},
+        {"-2147483648", -2147483647 - 1, true},
+    };
+    const ProfileFile ini(path);
+    for (const Row& row : rows) {
+        Put(std::string("[S]\nK= ") + row.value + " \n");
+        EXPECT_EQ(ini.ReadInteger("S", "K", 77), row.integer) << row.value;
+        EXPECT_EQ(ini.ReadBool("S", "K", true), row.boolean) << row.value;
+    }
+    ASSERT_TRUE(ini.WriteBool("S", "K", false));
+    EXPECT_EQ(ini.ReadString("S", "K"), "0");
+    ASSERT_TRUE(ini.WriteInteger("S", "K", -12));
+    EXPECT_EQ(ini.ReadString("S", "K"), "-12");
+}
+
+TEST_F(ProfileFileTest, MissingFileGivesDefaultsAndWritingCreatesFolderAndFile) {
+    const ProfileFile ini(folder + "/new/sub/zelplus.ini");
+    EXPECT_EQ(ini.ReadString("A", "B"), std::nullopt);
+    EXPECT_EQ(ini.ReadInteger("A", "B", 5), 5);
+    ASSERT_TRUE(ini.WriteString("A", "B", "c"));
+    EXPECT_EQ(ini.ReadString("A", "B"), "c");
+    path = ini.Path();
+    EXPECT_EQ(Content(), "[A]\nB=c\n");
+}
+
+TEST_F(ProfileFileTest, KeepsWindowsLineEnds) {
+    Put("[A]\r\nB=1\r\n");
+    const ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadString("A", "B"), "1");
+    ASSERT_TRUE(ini.WriteString("A", "C", "2"));
+    EXPECT_EQ(Content(), "[A]\r\nB=1\r\nC=2\r\n");
+}
+
+TEST_F(ProfileFileTest, RefusesWhatCannotStandOnOneLine) {
+    Put("[A]\nB=1\n");
+    const ProfileFile ini(path);
+    EXPECT_FALSE(ini.WriteString("A", "B", "two\nlines"));
+    EXPECT_FALSE(ini.WriteString("A", "B", "cr\ronly"));
+    EXPECT_FALSE(ini.WriteString("A", "K=V", "x"));
+    EXPECT_FALSE(ini.WriteString("A]", "B", "x"));
+    EXPECT_FALSE(ini.WriteString("A", "", "x"));
+    EXPECT_EQ(Content(), "[A]\nB=1\n");
+}
+
+TEST_F(ProfileFileTest, ReplacesTheFileInOneStepKeepingItsMode) {
+    Put("[A]\nB=1\n");
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(ProfileFile(path).WriteString("A", "B", "2"));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"zelplus.ini"}); // no temporary file left
+}
+
+TEST_F(ProfileFileTest, NeverOverwritesAFileItCannotRead) {
+    Put("[A]\nB=1\n");
+    ::chmod(path.c_str(), 0222);
+    ::chmod(folder.c_str(), 0777); // the folder itself would take the new file
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        const ProfileFile ini(path);
+        return ini.ReadInteger("A", "B", 7) == 7 && !ini.WriteString("A", "C", "2");
+    }));
+    ::chmod(path.c_str(), 0600);
+    EXPECT_EQ(Content(), "[A]\nB=1\n");
+}
+
+TEST_F(ProfileFileTest, FailedWriteLeavesTheFileAsItWas) {
+    Put("[A]\nB=1\n");
+    ::chmod(path.c_str(), 0666);
+    ::chmod(folder.c_str(), 0555);
+    EXPECT_TRUE(AsOrdinaryUser([&] { return !ProfileFile(path).WriteString("A", "B", "2"); }));
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(Content(), "[A]\nB=1\n");
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"zelplus.ini"});
+}
+
+TEST_F(ProfileFileTest, WritesThroughASymbolicLink) {
+    fs::create_directory(folder + "/real");
+    const std::string real = folder + "/real/zelplus.ini";
+    std::ofstream(real) << "[A]\nB=1\n";
+    fs::create_symlink(real, path);
+    ASSERT_TRUE(ProfileFile(path).WriteString("A", "B", "2"));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(Content(), "[A]\nB=2\n");
+}
+
+TEST_F(ProfileFileTest, BareNameLivesInTheConfigurationFolder) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedValue = saved ? saved : "";
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", (folder + "/cfg/").c_str(), 1);
+    EXPECT_EQ(platform::ProfileFolder(), folder + "/cfg");
+    EXPECT_EQ(ProfileFile("zelplus.ini").Path(), folder + "/cfg/zelplus.ini");
+    ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(platform::ProfileFolder(), "/home/someone/.config");
+    ::setenv("HOME", savedHome.c_str(), 1);
+    if (saved)
+        ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
