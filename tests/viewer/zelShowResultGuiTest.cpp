@@ -65,6 +65,19 @@ TEST(zelShowResult, OpensModalOverTheCallerWithCaptionSizeAndAddress) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST(zelShowResult, AHandleOfNoWindowOfOursOpensTheViewerOnItsOwn) {
+    PageFolder folder;
+    const QString path = folder.Write("zelreslt.htm", LinkedPage("No parent"));
+    const std::uintptr_t handle = Show(
+        path,
+        [&](QWidget& viewer) {
+            EXPECT_EQ(viewer.parentWidget(), nullptr);
+            EXPECT_TRUE(Browser(viewer).toPlainText().contains("No parent"));
+        },
+        0x7fff1234);
+    EXPECT_NE(handle, 0u);
+}
+
 TEST(zelShowResult, EscInTheBrowserClosesTheViewer) {
     PageFolder folder;
     const QString path = folder.Write("zelreslt.htm", LinkedPage("Esc"));
