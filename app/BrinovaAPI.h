@@ -19,7 +19,7 @@ class QWidget;
 void SetConfigurationFile(std::string fileName);
 std::string ConfigurationFile();
 
-// A window's outer position and size as kept in POSITION and SIZE.
+// A window's position (of its frame) and size (of its inside) as kept in POSITION and SIZE.
 struct TFormBounds {
     int left = 0;
     int top = 0;
