@@ -1,8 +1,10 @@
 #include "BrinovaDEF.h"
 
 #include "platform/LittleEndian.h"
+#include "platform/NumberText.h"
 #include "platform/Real80.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -19,7 +21,8 @@ namespace {
 std::string GetText(const unsigned char* p, std::size_t offset, std::size_t capacity) {
     const char* start = reinterpret_cast<const char*>(p + offset);
     std::size_t length = 0;
-    while (length < capacity && start[length] != '\0') ++length;
+    while (length < capacity && start[length] != '\0')
+        ++length;
     return std::string(start, length);
 }
 
@@ -145,12 +148,30 @@ TTestBytes TTestData::Encode() const {
     return bytes;
 }
 
-std::string BodyTypeName(std::uint8_t kind) { return TableEntry(BodyTypeNames, kind); }
-std::string LengthUnitName(std::uint8_t unit) { return TableEntry(LengthUnitNames, unit); }
-std::string VolumeUnitName(std::uint8_t unit) { return TableEntry(VolumeUnitNames, unit); }
+std::string BodyTypeName(std::uint8_t kind) {
+    return TableEntry(BodyTypeNames, kind);
+}
+std::string LengthUnitName(std::uint8_t unit) {
+    return TableEntry(LengthUnitNames, unit);
+}
+std::string VolumeUnitName(std::uint8_t unit) {
+    return TableEntry(VolumeUnitNames, unit);
+}
 
-long double USGallonsToLitres(long double x) { return x * 3.785411784L; }
-long double ImpGallonsToLitres(long double x) { return (x * 1.20095045385L) * 3.785411784L; }
+std::string WholeNumberText(long double x) {
+    return platform::FormatPicture(x, "### ### ###", '.', ' ');
+}
+
+std::string VolumeText(const TBodyData& body) {
+    return WholeNumberText(body.volume) + " " + VolumeUnitName(body.volumeUnit);
+}
+
+long double USGallonsToLitres(long double x) {
+    return x * 3.785411784L;
+}
+long double ImpGallonsToLitres(long double x) {
+    return (x * 1.20095045385L) * 3.785411784L;
+}
 
 long double FahrenheitToCelsius(long double x) {
     constexpr long double kFiveNinths = 5.0L / 9.0L;
@@ -168,8 +189,10 @@ bool RoundToInt32(long double x, std::int32_t& result) {
 bool VolumeLitres(const TBodyData& body, std::int32_t& litres) {
     long double v = body.volume;
     if (!(v >= 1.0L)) v = 1.0L; // also NaN
-    if (body.volumeUnit == 1) v = USGallonsToLitres(v);
-    else if (body.volumeUnit == 2) v = ImpGallonsToLitres(v);
+    if (body.volumeUnit == 1)
+        v = USGallonsToLitres(v);
+    else if (body.volumeUnit == 2)
+        v = ImpGallonsToLitres(v);
     return RoundToInt32(v, litres);
 }
 

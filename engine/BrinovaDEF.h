@@ -84,14 +84,14 @@ namespace test_offset {
 constexpr std::size_t date = 0, time = 8, alkalinity = 16, pH = 32, hardness = 48, copper = 64, iron = 80,
                       tds = 96, orp = 112, totalChlorine = 128, freeChlorine = 144, chloramines = 160,
                       bromine = 176, cyanuric = 192, acidDemand = 208, temperature = 224, clear = 234,
-                      cloudy = 235, odorous = 236, algae = 237, greenTint = 238, foaming = 239, hairGreen = 240,
-                      stainsClean = 241, chlorineUsed = 242, celsius = 243, stainColour = 244, stainType = 245,
-                      oxidizer = 246, chlorineProduct = 247, sanitizer = 248, shock = 249, supplier = 250,
-                      testNote = 378;
+                      cloudy = 235, odorous = 236, algae = 237, greenTint = 238, foaming = 239,
+                      hairGreen = 240, stainsClean = 241, chlorineUsed = 242, celsius = 243,
+                      stainColour = 244, stainType = 245, oxidizer = 246, chlorineProduct = 247,
+                      sanitizer = 248, shock = 249, supplier = 250, testNote = 378;
 }
 
-inline constexpr std::array<const char*, 5> BodyTypeNames = {"Swimming Pool", "Spa/Hot Tub", "Pond", "Waterscape",
-                                                             "Other"};
+inline constexpr std::array<const char*, 5> BodyTypeNames = {"Swimming Pool", "Spa/Hot Tub", "Pond",
+                                                             "Waterscape", "Other"};
 inline constexpr std::array<const char*, 2> LengthUnitNames = {"Metre", "Foot"};
 inline constexpr std::array<const char*, 3> VolumeUnitNames = {"Liter", "Gallon", "Imperial Gallon"};
 
@@ -99,6 +99,12 @@ inline constexpr std::array<const char*, 3> VolumeUnitNames = {"Liter", "Gallon"
 std::string BodyTypeName(std::uint8_t kind);
 std::string LengthUnitName(std::uint8_t unit);
 std::string VolumeUnitName(std::uint8_t unit);
+
+// A whole number in the pattern "### ### ###": digits in groups of three from the right,
+// separated by single blanks, no leading blanks; 0 shows "0". Rounds halves away from zero.
+std::string WholeNumberText(long double x);
+// The body's volume in that pattern + " " + the name of its volume unit.
+std::string VolumeText(const TBodyData& body);
 
 long double USGallonsToLitres(long double x);
 long double ImpGallonsToLitres(long double x);
