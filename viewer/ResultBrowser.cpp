@@ -3,6 +3,7 @@
 #include "platform/Cp1252.h"
 
 #include <QFile>
+#include <QFont>
 #include <QRegularExpression>
 
 namespace viewer {
@@ -48,7 +49,11 @@ QString ReadResultPage(const QString& fileName) {
         platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
-ResultBrowser::ResultBrowser(QWidget* parent) : QTextBrowser(parent) {}
+ResultBrowser::ResultBrowser(QWidget* parent) : QTextBrowser(parent) {
+    // The pages name no font: show them in the browser's usual serif face (its metric twin
+    // Liberation Serif stands in for Times New Roman).
+    document()->setDefaultFont(QFont(QStringLiteral("Times New Roman"), 12));
+}
 
 void ResultBrowser::Navigate(const QUrl& address) {
     // The same address again would only scroll; a navigation always reads the file.
