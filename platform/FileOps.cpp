@@ -1,0 +1,248 @@
+#include "FileOps.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(FolderOf(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+class PosixFileOps final : public FileOps {
+public:
+    SystemError Open(const std::string& path, FileDisposition disposition, FileAccess access,
+                     FileSharing sharing, FileHandle& handle) override {
+        handle = -1;
+        if (path.find('\0') != std::string::npos) return win32::kInvalidName;
+        int flags = O_CLOEXEC | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
+        // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
+        if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+        int fd;
+        do {
+            fd = ::open(path.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return SystemErrorFromErrno(errno, path);
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            return win32::kAccessDenied;
+        }
+        const int lock = (sharing == FileSharing::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+        int rc;
+        do {
+            rc = ::flock(fd, lock);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(error, path);
+        }
+        if (disposition == FileDisposition::CreateAlways && ::ftruncate(fd, 0) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return SystemErrorFromErrno(error, path);
+        }
+        handle = fd;
+        return win32::kSuccess;
+    }
+
+    SystemError Read(FileHandle handle, std::int64_t offset, void* buffer, std::size_t length,
+                     std::size_t& done) override {
+        done = 0;
+        auto* bytes = static_cast<unsigned char*>(buffer);
+        while (done < length) {
+            const ssize_t n = ::pread(handle, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return SystemErrorFromErrno(errno, {});
+            }
+            if (n == 0) break; // end of file
+            done += static_cast<std::size_t>(n);
+        }
+        return win32::kSuccess;
+    }
+
+    SystemError Write(FileHandle handle, std::int64_t offset, const void* buffer, std::size_t length,
+                      std::size_t& done) override {
+        done = 0;
+        const auto* bytes = static_cast<const unsigned char*>(buffer);
+        while (done < length) {
+            const ssize_t n =
+                ::pwrite(handle, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return SystemErrorFromErrno(errno, {});
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        return win32::kSuccess;
+    }
+
+    SystemError Size(FileHandle handle, std::int64_t& size) override {
+        struct stat info {};
+        if (::fstat(handle, &info) != 0) return SystemErrorFromErrno(errno, {});
+        size = info.st_size;
+        return win32::kSuccess;
+    }
+
+    SystemError Truncate(FileHandle handle, std::int64_t length) override {
+        int rc;
+        do {
+            rc = ::ftruncate(handle, static_cast<off_t>(length));
+        } while (rc != 0 && errno == EINTR);
+        return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(errno, {});
+    }
+
+    SystemError Flush(FileHandle handle) override {
+        int rc;
+        do {
+            rc = ::fsync(handle);
+        } while (rc != 0 && errno == EINTR);
+        return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(errno, {});
+    }
+
+    SystemError Close(FileHandle handle) override {
+        // Linux frees the descriptor even when close reports EINTR; never retry.
+        if (::close(handle) == 0 || errno == EINTR) return win32::kSuccess;
+        return SystemErrorFromErrno(errno, {});
+    }
+
+    SystemError Delete(const std::string& path) override {
+        if (path.find('\0') != std::string::npos) return win32::kInvalidName;
+        // Holding the exclusive lock proves nobody else has the file open.
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno != ELOOP) return SystemErrorFromErrno(errno, path);
+        if (fd >= 0) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int error = errno;
+                ::close(fd);
+                return error == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(error, path);
+            }
+        }
+        const int rc = ::unlink(path.c_str());
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(error, path);
+    }
+
+    SystemError FlushFolder(const std::string& path) override {
+        const std::string folder = FolderOf(path);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return SystemErrorFromErrno(errno, folder + "/");
+        int rc;
+        do {
+            rc = ::fsync(fd);
+        } while (rc != 0 && errno == EINTR);
+        const int error = errno;
+        ::close(fd);
+        return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(error, {});
+    }
+
+    SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
+        return SetLock(handle, F_WRLCK, offset, length);
+    }
+
+    SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
+        return SetLock(handle, F_UNLCK, offset, length);
+    }
+
+private:
+    static SystemError SetLock(FileHandle handle, short type, std::int64_t offset, std::int64_t length) {
+        struct flock range {};
+        range.l_type = type;
+        range.l_whence = SEEK_SET;
+        range.l_start = static_cast<off_t>(offset);
+        range.l_len = static_cast<off_t>(length);
+        int rc;
+        do {
+            rc = ::fcntl(handle, F_OFD_SETLK, &range);
+        } while (rc != 0 && errno == EINTR);
+        if (rc == 0) return win32::kSuccess;
+        if (errno == EAGAIN || errno == EACCES) return win32::kLockViolation;
+        return SystemErrorFromErrno(errno, {});
+    }
+};
+
+FileOps* installed = nullptr;
+
+} // namespace
+
+SystemError SystemErrorFromErrno(int error, const std::string& path) {
+    switch (error) {
+    case 0:
+        return win32::kSuccess;
+    case ENOENT:
+        return path.empty() || FolderExists(path) ? win32::kFileNotFound : win32::kPathNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return win32::kPathNotFound;
+    case EMFILE:
+    case ENFILE:
+        return win32::kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return win32::kAccessDenied;
+    case EBADF:
+        return win32::kInvalidHandle;
+    case ENOMEM:
+        return win32::kNotEnoughMemory;
+    case EROFS:
+        return win32::kWriteProtect;
+    case ENXIO:
+    case ENODEV:
+        return win32::kNotReady;
+    case EWOULDBLOCK:
+        return win32::kSharingViolation;
+    case EEXIST:
+        return win32::kFileExists;
+    case EINVAL:
+        return win32::kInvalidParameter;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return win32::kDiskFull;
+    case EILSEQ:
+        return win32::kInvalidName;
+    case EIO:
+        return win32::kIoDevice;
+    default:
+        return win32::kGenFailure;
+    }
+}
+
+FileOps& PosixFiles() {
+    // Never destroyed: the storage engine still closes its files at program end.
+    static PosixFileOps* files = new PosixFileOps;
+    return *files;
+}
+
+FileOps& Files() {
+    return installed ? *installed : PosixFiles();
+}
+
+FileOps* SetFiles(FileOps* files) {
+    FileOps* previous = installed;
+    installed = files;
+    return previous;
+}
+
+} // namespace platform

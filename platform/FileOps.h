@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The storage engine's only way to the file system. The program uses the POSIX
+// implementation; tests wrap it to fail or drop operations at the n-th call.
+//
+// Every operation returns 0 on success or a Windows system error number, so the engine
+// maps failures exactly as its error tables were written for (ENOENT becomes "file not
+// found" or "path not found", EMFILE "too many open files", a refused lock a sharing
+// violation, and so on).
+namespace platform {
+
+using SystemError = std::uint32_t;
+using FileHandle = int; // -1: no file
+
+// Windows system error numbers the engine and its tests distinguish.
+namespace win32 {
+constexpr SystemError kSuccess = 0;
+constexpr SystemError kFileNotFound = 2;
+constexpr SystemError kPathNotFound = 3;
+constexpr SystemError kTooManyOpenFiles = 4;
+constexpr SystemError kAccessDenied = 5;
+constexpr SystemError kInvalidHandle = 6;
+constexpr SystemError kNotEnoughMemory = 8;
+constexpr SystemError kInvalidAccess = 12;
+constexpr SystemError kWriteProtect = 19;
+constexpr SystemError kNotReady = 21;
+constexpr SystemError kGenFailure = 31;
+constexpr SystemError kSharingViolation = 32;
+constexpr SystemError kLockViolation = 33;
+constexpr SystemError kFileExists = 80;
+constexpr SystemError kInvalidParameter = 87;
+constexpr SystemError kDiskFull = 112;
+constexpr SystemError kInvalidName = 123;
+constexpr SystemError kIoDevice = 1117;
+} // namespace win32
+
+enum class FileDisposition {
+    OpenExisting, // fails with kFileNotFound when absent
+    CreateAlways, // creates or empties the file
+};
+enum class FileAccess { ReadWrite, ReadOnly };
+enum class FileSharing {
+    Exclusive, // no other open of the file, in this process or another, may coexist
+    Shared,    // other shared opens may coexist
+};
+
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+
+    // Opens `path` with a close-on-exec descriptor and takes the sharing lock without waiting;
+    // a file that is open elsewhere in a conflicting way fails with kSharingViolation.
+    // Create-always empties the file only after the lock is held.
+    virtual SystemError Open(const std::string& path, FileDisposition disposition, FileAccess access,
+                             FileSharing sharing, FileHandle& handle) = 0;
+    // Reads up to `length` bytes at `offset`; `done` tells how many arrived (fewer only at
+    // the end of the file).
+    virtual SystemError Read(FileHandle handle, std::int64_t offset, void* buffer, std::size_t length,
+                             std::size_t& done) = 0;
+    virtual SystemError Write(FileHandle handle, std::int64_t offset, const void* buffer, std::size_t length,
+                              std::size_t& done) = 0;
+    virtual SystemError Size(FileHandle handle, std::int64_t& size) = 0;
+    virtual SystemError Truncate(FileHandle handle, std::int64_t length) = 0;
+    // Brings the file's data to the disk.
+    virtual SystemError Flush(FileHandle handle) = 0;
+    // The descriptor is gone afterwards even when an error is reported.
+    virtual SystemError Close(FileHandle handle) = 0;
+    // Refuses a file that is open elsewhere (kSharingViolation).
+    virtual SystemError Delete(const std::string& path) = 0;
+    // Brings the folder holding `path` (its entries: created and deleted names) to the disk.
+    virtual SystemError FlushFolder(const std::string& path) = 0;
+    // Byte-range locks between processes, taken without waiting (kLockViolation when held).
+    virtual SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
+    virtual SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
+};
+
+// The POSIX implementation (one per process).
+FileOps& PosixFiles();
+
+// The file operations in use: the POSIX ones unless a test installed others. Not owned.
+FileOps& Files();
+// Installs `files` (nullptr restores the POSIX ones); returns the previous ones.
+FileOps* SetFiles(FileOps* files);
+
+// The Windows system error for an errno value of a call on `path` (may be empty).
+SystemError SystemErrorFromErrno(int error, const std::string& path);
+
+} // namespace platform

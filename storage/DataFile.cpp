@@ -1,0 +1,201 @@
+#include "storage/DataFile.h"
+
+#include "storage/FilePrimitives.h"
+#include "storage/Slots.h"
+
+#include "platform/LittleEndian.h"
+
+#include <vector>
+
+namespace storage {
+namespace {
+
+bool IsFreeRecord(const Fileblock& fb, std::int32_t record) {
+    const auto at = static_cast<std::size_t>(record);
+    return at < fb.freeRecords.size() && fb.freeRecords[at];
+}
+
+std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
+    return static_cast<std::int64_t>(record) * fb.descriptors[0].slotSize;
+}
+
+bool FitsRecord(const Fileblock& fb, std::size_t bufferSize) {
+    return bufferSize == static_cast<std::size_t>(fb.descriptors[0].slotSize);
+}
+
+// The record hook may change the bytes it is given, so it works on a copy of the caller's.
+std::vector<unsigned char> HookedCopy(const Fileblock& fb, std::span<const unsigned char> buffer,
+                                      std::uint8_t direction) {
+    std::vector<unsigned char> copy(buffer.begin(), buffer.end());
+    fb.recordHook(copy.data(), static_cast<std::int32_t>(copy.size()), direction, fb.hookUserValue);
+    return copy;
+}
+
+} // namespace
+
+DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse) {
+    DataHeaderImageBytes image{};
+    const Descriptor& d = fb.descriptors[0];
+    platform::PutI32(image.data(), 0, d.firstFree);
+    platform::PutI32(image.data(), 4, d.freeCount);
+    platform::PutI32(image.data(), 8, d.allocated);
+    platform::PutI32(image.data(), 12, d.slotSize);
+    platform::PutU32(image.data(), 16, fb.numberOfKeys);
+    platform::PutU8(image.data(), 20, inUse);
+    return image;
+}
+
+void WriteDataHeader(Fileblock& fb, std::uint8_t inUse) {
+    const DataHeaderImageBytes image = DataHeaderImage(fb, inUse);
+    FileWriteAt(fb.dataFile, 0, kDataHeaderBytes, image.data());
+    if (FbOk) fb.descriptors[0].headerWritten = true;
+}
+
+DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
+    DataHeader header;
+    header.firstFree = platform::GetI32(image.data(), 0);
+    header.freeCount = platform::GetI32(image.data(), 4);
+    header.allocated = platform::GetI32(image.data(), 8);
+    header.recordLength = platform::GetI32(image.data(), 12);
+    header.numberOfKeys = platform::GetU32(image.data(), 16);
+    header.inUse = platform::GetU8(image.data(), 20);
+    return header;
+}
+
+void CheckDataFile(Fileblock& fb) {
+    const Descriptor& d = fb.descriptors[0];
+    const bool countersPossible =
+        d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 &&
+        d.freeCount <= d.allocated &&
+        (d.firstFree == -1 ? d.freeCount == 0 : d.firstFree >= 1 && d.firstFree <= d.allocated);
+    if (!countersPossible) {
+        Fail(fberr::kFileDefect);
+        return;
+    }
+    const std::int64_t size = FileSize(fb.dataFile);
+    if (!FbOk) return;
+    if (size < (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize) {
+        Fail(fberr::kFileDefect);
+        return;
+    }
+    std::vector<bool> free(static_cast<std::size_t>(d.allocated) + 1, false);
+    std::int32_t record = d.firstFree;
+    for (std::int32_t step = 0; step < d.freeCount; ++step) {
+        if (record < 1 || record > d.allocated || free[static_cast<std::size_t>(record)]) {
+            Fail(fberr::kConsistency);
+            return;
+        }
+        free[static_cast<std::size_t>(record)] = true;
+        std::array<unsigned char, 4> link{};
+        FileReadAt(fb.dataFile, RecordOffset(fb, record), 4, link.data());
+        if (!FbOk) return;
+        record = platform::GetI32(link.data(), 0);
+    }
+    if (record != -1) {
+        Fail(fberr::kConsistency);
+        return;
+    }
+    fb.freeRecords = std::move(free);
+}
+
+} // namespace storage
+
+using namespace storage;
+
+void FbReadRecord(Fileblock* fb, std::int32_t record, std::span<unsigned char> buffer, bool noLock) {
+    OperationScope op(fb, noLock ? 0 : kModeReadLock);
+    if (!op.Passed()) return;
+    // A buffer of another size than the records would be overrun or left half filled.
+    if (!FitsRecord(*fb, buffer.size())) {
+        Fail(fberr::kPageSizeIncompatible);
+        return;
+    }
+    FileReadAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(buffer.size()),
+               buffer.data());
+    if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
+}
+
+void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned char> buffer, bool noLock) {
+    OperationScope op(fb, noLock ? kModeChanges : kModeChanges | kModeNeedsLock);
+    if (!op.Passed()) return;
+    if (!FitsRecord(*fb, buffer.size())) {
+        Fail(fberr::kPageSizeIncompatible);
+        return;
+    }
+    const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
+    if (record == 0) {
+        Fail(fberr::kRecordZero);
+        return;
+    }
+    // Only records handed out and in use may be written: past the allocated count the file
+    // would grow behind the header's back, and a free record holds the chain.
+    if (record < 0 || record > fb->Data().allocated) {
+        Fail(fberr::kRecordOutOfRange);
+        return;
+    }
+    if (IsFreeRecord(*fb, record)) {
+        Fail(fberr::kConsistency);
+        return;
+    }
+    FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
+                bytes.data());
+    if (FbOk && fb->saveMode) FileFlush(fb->dataFile, fb->network != nullptr);
+    if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
+}
+
+void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigned char> buffer) {
+    OperationScope op(fb, kModeChanges | kModeNeedsLock);
+    if (!op.Passed()) return;
+    if (!FitsRecord(*fb, buffer.size())) {
+        Fail(fberr::kPageSizeIncompatible);
+        return;
+    }
+    const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
+    MarkInUse(*fb);
+    if (!FbOk) return;
+    // Save mode journals the data header here, before the allocation changes it.
+    Descriptor& d = fb->Data();
+    const std::int32_t oldFirstFree = d.firstFree;
+    std::int32_t number = 0;
+    AllocateSlot(*fb, number, 0);
+    if (!FbOk) return;
+    FileWriteAt(fb->dataFile, RecordOffset(*fb, number), static_cast<std::int32_t>(bytes.size()),
+                bytes.data());
+    if (!FbOk) {
+        if (d.lastFromFreeChain) {
+            d.firstFree = oldFirstFree;
+            ++d.freeCount;
+            fb->freeRecords[static_cast<std::size_t>(number)] = true;
+        } else {
+            --d.allocated;
+        }
+        return;
+    }
+    // Save mode closes the journal step here (or replays it after a failure: 10001).
+    record = number;
+    if (!fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
+}
+
+void FbFreeRecord(Fileblock* fb, std::int32_t record) {
+    OperationScope op(fb, kModeChanges | kModeNeedsLock);
+    if (!op.Passed()) return;
+    if (record < 1 || record > fb->Data().allocated) {
+        Fail(fberr::kRecordOutOfRange);
+        return;
+    }
+    // Freeing it again would close the chain into a cycle and hand the record out twice.
+    if (IsFreeRecord(*fb, record)) {
+        Fail(fberr::kConsistency);
+        return;
+    }
+    MarkInUse(*fb);
+    if (!FbOk) return;
+    // Save mode journals the data header here, and closes the step after the free (10002).
+    FreeSlot(*fb, record, 0);
+}
+
+std::int32_t FbLiveRecordCount(Fileblock* fb) {
+    OperationScope op(fb, kModeReadLock);
+    if (!op.Passed()) return 0;
+    return fb->Data().allocated - fb->Data().freeCount;
+}

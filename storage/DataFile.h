@@ -1,0 +1,36 @@
+#pragma once
+
+#include "storage/Fileblock.h"
+
+#include <array>
+#include <cstdint>
+
+// The data file: fixed-length records addressed by number, record 0 its header
+// (first free record, free count, records allocated, record length, number of keys, in-use
+// mark; little-endian at offsets 0, 4, 8, 12, 16 and 20).
+namespace storage {
+
+using DataHeaderImageBytes = std::array<unsigned char, kDataHeaderBytes>;
+
+// The 21-byte header from descriptor 0 and the number of keys, with `inUse` at offset 20.
+DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse);
+// Writes that image at offset 0 of the data file.
+void WriteDataHeader(Fileblock& fb, std::uint8_t inUse);
+
+struct DataHeader {
+    std::int32_t firstFree = -1;
+    std::int32_t freeCount = 0;
+    std::int32_t allocated = 0;
+    std::int32_t recordLength = 0;
+    std::uint32_t numberOfKeys = 0;
+    std::uint8_t inUse = 0;
+};
+DataHeader ParseDataHeader(const DataHeaderImageBytes& image);
+
+// Checks a cleanly closed data file's header against itself and the file's size (10010),
+// then walks the free chain once, bounded by the free count, and notes its records in
+// fb.freeRecords: a chain that leaves 1..allocated, runs in a cycle or disagrees with the
+// free count gives 10170.
+void CheckDataFile(Fileblock& fb);
+
+} // namespace storage

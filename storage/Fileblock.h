@@ -1,0 +1,228 @@
+#pragma once
+
+#include "platform/FileOps.h"
+#include "storage/Storage.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The engine's internal state: one open file, the descriptors of the data file and of the
+// keys, the Fileblock handle itself, the engine-wide state, and the status helpers with the
+// entry check and exit step that wrap every public operation.
+//
+// Who holds what:
+//  - frame, status, file primitives, data file and Fileblock lifecycle: Frame.cpp,
+//    FilePrimitives.*, Slots.*, DataFile.*, FileblockLifecycle.cpp, FileNames.*, LockRanges.*;
+//  - index file, page cache and B-trees: IndexFile.* (the calls the lifecycle makes, see
+//    IndexFile.h), PageCache.* (PageBufferNode and the ring), BTree*.*, and the key
+//    operations FbRewindKey, FbStepKey, FbFindKey, FbInsertKey, FbRemoveKey.
+
+namespace storage {
+
+constexpr std::uint32_t kValidityMark = 0x11195851;
+constexpr int kItemsPerPage = 62;      // M of every key this engine creates
+constexpr int kMaxHeight = 8;          // levels of a cursor path
+constexpr int kItemStride = 39;        // bytes of one item in an unpacked page in memory
+constexpr int kPageBufferBytes = 2436; // 6 + 62 * 39 of page, 8 for the journal, 6 spare
+constexpr int kKeyHeaderBytes = 28;
+constexpr int kDataHeaderBytes = 21;
+constexpr int kMinRecordLength = 22;
+constexpr int kMinPageBuffers = 8;
+
+// Page size of a key with M items of key length L: M * (L + 9) + 6.
+constexpr std::int32_t PageSizeFor(int keyLength, int itemsPerPage = kItemsPerPage) {
+    return itemsPerPage * (keyLength + 9) + 6;
+}
+
+// Mode word bits of the entry check.
+constexpr std::uint16_t kModeChanges = 0x800;   // refused on a read-only Fileblock
+constexpr std::uint16_t kModeKey = 0x400;       // the key number must be 1..number of keys
+constexpr std::uint16_t kModeReadLock = 0x200;  // network read lock for the operation
+constexpr std::uint16_t kModeNeedsLock = 0x100; // network Fileblock lock must be held
+
+// DOS-style function codes recorded with a failing system call.
+namespace fn {
+constexpr std::uint16_t kClose = 0x3E00;
+constexpr std::uint16_t kDelete = 0x4100;
+constexpr std::uint16_t kFlush = 0x6800;
+constexpr std::uint16_t kPosition = 0x4201;
+constexpr std::uint16_t kSeek = 0x4200;
+constexpr std::uint16_t kSize = 0x4202;
+constexpr std::uint16_t kRead = 0x3F00;
+constexpr std::uint16_t kWrite = 0x4000;
+constexpr std::uint16_t kTruncate = 0x4000;
+constexpr std::uint16_t kOpen = 0x6C00;
+constexpr std::uint16_t kLock = 0x5C00;
+constexpr std::uint16_t kUnlock = 0x5C01;
+} // namespace fn
+
+// One file of a Fileblock. The position stands in for the system's file pointer: reads
+// and writes "here" use and advance it.
+struct FileRecord {
+    platform::FileHandle handle = -1;
+    std::string name;
+    bool exclusive = false;
+    std::int64_t position = 0;
+
+    bool IsOpen() const { return handle >= 0; }
+};
+
+struct CursorLevel {
+    std::int32_t page = 0;
+    std::uint8_t index = 0; // items of the page before the cursor (0..n)
+};
+
+// Descriptor 0 describes the data file, descriptor k (1..number of keys) key k.
+struct Descriptor {
+    std::int32_t entryCount = 0; // keys only
+    std::int32_t firstFree = -1; // first free page or record; -1 none
+    std::int32_t freeCount = 0;
+    std::int32_t allocated = 0; // highest page or record number handed out
+    std::int32_t slotSize = 0;  // page size, or for descriptor 0 the record length
+    std::int32_t root = 0;      // keys only; 0 = empty key
+    std::uint16_t itemsPerPage = kItemsPerPage;
+    bool duplicates = false;
+    bool headerChanged = false;
+    bool headerWritten = false; // set whenever the header is written; network mode reads it
+    bool lastFromFreeChain = false;
+    bool refindAllowed = true;
+    bool cursorValid = false;
+    std::uint8_t keyLength = 0;
+    std::int32_t sectionOffset = 0;                 // of the key's pages within an index row
+    std::array<CursorLevel, kMaxHeight + 1> path{}; // levels 1..8; [0] unused
+    std::uint8_t pathDepth = 0;
+};
+
+// Per-Fileblock state of network mode; none in single-user mode (the program's).
+struct NetworkBlock {
+    bool locked = false;
+    bool readLocked = false;
+    bool readLockForOperation = false;
+    bool allReadOnly = false;
+    bool reloadAll = false;
+    bool publishPending = false;
+    std::int32_t tableSize = 0;
+    std::uint16_t bytesPerStation = 0;
+    std::uint16_t ownStation = 0;
+    std::uint16_t stations = 0;
+};
+
+// Called with (buffer, record length, direction 0 = to the file / 1 = from it, user value).
+using RecordHook = void (*)(unsigned char* buffer, std::int32_t length, std::uint8_t direction,
+                            std::int32_t userValue);
+void NoRecordHook(unsigned char*, std::int32_t, std::uint8_t, std::int32_t);
+
+} // namespace storage
+
+struct Fileblock {
+    std::uint32_t validityMark = 0;
+    storage::FileRecord dataFile;
+    storage::FileRecord indexFile;  // unused without keys
+    storage::FileRecord dialogFile; // open only in save mode or network mode
+    std::uint8_t numberOfKeys = 0;
+    std::int32_t rowSize = 0;                     // bytes of one index row: the sum of the keys' page sizes
+    std::int32_t rowsPresent = 0;                 // index rows after row 0
+    std::vector<storage::Descriptor> descriptors; // numberOfKeys + 1
+    bool inUse = false;                           // changed since open; mirrors byte 20 of the data file
+    bool readOnly = false;
+    bool saveMode = false;
+    storage::NetworkBlock* network = nullptr;
+    storage::RecordHook recordHook = storage::NoRecordHook;
+    std::int32_t hookUserValue = 0;
+    bool skipAfterWrite = true;
+    // Which data records are on the free chain (index = record number), built by one bounded
+    // walk of the chain at open and kept up to date by append and free.
+    std::vector<bool> freeRecords;
+
+    storage::Descriptor& Data() { return descriptors[0]; }
+    storage::Descriptor& Key(int k) { return descriptors[static_cast<std::size_t>(k)]; }
+};
+
+namespace storage {
+
+struct PageBufferNode; // one buffer of the page cache with its ring links (PageCache.h)
+
+// Set by the lock mode given to FbStartEngine; network mode uses them (single user: no-ops).
+struct LockHooks {
+    bool (*lock)(platform::FileHandle handle, std::int64_t offset, std::int64_t length, int totalWaitMs,
+                 int retryIntervalMs) = nullptr;
+    bool (*unlock)(platform::FileHandle handle, std::int64_t offset, std::int64_t length) = nullptr;
+    bool (*release)() = nullptr;
+};
+
+struct EngineState {
+    std::uint16_t lastFunctionCode = 0; // of the first failing system call of the operation
+    std::uint32_t lastSystemError = 0;
+    bool started = false;
+    bool inOperation = false;
+    bool singleUser = true;
+    std::uint8_t lockMode = 0;
+    std::uint16_t stationCount = 0;
+    LockHooks hooks;
+    PageBufferNode* ringHead = nullptr; // least recently used buffer; the page cache owns the ring
+    std::uint16_t ringCount = 0;
+    std::vector<Fileblock*> openList; // in order of opening
+    std::uint8_t textLanguage = 2;    // English, the only language present
+};
+
+EngineState& Engine();
+
+// The file layer's record of its last failing system call (function code and system error).
+struct FileLayerError {
+    std::uint16_t functionCode = 0;
+    platform::SystemError systemError = 0;
+};
+FileLayerError& LastFileError();
+
+// Status: FbOk true, FbErrorCode 0, snapshot cleared.
+void ResetStatus();
+// FbOk false with `code`.
+void Fail(std::int32_t code);
+// Fail with `code` after a system call failed: the file layer's error becomes the snapshot
+// unless an earlier failure of this operation is already recorded there.
+void FailFromSystem(std::int32_t code);
+
+// The reserved handle: "no Fileblock". FbCreate, FbOpen and the exit of FbClose run their
+// entry check and exit step with it; no caller may pass it.
+Fileblock* ReservedHandle();
+
+// True while `fb` is in the open list; a handle is valid only then (its memory is never read
+// otherwise).
+bool IsOpenHandle(const Fileblock* fb);
+
+// Entry check and exit step of every public operation but start, stop and the error text.
+// `key` is the key number checked when the mode has kModeKey.
+bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0);
+void ExitStep(Fileblock* fb);
+
+// Runs the entry check on construction and the exit step on destruction:
+//   OperationScope op(fb, kModeChanges | kModeReadLock);
+//   if (!op.Passed()) return;
+class OperationScope {
+public:
+    OperationScope(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0)
+        : exitHandle_(fb), passed_(EntryCheck(fb, mode, key)) {}
+    ~OperationScope() { ExitStep(exitHandle_); }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+    bool Passed() const { return passed_; }
+    // The exit step runs with this handle instead (FbClose exits with the reserved handle).
+    void ExitWith(Fileblock* fb) { exitHandle_ = fb; }
+
+private:
+    Fileblock* exitHandle_;
+    bool passed_;
+};
+
+// Closes every open Fileblock (engine stop and program end): the first error is reported.
+void CloseAllFileblocks();
+
+// The close of one Fileblock without entry check; `fb` becomes nullptr once the Fileblock
+// is gone, and stays when writing back failed (the Fileblock then stays open and usable).
+// Used by FbClose and by CloseAllFileblocks.
+void CloseFileblock(Fileblock*& fb);
+
+} // namespace storage

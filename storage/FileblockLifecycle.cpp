@@ -1,0 +1,369 @@
+// FbCreate, FbOpen and FbClose: the files of a Fileblock from their creation to the handle's
+// release, with the clean-up of every step that fails.
+#include "storage/DataFile.h"
+#include "storage/FileNames.h"
+#include "storage/FilePrimitives.h"
+#include "storage/IndexFile.h"
+
+#include "platform/LittleEndian.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+namespace storage {
+namespace {
+
+constexpr std::uint16_t kCleanStationTableTag = 2000;
+
+// Runs clean-up steps with a fresh status and puts the failure being reported back after.
+class KeptFailure {
+public:
+    KeptFailure()
+        : ok_(FbOk), code_(FbErrorCode), function_(Engine().lastFunctionCode),
+          system_(Engine().lastSystemError) {
+        ResetStatus();
+    }
+    ~KeptFailure() {
+        FbOk = ok_;
+        FbErrorCode = code_;
+        Engine().lastFunctionCode = function_;
+        Engine().lastSystemError = system_;
+    }
+    KeptFailure(const KeptFailure&) = delete;
+    KeptFailure& operator=(const KeptFailure&) = delete;
+
+private:
+    bool ok_;
+    std::int32_t code_;
+    std::uint16_t function_;
+    std::uint32_t system_;
+};
+
+// Closes the file if it is open, whatever the status says; the status is left as it was.
+void CloseQuietly(FileRecord& file) {
+    if (!file.IsOpen()) return;
+    KeptFailure kept;
+    FileClose(file);
+}
+
+void DeleteQuietly(FileRecord& file) {
+    KeptFailure kept;
+    FileDelete(file);
+}
+
+bool MakeDescriptors(Fileblock& fb) {
+    try {
+        fb.descriptors.assign(static_cast<std::size_t>(fb.numberOfKeys) + 1, Descriptor{});
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// What a dialog file found at open holds.
+enum class DialogContent { Empty, CleanTable, Journal };
+
+DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog, std::int64_t& size) {
+    size = FileSize(dialog);
+    if (!FbOk) return DialogContent::Journal;
+    // A file of 0 bytes is one whose creation was cut short: it holds nothing.
+    if (size <= 1) return DialogContent::Empty;
+    unsigned char tag[2] = {};
+    FileReadAt(dialog, 1, 2, tag);
+    if (!FbOk) return DialogContent::Journal;
+    const std::int64_t bytesPerStation = (fb.numberOfKeys + 1) / 8 + 1;
+    if (platform::GetU16(tag, 0) == kCleanStationTableTag && size == 3 + bytesPerStation)
+        return DialogContent::CleanTable;
+    return DialogContent::Journal;
+}
+
+void FreeFileblock(Fileblock*& fb) {
+    auto& list = Engine().openList;
+    list.erase(std::remove(list.begin(), list.end(), fb), list.end());
+    fb->validityMark = 0;
+    delete fb->network;
+    delete fb;
+    fb = nullptr;
+}
+
+} // namespace
+
+void CloseFileblock(Fileblock*& fb) {
+    ResetStatus();
+    if (!fb->readOnly && !fb->saveMode) {
+        const bool changed = fb->inUse;
+        if (fb->numberOfKeys > 0) {
+            IndexFlush(*fb);
+            if (changed) FileFlush(fb->indexFile);
+        }
+        // The records and the index reach the disk before the header that calls them clean.
+        if (changed) FileFlush(fb->dataFile);
+        WriteDataHeader(*fb, 0);
+        if (changed) FileFlush(fb->dataFile);
+        if (!FbOk) return;
+        fb->inUse = false;
+    }
+    bool released = true;
+    const auto closeStep = [&released](FileRecord& file) {
+        if (!file.IsOpen()) return;
+        ResetStatus();
+        FileClose(file);
+        released = released && FbOk;
+    };
+    // Without network mode only save mode keeps the dialog file open; close it whenever it is.
+    closeStep(fb->dialogFile);
+    IndexDropPages(*fb);
+    if (fb->numberOfKeys > 0) closeStep(fb->indexFile);
+    closeStep(fb->dataFile);
+    FreeFileblock(fb);
+    ResetStatus();
+    if (!released) Fail(fberr::kNotCorrectlyClosed);
+}
+
+} // namespace storage
+
+using namespace storage;
+
+void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
+              const TKeySpecs& keys) {
+    OperationScope op(ReservedHandle(), 0);
+    if (!op.Passed()) return;
+    std::int32_t code = 0;
+    if (recordLength < kMinRecordLength) code = fberr::kBadRecordLength;
+    if (numberOfKeys > kFbMaxKeys) code = fberr::kBadNumberOfKeys;
+    if (code != 0) {
+        Fail(code);
+        return;
+    }
+    std::unique_ptr<Fileblock> fb(new (std::nothrow) Fileblock);
+    if (!fb) {
+        Fail(fberr::kNoMemoryCreate);
+        return;
+    }
+    const FileblockNames names = NamesOf(fileName);
+    FileSetName(fb->dataFile, names.data);
+    FileSetName(fb->indexFile, names.index);
+    FileSetName(fb->dialogFile, names.dialog);
+    FileDelete(fb->indexFile);
+    ResetStatus();
+    FileDelete(fb->dialogFile);
+    ResetStatus();
+    FileDelete(fb->dataFile);
+    ResetStatus();
+
+    fb->numberOfKeys = static_cast<std::uint8_t>(numberOfKeys);
+    if (!MakeDescriptors(*fb)) {
+        Fail(fberr::kNoMemoryDescriptors);
+        return;
+    }
+    FileCreate(fb->dataFile);
+    if (!FbOk) return;
+    Descriptor& data = fb->Data();
+    data.firstFree = -1;
+    data.freeCount = 0;
+    data.allocated = 0;
+    data.slotSize = recordLength;
+    data.headerChanged = true;
+    FileZeroFill(fb->dataFile, 0, recordLength);
+    WriteDataHeader(*fb, 0);
+    FileFlush(fb->dataFile);
+    FileClose(fb->dataFile);
+    const auto dropData = [&fb] {
+        CloseQuietly(fb->dataFile);
+        DeleteQuietly(fb->dataFile);
+    };
+    if (!FbOk) {
+        dropData();
+        return;
+    }
+    if (numberOfKeys > 0) {
+        FileCreate(fb->indexFile);
+        const bool created = FbOk;
+        if (FbOk) IndexCreate(*fb, keys);
+        FileFlush(fb->indexFile);
+        FileClose(fb->indexFile);
+        if (!FbOk) {
+            CloseQuietly(fb->indexFile);
+            if (created) DeleteQuietly(fb->indexFile);
+            dropData();
+            return;
+        }
+    }
+    // A crash now must not leave the names without their files.
+    FileFlushFolder(fb->dataFile);
+    if (!FbOk) {
+        if (numberOfKeys > 0) DeleteQuietly(fb->indexFile);
+        dropData();
+        return;
+    }
+    ResetStatus();
+}
+
+void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool allReadOnly, bool saveMode,
+            bool network) {
+    OperationScope op(ReservedHandle(), 0);
+    if (!op.Passed()) return;
+    if (allReadOnly) readOnly = true;
+    if (readOnly) saveMode = false;
+    // The save-mode journal is not built: save mode runs as normal mode, whose clean-close
+    // mark keeps a Fileblock consistent.
+    saveMode = false;
+    // Network mode (station table, byte-range locks) is not offered; sharing the files
+    // without it would let two stations overwrite each other.
+    if (network && !Engine().singleUser) {
+        Fail(fberr::kNoNetMode);
+        return;
+    }
+    const bool shared = false;
+    const bool dialogRequired = network ? !allReadOnly : saveMode;
+
+    const FileblockNames names = NamesOf(fileName);
+    FileRecord dialog;
+    FileSetName(dialog, names.dialog);
+    bool dialogCreated = false;
+    FileOpenExisting(dialog, shared, readOnly);
+    if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
+        if (!dialogRequired) {
+            ResetStatus();
+        } else if (readOnly) {
+            Fail(fberr::kNoDialogReadOnly);
+            return;
+        } else {
+            ResetStatus();
+            FileCreate(dialog);
+            dialogCreated = FbOk;
+            const unsigned char first = 0;
+            FileWriteAt(dialog, 0, 1, &first);
+            FileClose(dialog);
+            FileOpenExisting(dialog, shared, readOnly);
+            if (!FbOk) {
+                CloseQuietly(dialog);
+                if (dialogCreated) DeleteQuietly(dialog);
+                return;
+            }
+        }
+    } else if (!FbOk) {
+        return;
+    }
+    const bool dialogFound = dialog.IsOpen() && !dialogCreated;
+
+    Fileblock* fb = new (std::nothrow) Fileblock;
+    bool listed = false;
+    const auto cleanUp = [&] {
+        if (fb) {
+            IndexDropPages(*fb);
+            CloseQuietly(fb->indexFile);
+            CloseQuietly(fb->dataFile);
+            if (listed) {
+                auto& list = Engine().openList;
+                list.erase(std::remove(list.begin(), list.end(), fb), list.end());
+            }
+            delete fb;
+        }
+        CloseQuietly(dialog);
+        if (dialogCreated) DeleteQuietly(dialog);
+    };
+    if (!fb) {
+        Fail(fberr::kNoMemoryOpen);
+        cleanUp();
+        return;
+    }
+    FileSetName(fb->dataFile, names.data);
+    FileSetName(fb->indexFile, names.index);
+    FileOpenExisting(fb->dataFile, shared, readOnly);
+    DataHeaderImageBytes image{};
+    FileReadAt(fb->dataFile, 0, kDataHeaderBytes, image.data());
+    if (!FbOk) {
+        cleanUp();
+        return;
+    }
+    const DataHeader header = ParseDataHeader(image);
+    if (header.numberOfKeys > kFbMaxKeys) {
+        Fail(fberr::kTooManyKeys);
+        cleanUp();
+        return;
+    }
+    fb->numberOfKeys = static_cast<std::uint8_t>(header.numberOfKeys);
+    if (!MakeDescriptors(*fb)) {
+        Fail(fberr::kNoMemoryDescriptors);
+        cleanUp();
+        return;
+    }
+    Descriptor& data = fb->Data();
+    data.firstFree = header.firstFree;
+    data.freeCount = header.freeCount;
+    data.allocated = header.allocated;
+    data.slotSize = header.recordLength;
+    if (fb->numberOfKeys > 0) {
+        FileOpenExisting(fb->indexFile, shared, readOnly);
+        if (!FbOk && FbErrorCode != fberr::kTooManyOpenFiles && FbErrorCode != fberr::kDriveNotReady)
+            FbErrorCode = fberr::kFileDefect;
+        if (FbOk) IndexOpen(*fb);
+        if (!FbOk) {
+            cleanUp();
+            return;
+        }
+    }
+    if (header.inUse != 0) {
+        Fail(fberr::kFileDefect);
+        cleanUp();
+        return;
+    }
+    CheckDataFile(*fb);
+    if (!FbOk) {
+        cleanUp();
+        return;
+    }
+    fb->inUse = false;
+    fb->recordHook = NoRecordHook;
+    fb->hookUserValue = 0;
+    fb->skipAfterWrite = true;
+    try {
+        Engine().openList.push_back(fb);
+        listed = true;
+    } catch (const std::bad_alloc&) {
+        Fail(fberr::kNoMemoryOpen);
+        cleanUp();
+        return;
+    }
+
+    if (dialogFound) {
+        std::int64_t size = 0;
+        const DialogContent content = ExamineDialog(*fb, dialog, size);
+        if (!FbOk) {
+            cleanUp();
+            return;
+        }
+        if (content == DialogContent::Journal) {
+            // Replaying a journal belongs to save mode, which is not built; the journal is
+            // kept for the version that can replay it.
+            Fail(readOnly ? fberr::kNoDialogReadOnly : fberr::kRepairFailed);
+            cleanUp();
+            return;
+        }
+    }
+    fb->readOnly = readOnly;
+    fb->saveMode = saveMode;
+    if (dialogRequired) {
+        fb->dialogFile = dialog;
+    } else if (dialog.IsOpen()) {
+        // A leftover that holds nothing is removed; failing to remove it harms nothing.
+        CloseQuietly(dialog);
+        if (dialogFound && !readOnly) DeleteQuietly(dialog);
+    }
+    ResetStatus();
+    fb->validityMark = kValidityMark;
+    handle = fb;
+}
+
+void FbClose(Fileblock*& fb) {
+    OperationScope op(fb, 0);
+    if (!op.Passed()) return;
+    op.ExitWith(ReservedHandle());
+    if (!IsOpenHandle(fb)) {
+        Fail(fberr::kNotOpen);
+        return;
+    }
+    CloseFileblock(fb);
+}

@@ -1,0 +1,92 @@
+#include "storage/Slots.h"
+
+#include "storage/FilePrimitives.h"
+
+#include "platform/LittleEndian.h"
+
+#include <array>
+
+namespace storage {
+namespace {
+
+constexpr std::int64_t kInUseOffset = 20;
+
+void NoteFreeRecord(Fileblock& fb, std::int32_t number, bool isFree) {
+    const auto at = static_cast<std::size_t>(number);
+    if (fb.freeRecords.size() <= at) fb.freeRecords.resize(at + 1, false);
+    fb.freeRecords[at] = isFree;
+}
+
+} // namespace
+
+std::int64_t SlotOffset(const Fileblock& fb, std::int32_t number, int index) {
+    const Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
+    if (index == 0) return static_cast<std::int64_t>(number) * d.slotSize;
+    return static_cast<std::int64_t>(number) * fb.rowSize + d.sectionOffset;
+}
+
+void AllocateSlot(Fileblock& fb, std::int32_t& number, int index) {
+    Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
+    d.headerChanged = true;
+    if (d.firstFree == -1) {
+        d.lastFromFreeChain = false;
+        ++d.allocated;
+        number = d.allocated;
+        if (index != 0 && fb.rowsPresent < d.allocated) {
+            FileZeroFill(fb.indexFile, static_cast<std::int64_t>(fb.rowsPresent + 1) * fb.rowSize,
+                         fb.rowSize);
+            if (!FbOk) {
+                --d.allocated;
+                return;
+            }
+            ++fb.rowsPresent;
+        }
+        return;
+    }
+    const std::int32_t head = d.firstFree;
+    if (head < 1 || head > d.allocated) {
+        Fail(fberr::kConsistency);
+        return;
+    }
+    std::array<unsigned char, 4> link{};
+    FileRecord& file = index == 0 ? fb.dataFile : fb.indexFile;
+    FileReadAt(file, SlotOffset(fb, head, index), 4, link.data());
+    if (!FbOk) return;
+    const std::int32_t next = platform::GetI32(link.data(), 0);
+    if (next == 0 || next > d.allocated || next < -1) {
+        Fail(fberr::kConsistency);
+        return;
+    }
+    number = head;
+    d.firstFree = next;
+    d.lastFromFreeChain = true;
+    --d.freeCount;
+    if (index == 0) NoteFreeRecord(fb, head, false);
+}
+
+void FreeSlot(Fileblock& fb, std::int32_t number, int index) {
+    Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
+    d.headerChanged = true;
+    std::array<unsigned char, 4> link{};
+    platform::PutI32(link.data(), 0, d.firstFree);
+    FileRecord& file = index == 0 ? fb.dataFile : fb.indexFile;
+    FileWriteAt(file, SlotOffset(fb, number, index), 4, link.data());
+    if (!FbOk) return;
+    d.firstFree = number;
+    ++d.freeCount;
+    if (index == 0) NoteFreeRecord(fb, number, true);
+}
+
+void MarkInUse(Fileblock& fb) {
+    if (fb.inUse) return;
+    if (!fb.saveMode) {
+        const unsigned char mark = 1;
+        FileWriteAt(fb.dataFile, kInUseOffset, 1, &mark);
+        FileFlush(fb.dataFile);
+        // Left clear on failure, so the next change tries again before it touches anything.
+        if (!FbOk) return;
+    }
+    fb.inUse = true;
+}
+
+} // namespace storage

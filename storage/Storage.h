@@ -1,0 +1,132 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+// The storage engine of indexed record files: a Fileblock is a data file of fixed-length
+// records with a free-record chain, an index file of B-trees (one per key) and a dialog
+// file. The interface is procedural and never throws: every operation leaves its result in
+// FbOk and FbErrorCode (0 = none), and FbErrorText gives the English message of a code.
+//
+// Record numbers and key numbers are 1-based; record 0 is the data file's header.
+// Key texts are at most 30 characters (bytes in the system code page).
+
+struct Fileblock; // the engine's handle of one open Fileblock; opaque to callers
+
+// One key's creation parameters for FbCreate.
+struct TKeySpec {
+    std::uint8_t keyLength = 0; // 1 to 30 characters
+    bool duplicatesAllowed = false;
+};
+
+constexpr int kFbMaxKeys = 100;
+constexpr int kFbMaxKeyLength = 30;
+using TKeySpecs = std::array<TKeySpec, kFbMaxKeys>;
+
+// Status of the last operation; reset by every operation at its start.
+extern bool FbOk;
+extern std::int32_t FbErrorCode;
+
+// Engine start and stop. Lock mode 0: single user (the program's), 2: network.
+// Returns the number of page buffers built, 0 on failure.
+std::int32_t FbStartEngine(std::uint8_t lockMode, std::int32_t pageBuffers);
+void FbStopEngine();
+
+// Fileblock lifecycle. A name "data;index" names the data and index files apart; the
+// extensions DAT, IX and DIA are put on (or replace the last extension of) the name.
+void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
+              const TKeySpecs& keys);
+// On success `fb` refers to the open Fileblock; on failure it is left as it was.
+void FbOpen(Fileblock*& fb, const std::string& fileName, bool readOnly, bool allReadOnly, bool saveMode,
+            bool network);
+// On success (and when only the release of the files failed) `fb` becomes nullptr.
+void FbClose(Fileblock*& fb);
+
+// Record operations. Buffers must be exactly one record long (the Fileblock's record length).
+void FbReadRecord(Fileblock* fb, std::int32_t record, std::span<unsigned char> buffer, bool noLock = false);
+void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned char> buffer,
+                   bool noLock = false);
+void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigned char> buffer);
+void FbFreeRecord(Fileblock* fb, std::int32_t record);
+std::int32_t FbLiveRecordCount(Fileblock* fb);
+
+// Key operations (the index file's B-trees).
+void FbRewindKey(Fileblock* fb, std::uint16_t key);
+void FbStepKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, std::string& keyText);
+void FbFindKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, const std::string& keyText);
+void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText);
+void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText);
+
+// The English message of an error code; empty when the code has none.
+std::string FbErrorText(std::int32_t code);
+
+// Error codes the engine raises.
+namespace fberr {
+constexpr std::int32_t kInvalidPathName = 9900;
+constexpr std::int32_t kTooManyOpenFiles = 9901;
+constexpr std::int32_t kFileNotFound = 9903;
+constexpr std::int32_t kInvalidHandle = 9904;
+constexpr std::int32_t kInvalidAccessCode = 9908;
+constexpr std::int32_t kPageBufferTooSmall = 10000;
+constexpr std::int32_t kSaveModeAppendUndone = 10001;
+constexpr std::int32_t kSaveModeFreeUndone = 10002;
+constexpr std::int32_t kSaveModeInsertUndone = 10003;
+constexpr std::int32_t kSaveModeRemoveUndone = 10004;
+constexpr std::int32_t kFileDefect = 10010;
+constexpr std::int32_t kBadRecordLength = 10020;
+constexpr std::int32_t kNoMemoryDescriptors = 10030;
+constexpr std::int32_t kBadNumberOfKeys = 10050;
+constexpr std::int32_t kKeySpecTooLong = 10055;
+constexpr std::int32_t kTooManyKeys = 10060;
+constexpr std::int32_t kReadOnlyFileblock = 10065;
+constexpr std::int32_t kReadError = 10070;
+constexpr std::int32_t kWriteError = 10075;
+constexpr std::int32_t kNotOpen = 10080;
+constexpr std::int32_t kNoMemoryCreate = 10090;
+constexpr std::int32_t kNoMemoryOpen = 10100;
+constexpr std::int32_t kDriveNotReady = 10110;
+constexpr std::int32_t kPageSizeIncompatible = 10120;
+constexpr std::int32_t kMaxKeyLenTooSmall = 10121;
+constexpr std::int32_t kMaxPageSizeTooSmall = 10122;
+constexpr std::int32_t kKeyTooLong = 10125;
+constexpr std::int32_t kRecordZero = 10130;
+constexpr std::int32_t kRecordOutOfRange = 10135;
+constexpr std::int32_t kAccessNotPossible = 10140;
+constexpr std::int32_t kNoHandlesForFlush = 10150;
+constexpr std::int32_t kNotCorrectlyClosed = 10160;
+constexpr std::int32_t kInvalidKeyNumber = 10164;
+constexpr std::int32_t kConsistency = 10170;
+constexpr std::int32_t kRepairFailed = 10180;
+constexpr std::int32_t kNoMatchingKey = 10200;
+constexpr std::int32_t kKeyToDeleteNotFound = 10220;
+constexpr std::int32_t kDuplicateKey = 10230;
+constexpr std::int32_t kNoLargerKey = 10250;
+constexpr std::int32_t kSequentialNotAllowed = 10255;
+constexpr std::int32_t kTooManyAccesses = 10306;
+constexpr std::int32_t kNetworkInit = 10310;
+constexpr std::int32_t kNetworkExit = 10315;
+constexpr std::int32_t kNonRemovableLock = 10322;
+constexpr std::int32_t kNonRemovableRecordLock = 10323;
+constexpr std::int32_t kLockFailed = 10330;
+constexpr std::int32_t kRecordLockFailed = 10335;
+constexpr std::int32_t kUnlockFailed = 10340;
+constexpr std::int32_t kStationUnlockFailed = 10341;
+constexpr std::int32_t kOpenUnlockFailed = 10342;
+constexpr std::int32_t kRecordUnlockFailed = 10345;
+constexpr std::int32_t kLockPrevents = 10355;
+constexpr std::int32_t kNoMemoryNetwork = 10356;
+constexpr std::int32_t kNoRepairNotExclusive = 10360;
+constexpr std::int32_t kLockPreventsReadOnly = 10397;
+constexpr std::int32_t kMustBeLocked = 10398;
+constexpr std::int32_t kReadLockPrevents = 10399;
+constexpr std::int32_t kNoRepairReadOnly = 10430;
+constexpr std::int32_t kNoDialogReadOnly = 10440;
+constexpr std::int32_t kInvalidFileblock = 10445;
+constexpr std::int32_t kRecursiveCall = 10446;
+constexpr std::int32_t kAlreadyStarted = 10450;
+constexpr std::int32_t kTooFewBuffers = 10451;
+constexpr std::int32_t kNotStarted = 10455;
+constexpr std::int32_t kNoNetMode = 10480;
+} // namespace fberr

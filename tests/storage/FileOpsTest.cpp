@@ -1,0 +1,183 @@
+#include "FaultyFileOps.h"
+#include "TempFolder.h"
+
+#include "platform/FileOps.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using platform::FileAccess;
+using platform::FileDisposition;
+using platform::FileHandle;
+using platform::FileSharing;
+namespace win32 = platform::win32;
+
+platform::FileOps& Posix() {
+    return platform::PosixFiles();
+}
+
+FileHandle OpenOrDie(const std::string& path, FileDisposition disposition,
+                     FileSharing sharing = FileSharing::Exclusive) {
+    FileHandle handle = -1;
+    EXPECT_EQ(Posix().Open(path, disposition, FileAccess::ReadWrite, sharing, handle), win32::kSuccess);
+    return handle;
+}
+
+TEST(FileOps, MissingFileAndMissingFolderAreTold) {
+    test::TempFolder folder;
+    FileHandle handle = 7;
+    EXPECT_EQ(Posix().Open(folder.File("absent.DAT"), FileDisposition::OpenExisting, FileAccess::ReadWrite,
+                           FileSharing::Exclusive, handle),
+              win32::kFileNotFound);
+    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(Posix().Open(folder.File("no/such/absent.DAT"), FileDisposition::OpenExisting,
+                           FileAccess::ReadWrite, FileSharing::Exclusive, handle),
+              win32::kPathNotFound);
+    EXPECT_EQ(Posix().Open(folder.File("no/absent.DAT"), FileDisposition::CreateAlways, FileAccess::ReadWrite,
+                           FileSharing::Exclusive, handle),
+              win32::kPathNotFound);
+    EXPECT_EQ(Posix().Delete(folder.File("absent.DAT")), win32::kFileNotFound);
+    EXPECT_EQ(Posix().Open(folder.File(std::string(5000, 'x')), FileDisposition::CreateAlways,
+                           FileAccess::ReadWrite, FileSharing::Exclusive, handle),
+              win32::kPathNotFound);
+    EXPECT_EQ(Posix().Open(folder.File(std::string("a\0b", 3)), FileDisposition::CreateAlways,
+                           FileAccess::ReadWrite, FileSharing::Exclusive, handle),
+              win32::kInvalidName);
+}
+
+TEST(FileOps, UnsharedOpenExcludesEveryOtherOpenAndTheDelete) {
+    test::TempFolder folder;
+    const std::string path = folder.File("zelp.DAT");
+    const FileHandle first = OpenOrDie(path, FileDisposition::CreateAlways);
+    std::size_t done = 0;
+    ASSERT_EQ(Posix().Write(first, 0, "abc", 3, done), win32::kSuccess);
+
+    struct Case {
+        const char* name;
+        FileDisposition disposition;
+        FileSharing sharing;
+    };
+    for (const Case& c : {Case{"open unshared", FileDisposition::OpenExisting, FileSharing::Exclusive},
+                          Case{"open shared", FileDisposition::OpenExisting, FileSharing::Shared},
+                          Case{"create", FileDisposition::CreateAlways, FileSharing::Exclusive}}) {
+        FileHandle second = -1;
+        EXPECT_EQ(Posix().Open(path, c.disposition, FileAccess::ReadWrite, c.sharing, second),
+                  win32::kSharingViolation)
+            << c.name;
+    }
+    EXPECT_EQ(Posix().Delete(path), win32::kSharingViolation);
+    // The refused create-always left the content alone.
+    std::int64_t size = 0;
+    ASSERT_EQ(Posix().Size(first, size), win32::kSuccess);
+    EXPECT_EQ(size, 3);
+
+    // Another process is refused as well.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        FileHandle other = -1;
+        const auto error = Posix().Open(path, FileDisposition::OpenExisting, FileAccess::ReadOnly,
+                                        FileSharing::Exclusive, other);
+        ::_exit(error == win32::kSharingViolation ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    ASSERT_EQ(Posix().Close(first), win32::kSuccess);
+    EXPECT_EQ(Posix().Delete(path), win32::kSuccess);
+    EXPECT_FALSE(test::FileExists(path));
+}
+
+TEST(FileOps, SharedOpensCoexist) {
+    test::TempFolder folder;
+    const std::string path = folder.File("net.DAT");
+    const FileHandle a = OpenOrDie(path, FileDisposition::CreateAlways, FileSharing::Shared);
+    FileHandle b = -1;
+    EXPECT_EQ(
+        Posix().Open(path, FileDisposition::OpenExisting, FileAccess::ReadWrite, FileSharing::Shared, b),
+        win32::kSuccess);
+    FileHandle c = -1;
+    EXPECT_EQ(
+        Posix().Open(path, FileDisposition::OpenExisting, FileAccess::ReadWrite, FileSharing::Exclusive, c),
+        win32::kSharingViolation);
+    Posix().Close(a);
+    Posix().Close(b);
+}
+
+TEST(FileOps, DescriptorsAreNotInheritedByPrograms) {
+    test::TempFolder folder;
+    const FileHandle handle = OpenOrDie(folder.File("x.DAT"), FileDisposition::CreateAlways);
+    EXPECT_TRUE(::fcntl(handle, F_GETFD) & FD_CLOEXEC);
+    Posix().Close(handle);
+}
+
+TEST(FileOps, ReadsAtOffsetsAndStopsAtTheEnd) {
+    test::TempFolder folder;
+    const FileHandle handle = OpenOrDie(folder.File("x.DAT"), FileDisposition::CreateAlways);
+    std::size_t done = 0;
+    ASSERT_EQ(Posix().Write(handle, 5000000000LL, "xyz", 3, done), win32::kSuccess);
+    EXPECT_EQ(done, 3u);
+    std::int64_t size = 0;
+    ASSERT_EQ(Posix().Size(handle, size), win32::kSuccess);
+    EXPECT_EQ(size, 5000000003LL);
+    char buffer[8] = {};
+    ASSERT_EQ(Posix().Read(handle, 5000000001LL, buffer, 8, done), win32::kSuccess);
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(std::string(buffer, 2), "yz");
+    ASSERT_EQ(Posix().Truncate(handle, 10), win32::kSuccess);
+    ASSERT_EQ(Posix().Size(handle, size), win32::kSuccess);
+    EXPECT_EQ(size, 10);
+    EXPECT_EQ(Posix().Flush(handle), win32::kSuccess);
+    EXPECT_EQ(Posix().FlushFolder(folder.File("x.DAT")), win32::kSuccess);
+    Posix().Close(handle);
+    EXPECT_EQ(Posix().Read(handle, 0, buffer, 1, done), win32::kInvalidHandle);
+}
+
+TEST(FileOps, ByteRangeLocksExcludeOtherOpens) {
+    test::TempFolder folder;
+    const std::string path = folder.File("net.DIA");
+    const FileHandle a = OpenOrDie(path, FileDisposition::CreateAlways, FileSharing::Shared);
+    FileHandle b = -1;
+    ASSERT_EQ(
+        Posix().Open(path, FileDisposition::OpenExisting, FileAccess::ReadWrite, FileSharing::Shared, b),
+        win32::kSuccess);
+    EXPECT_EQ(Posix().LockRange(a, 3, 1), win32::kSuccess);
+    EXPECT_EQ(Posix().LockRange(b, 3, 1), win32::kLockViolation);
+    EXPECT_EQ(Posix().LockRange(b, 4, 1), win32::kSuccess);
+    EXPECT_EQ(Posix().UnlockRange(a, 3, 1), win32::kSuccess);
+    EXPECT_EQ(Posix().LockRange(b, 3, 1), win32::kSuccess);
+    Posix().Close(a);
+    Posix().Close(b);
+}
+
+TEST(FaultyFileOps, FailsTheNthCallAndDropsUnflushedWrites) {
+    test::TempFolder folder;
+    const std::string path = folder.File("x.DAT");
+    test::FaultyFileOps files;
+    files.FailNth(test::FileCall::Write, 2, win32::kDiskFull);
+    FileHandle handle = -1;
+    ASSERT_EQ(platform::Files().Open(path, FileDisposition::CreateAlways, FileAccess::ReadWrite,
+                                     FileSharing::Exclusive, handle),
+              win32::kSuccess);
+    std::size_t done = 0;
+    EXPECT_EQ(platform::Files().Write(handle, 0, "ab", 2, done), win32::kSuccess);
+    EXPECT_EQ(platform::Files().Flush(handle), win32::kSuccess);
+    EXPECT_EQ(platform::Files().Write(handle, 2, "cd", 2, done), win32::kDiskFull);
+    EXPECT_EQ(platform::Files().Write(handle, 2, "ef", 2, done), win32::kSuccess);
+    files.ShortNth(test::FileCall::Read, 1, 1);
+    char buffer[4] = {};
+    EXPECT_EQ(platform::Files().Read(handle, 0, buffer, 4, done), win32::kSuccess);
+    EXPECT_EQ(done, 1u);
+    platform::Files().Close(handle);
+    EXPECT_EQ(test::ReadWholeFile(path).size(), 4u);
+    files.DropUnflushedWrites();
+    const auto bytes = test::ReadWholeFile(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "ab");
+    EXPECT_EQ(files.Count(test::FileCall::Write), 3);
+}
+
+} // namespace
