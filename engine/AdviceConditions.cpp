@@ -93,9 +93,9 @@ std::string OrganicStainSection(const ReportCall& call) {
             "not "
             "help against stains formed by black algae: balance the pool and " +
             "apply " + DoseByCode(call, 17) + " " + kVerdigelBold + "." +
-            " The algae die within a few days and their residue must be brushed off. Black algae removed "
+            " The algae die within a few days and their residue must be brushed off. Removing black algae "
             "without " +
-            kVerdigelBold + " in the water only stay away until they return.");
+            kVerdigelBold + " in the water lasts only until the algae return.");
 }
 
 std::string InorganicStainSection(const ReportCall& call) {
