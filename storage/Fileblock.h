@@ -184,8 +184,8 @@ void Fail(std::int32_t code);
 // unless an earlier failure of this operation is already recorded there.
 void FailFromSystem(std::int32_t code);
 
-// The reserved handle: "no Fileblock". FbCreate, FbOpen and the exit of FbClose run their
-// entry check and exit step with it; no caller may pass it.
+// The reserved handle: "no Fileblock". FbCreate and FbOpen run their entry check and exit
+// step without a handle, and FbClose exits with it; a caller that passes it is refused.
 Fileblock* ReservedHandle();
 
 // True while `fb` is in the open list; a handle is valid only then (its memory is never read
@@ -193,17 +193,24 @@ Fileblock* ReservedHandle();
 bool IsOpenHandle(const Fileblock* fb);
 
 // Entry check and exit step of every public operation but start, stop and the error text.
-// `key` is the key number checked when the mode has kModeKey.
+// `key` is the key number checked when the mode has kModeKey (all of it: it is not folded
+// into the mode word).
 bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0);
+// The entry check of an operation that has no Fileblock yet (FbCreate, FbOpen).
+bool EntryCheckWithoutFileblock();
 void ExitStep(Fileblock* fb);
 
+struct WithoutFileblock {};
+
 // Runs the entry check on construction and the exit step on destruction:
-//   OperationScope op(fb, kModeChanges | kModeReadLock);
+//   OperationScope op(fb, kModeChanges | kModeNeedsLock);
 //   if (!op.Passed()) return;
 class OperationScope {
 public:
     OperationScope(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0)
         : exitHandle_(fb), passed_(EntryCheck(fb, mode, key)) {}
+    explicit OperationScope(WithoutFileblock)
+        : exitHandle_(ReservedHandle()), passed_(EntryCheckWithoutFileblock()) {}
     ~OperationScope() { ExitStep(exitHandle_); }
     OperationScope(const OperationScope&) = delete;
     OperationScope& operator=(const OperationScope&) = delete;

@@ -127,7 +127,7 @@ using namespace storage;
 
 void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
               const TKeySpecs& keys) {
-    OperationScope op(ReservedHandle(), 0);
+    OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
     std::int32_t code = 0;
     if (recordLength < kMinRecordLength) code = fberr::kBadRecordLength;
@@ -202,7 +202,7 @@ void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint1
 
 void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool allReadOnly, bool saveMode,
             bool network) {
-    OperationScope op(ReservedHandle(), 0);
+    OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
     if (allReadOnly) readOnly = true;
     if (readOnly) saveMode = false;

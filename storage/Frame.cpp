@@ -56,7 +56,10 @@ bool IsOpenHandle(const Fileblock* fb) {
     return fb != nullptr && std::find(list.begin(), list.end(), fb) != list.end();
 }
 
-bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
+namespace {
+
+// Steps 1 to 3 of every entry check.
+bool EngineReady() {
     ResetStatus();
     EngineState& engine = Engine();
     if (!engine.started) {
@@ -67,16 +70,23 @@ bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
         Fail(fberr::kRecursiveCall);
         return false;
     }
-    if (fb == nullptr) {
-        Fail(fberr::kInvalidFileblock);
-        return false;
-    }
-    if (fb == ReservedHandle()) {
-        engine.inOperation = true;
-        return true;
-    }
-    // Only a handle in the open list is read at all: a closed one may be freed memory.
-    if (!IsOpenHandle(fb) || fb->validityMark != kValidityMark) {
+    return true;
+}
+
+} // namespace
+
+bool EntryCheckWithoutFileblock() {
+    if (!EngineReady()) return false;
+    Engine().inOperation = true;
+    return true;
+}
+
+bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
+    if (!EngineReady()) return false;
+    EngineState& engine = Engine();
+    // Only a handle in the open list is read at all: a closed one may be freed memory, and
+    // the reserved handle is never one.
+    if (fb == nullptr || !IsOpenHandle(fb) || fb->validityMark != kValidityMark) {
         Fail(fberr::kInvalidFileblock);
         return false;
     }
