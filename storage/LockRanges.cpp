@@ -104,8 +104,9 @@ bool LockRangeCounted(platform::FileHandle handle, std::int64_t offset, std::int
     auto entry = FindHandle(handle);
     if (entry == table.end() || entry->handle != handle) {
         if (table.size() >= kMaxEntries) return false;
+        const auto at = entry - table.begin();
         ReserveInSteps(table, kHandleGrowth);
-        entry = table.insert(entry, HandleRanges{handle, {}});
+        entry = table.insert(table.begin() + at, HandleRanges{handle, {}});
     }
     auto& ranges = entry->ranges;
     auto range = FindOffset(ranges, offset);
