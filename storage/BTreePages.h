@@ -1,0 +1,52 @@
+#pragma once
+
+#include "storage/BTree.h"
+#include "storage/Fileblock.h"
+
+#include <cstdint>
+
+// The pages of one key as its B-tree sees them, through the engine's page cache. For a change
+// it keeps, in memory, every page as it was before the change touched it, so that a change
+// that fails half-way can be undone instead of leaving a damaged tree in the cache.
+namespace storage {
+
+class KeyPages final : public PageAccess {
+public:
+    KeyPages(Fileblock& fb, std::uint16_t key);
+
+    unsigned char* Read(std::int32_t page) override;
+    unsigned char* Modify(std::int32_t page) override;
+    unsigned char* New(std::int32_t& page) override;
+    bool Release(std::int32_t page) override;
+    void Fail(int code) override;
+
+    // After a failed change: puts back every page it touched and the key's descriptor as it
+    // was (`before`), keeping the failure in the status. When that fails too, the key's pages
+    // are dropped from the cache and the Fileblock is marked damaged, so that it is never
+    // again marked cleanly closed. Returns whether the tree was restored.
+    bool Undo(const Descriptor& before);
+
+    // A page the running change has touched: its content before, or for a page the change
+    // allocated, what its slot held on the free chain.
+    struct Touched {
+        std::int32_t page = 0;
+        bool allocated = false;
+        bool fromChain = false;
+        std::int32_t chainLink = 0;
+        PageBytes before{};
+    };
+
+private:
+    void Remember(std::int32_t page, const unsigned char* bytes);
+
+    Fileblock& fb_;
+    std::uint16_t key_;
+};
+
+// A Fileblock whose tree could not be restored after a failed change. Its close writes
+// nothing more and fails (10010), so the data file stays marked in use on the disk and the
+// next open reports the defect.
+bool IsTreeDamaged(const Fileblock& fb);
+void ForgetTreeDamage(const Fileblock& fb);
+
+} // namespace storage

@@ -1,0 +1,124 @@
+#include "storage/IndexPage.h"
+
+#include "platform/LittleEndian.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace storage {
+
+using platform::GetI32;
+using platform::GetU16;
+using platform::PutI32;
+using platform::PutU16;
+
+namespace {
+constexpr std::size_t kReferenceOffset = 0;
+constexpr std::size_t kChildOffset = 4;
+constexpr std::size_t kLengthOffset = 8;
+constexpr std::size_t kTextOffset = 9;
+} // namespace
+
+IndexItem IndexItem::Make(std::string_view keyText, std::int32_t reference, std::int32_t child) {
+    IndexItem item;
+    item.reference = reference;
+    item.child = child;
+    item.length = static_cast<std::uint8_t>(std::min<std::size_t>(keyText.size(), kMaxKeyText));
+    if (item.length > 0) std::memcpy(item.text.data(), keyText.data(), item.length);
+    return item;
+}
+
+int IndexPageView::Count() const {
+    return GetU16(bytes_, 0);
+}
+void IndexPageView::SetCount(int count) {
+    PutU16(bytes_, 0, static_cast<std::uint16_t>(count));
+}
+
+std::int32_t IndexPageView::Child(int i) const {
+    return i == 0 ? GetI32(bytes_, 2) : GetI32(Slot(i), kChildOffset);
+}
+void IndexPageView::SetChild(int i, std::int32_t page) {
+    if (i == 0)
+        PutI32(bytes_, 2, page);
+    else
+        PutI32(Slot(i), kChildOffset, page);
+}
+
+std::int32_t IndexPageView::Reference(int i) const {
+    return GetI32(Slot(i), kReferenceOffset);
+}
+
+std::string_view IndexPageView::Text(int i) const {
+    const unsigned char* slot = Slot(i);
+    const std::size_t length = std::min<std::size_t>(slot[kLengthOffset], kMaxKeyText);
+    return {reinterpret_cast<const char*>(slot + kTextOffset), length};
+}
+
+IndexItem IndexPageView::Item(int i) const {
+    const unsigned char* slot = Slot(i);
+    IndexItem item;
+    item.reference = GetI32(slot, kReferenceOffset);
+    item.child = GetI32(slot, kChildOffset);
+    item.length = static_cast<std::uint8_t>(std::min<int>(slot[kLengthOffset], kMaxKeyText));
+    std::memcpy(item.text.data(), slot + kTextOffset, kMaxKeyText);
+    return item;
+}
+
+void IndexPageView::SetItem(int i, const IndexItem& item) {
+    unsigned char* slot = Slot(i);
+    PutI32(slot, kReferenceOffset, item.reference);
+    PutI32(slot, kChildOffset, item.child);
+    slot[kLengthOffset] = item.length;
+    std::memcpy(slot + kTextOffset, item.text.data(), kMaxKeyText);
+}
+
+void IndexPageView::ShiftUp(int first) {
+    const int n = Count();
+    if (first > n) return;
+    std::memmove(Slot(first + 1), Slot(first), static_cast<std::size_t>(n - first + 1) * kItemSlotSize);
+}
+
+void IndexPageView::ShiftDown(int first) {
+    const int n = Count();
+    if (first > n) return;
+    std::memmove(Slot(first - 1), Slot(first), static_cast<std::size_t>(n - first + 1) * kItemSlotSize);
+}
+
+void PackPage(unsigned char* bytes, int keyLength) {
+    if (keyLength >= kMaxKeyText) return;
+    const std::size_t packedStride = static_cast<std::size_t>(keyLength) + kItemFixedSize;
+    const int n = std::min<int>(GetU16(bytes, 0), kItemsPerPage);
+    for (int i = 2; i <= n; ++i)
+        std::memmove(bytes + kPageHeadSize + (i - 1) * packedStride,
+                     bytes + kPageHeadSize + (i - 1) * kItemSlotSize, packedStride);
+}
+
+void UnpackPage(unsigned char* bytes, int keyLength) {
+    if (keyLength >= kMaxKeyText) return;
+    const std::size_t packedStride = static_cast<std::size_t>(keyLength) + kItemFixedSize;
+    const int n = std::min<int>(GetU16(bytes, 0), kItemsPerPage);
+    for (int i = n; i >= 2; --i)
+        std::memmove(bytes + kPageHeadSize + (i - 1) * kItemSlotSize,
+                     bytes + kPageHeadSize + (i - 1) * packedStride, packedStride);
+}
+
+bool IsSoundPackedPage(const unsigned char* bytes, int keyLength, int itemsPerPage,
+                       std::int32_t allocatedPages) {
+    const int n = GetU16(bytes, 0);
+    if (n < 1 || n > itemsPerPage || n > kItemsPerPage) return false;
+    const std::size_t packedStride = static_cast<std::size_t>(keyLength) + kItemFixedSize;
+    const bool leaf = GetI32(bytes, 2) == 0;
+    auto childSound = [&](std::int32_t child) {
+        return leaf ? child == 0 : (child >= 1 && child <= allocatedPages);
+    };
+    if (!childSound(GetI32(bytes, 2))) return false;
+    for (int i = 1; i <= n; ++i) {
+        const unsigned char* item = bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * packedStride;
+        if (item[kLengthOffset] > keyLength) return false;
+        if (!childSound(GetI32(item, kChildOffset))) return false;
+    }
+    return true;
+}
+
+} // namespace storage

@@ -1,0 +1,124 @@
+// The public key operations: find, step and rewind a key's cursor, insert and remove entries.
+#include "storage/BTree.h"
+#include "storage/BTreePages.h"
+#include "storage/Fileblock.h"
+#include "storage/Slots.h"
+
+#include <string>
+#include <string_view>
+
+using namespace storage;
+
+namespace {
+
+constexpr std::uint16_t kModeRead = kModeKey | kModeReadLock;                   // 0x600
+constexpr std::uint16_t kModeChange = kModeChanges | kModeKey | kModeNeedsLock; // 0xD00
+
+// Key texts longer than any key are cut before anything else.
+std::string_view CutKeyText(const std::string& text) {
+    return std::string_view(text).substr(0, kFbMaxKeyLength);
+}
+
+} // namespace
+
+void FbRewindKey(Fileblock* fb, std::uint16_t key) {
+    OperationScope op(fb, kModeRead, key);
+    if (!op.Passed()) return;
+    Descriptor& descriptor = fb->Key(key);
+    descriptor.pathDepth = 0;
+    descriptor.cursorValid = true;
+}
+
+void FbStepKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, std::string& keyText) {
+    OperationScope op(fb, kModeRead, key);
+    if (!op.Passed()) return;
+    Descriptor& descriptor = fb->Key(key);
+    if (descriptor.pathDepth == 0) descriptor.cursorValid = true;
+    KeyPages pages(*fb, key);
+    KeyEntry entry{reference, std::string(CutKeyText(keyText))};
+    switch (StepNext(pages, descriptor, entry)) {
+    case TreeOutcome::Done:
+        reference = entry.reference;
+        keyText = std::move(entry.text);
+        break;
+    case TreeOutcome::Missing:
+        Fail(fberr::kNoLargerKey);
+        break;
+    case TreeOutcome::Failed:
+        break;
+    }
+}
+
+void FbFindKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, const std::string& keyText) {
+    const std::string_view text = CutKeyText(keyText);
+    OperationScope op(fb, kModeRead, key);
+    if (!op.Passed()) return;
+    Descriptor& descriptor = fb->Key(key);
+    KeyPages pages(*fb, key);
+    reference = 0;
+    std::int32_t found = 0;
+    TreeOutcome outcome = SearchKey(pages, descriptor, found, text);
+    if (outcome == TreeOutcome::Missing && descriptor.duplicates) {
+        // The search for (text, 0) stops just before the text's first entry, if there is one.
+        KeyEntry next;
+        outcome = StepNext(pages, descriptor, next);
+        if (outcome == TreeOutcome::Done && next.text != text) outcome = TreeOutcome::Missing;
+        found = next.reference;
+    }
+    if (outcome == TreeOutcome::Done) {
+        reference = found;
+        return;
+    }
+    if (outcome == TreeOutcome::Missing || FbErrorCode == 0 || (FbErrorCode >= 10200 && FbErrorCode <= 10299))
+        Fail(fberr::kNoMatchingKey);
+}
+
+void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+    const std::string_view text = CutKeyText(keyText);
+    OperationScope op(fb, kModeChange, key);
+    if (!op.Passed()) return;
+    Descriptor& descriptor = fb->Key(key);
+    if (text.size() > descriptor.keyLength) {
+        Fail(fberr::kKeyTooLong);
+        return;
+    }
+    MarkInUse(*fb);
+    if (!FbOk) return;
+    const Descriptor before = descriptor;
+    KeyPages pages(*fb, key);
+    switch (InsertEntry(pages, descriptor, reference, text)) {
+    case TreeOutcome::Done:
+        descriptor.headerChanged = true;
+        break;
+    case TreeOutcome::Missing:
+        Fail(fberr::kDuplicateKey);
+        break;
+    case TreeOutcome::Failed:
+        pages.Undo(before);
+        if (FbErrorCode == 0) Fail(fberr::kDuplicateKey);
+        break;
+    }
+}
+
+void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+    const std::string_view text = CutKeyText(keyText);
+    OperationScope op(fb, kModeChange, key);
+    if (!op.Passed()) return;
+    MarkInUse(*fb);
+    if (!FbOk) return;
+    Descriptor& descriptor = fb->Key(key);
+    const Descriptor before = descriptor;
+    KeyPages pages(*fb, key);
+    switch (RemoveEntry(pages, descriptor, reference, text)) {
+    case TreeOutcome::Done:
+        descriptor.headerChanged = true;
+        break;
+    case TreeOutcome::Missing:
+        Fail(fberr::kKeyToDeleteNotFound);
+        break;
+    case TreeOutcome::Failed:
+        pages.Undo(before);
+        if (FbErrorCode == 0) Fail(fberr::kKeyToDeleteNotFound);
+        break;
+    }
+}
