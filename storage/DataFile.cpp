@@ -65,9 +65,7 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
 void CheckDataFile(Fileblock& fb) {
     const Descriptor& d = fb.descriptors[0];
     const bool countersPossible =
-        d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 &&
-        d.freeCount <= d.allocated &&
-        (d.firstFree == -1 ? d.freeCount == 0 : d.firstFree >= 1 && d.firstFree <= d.allocated);
+        d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 && d.freeCount <= d.allocated;
     if (!countersPossible) {
         Fail(fberr::kFileDefect);
         return;
@@ -78,6 +76,8 @@ void CheckDataFile(Fileblock& fb) {
         Fail(fberr::kFileDefect);
         return;
     }
+    // One walk, at most free count + 1 links long, finds a chain that leaves the records,
+    // runs in a cycle, or is longer or shorter than the count says.
     std::vector<bool> free(static_cast<std::size_t>(d.allocated) + 1, false);
     std::int32_t record = d.firstFree;
     for (std::int32_t step = 0; step < d.freeCount; ++step) {
@@ -163,6 +163,13 @@ void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigne
                 bytes.data());
     if (!FbOk) {
         if (d.lastFromFreeChain) {
+            // A write that stopped part way may have overwritten the record's chain link.
+            {
+                KeptFailure kept;
+                std::array<unsigned char, 4> link{};
+                platform::PutI32(link.data(), 0, d.firstFree);
+                FileWriteAt(fb->dataFile, RecordOffset(*fb, number), 4, link.data());
+            }
             d.firstFree = oldFirstFree;
             ++d.freeCount;
             fb->freeRecords[static_cast<std::size_t>(number)] = true;

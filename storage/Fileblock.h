@@ -224,6 +224,31 @@ private:
     bool passed_;
 };
 
+// Runs clean-up steps with a fresh status and puts the failure being reported (with its
+// snapshot) back afterwards.
+class KeptFailure {
+public:
+    KeptFailure()
+        : ok_(FbOk), code_(FbErrorCode), function_(Engine().lastFunctionCode),
+          system_(Engine().lastSystemError) {
+        ResetStatus();
+    }
+    ~KeptFailure() {
+        FbOk = ok_;
+        FbErrorCode = code_;
+        Engine().lastFunctionCode = function_;
+        Engine().lastSystemError = system_;
+    }
+    KeptFailure(const KeptFailure&) = delete;
+    KeptFailure& operator=(const KeptFailure&) = delete;
+
+private:
+    bool ok_;
+    std::int32_t code_;
+    std::uint16_t function_;
+    std::uint32_t system_;
+};
+
 // Closes every open Fileblock (engine stop and program end): the first error is reported.
 void CloseAllFileblocks();
 

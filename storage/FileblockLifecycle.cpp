@@ -16,30 +16,6 @@ namespace {
 
 constexpr std::uint16_t kCleanStationTableTag = 2000;
 
-// Runs clean-up steps with a fresh status and puts the failure being reported back after.
-class KeptFailure {
-public:
-    KeptFailure()
-        : ok_(FbOk), code_(FbErrorCode), function_(Engine().lastFunctionCode),
-          system_(Engine().lastSystemError) {
-        ResetStatus();
-    }
-    ~KeptFailure() {
-        FbOk = ok_;
-        FbErrorCode = code_;
-        Engine().lastFunctionCode = function_;
-        Engine().lastSystemError = system_;
-    }
-    KeptFailure(const KeptFailure&) = delete;
-    KeptFailure& operator=(const KeptFailure&) = delete;
-
-private:
-    bool ok_;
-    std::int32_t code_;
-    std::uint16_t function_;
-    std::uint32_t system_;
-};
-
 // Closes the file if it is open, whatever the status says; the status is left as it was.
 void CloseQuietly(FileRecord& file) {
     if (!file.IsOpen()) return;

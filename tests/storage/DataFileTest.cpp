@@ -1,0 +1,333 @@
+#include "FaultyFileOps.h"
+#include "StorageSession.h"
+#include "TempFolder.h"
+
+#include "storage/Fileblock.h"
+#include "storage/Storage.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using test::Concat;
+using test::FileCall;
+using test::Le32;
+using Bytes = std::vector<unsigned char>;
+namespace win32 = platform::win32;
+
+constexpr std::int32_t kR = 464;
+
+class DataFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FbCreate(name, kR, 2, test::Keys({{8, false}, {8, true}}));
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Open();
+    }
+    void TearDown() override {
+        if (fb) FbClose(fb);
+    }
+
+    void Open(bool readOnly = false) {
+        FbOpen(fb, name, readOnly, false, false, false);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+    }
+    void Reopen() {
+        FbClose(fb);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Open();
+    }
+    std::int32_t Append(unsigned char fill) {
+        std::int32_t n = -7;
+        FbAppendRecord(fb, n, test::RecordBytes(kR, fill));
+        EXPECT_TRUE(FbOk) << FbErrorCode;
+        return n;
+    }
+    Bytes Read(std::int32_t n) {
+        Bytes buffer(kR);
+        FbReadRecord(fb, n, buffer);
+        return buffer;
+    }
+    Bytes Header() { return test::BytesAt(dataName, 0, 21); }
+    static Bytes HeaderImage(std::int32_t firstFree, std::int32_t freeCount, std::int32_t allocated,
+                             unsigned char inUse) {
+        return Concat({Le32(firstFree), Le32(freeCount), Le32(allocated), Le32(kR), Le32(2), {inUse}});
+    }
+
+    test::TempFolder folder;
+    test::StorageSession session;
+    std::string name = folder.File("zelp.DAT");
+    std::string dataName = folder.File("zelp.DAT");
+    Fileblock* fb = nullptr;
+};
+
+TEST_F(DataFile, ANewDataFileIsItsHeaderRecordAlone) {
+    Bytes expected(kR, 0);
+    const Bytes head = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0,    0, 0, 0, 0,   0,
+                        0,    0xD0, 0x01, 0,    0, 0x02, 0, 0, 0, 0x00};
+    std::copy(head.begin(), head.end(), expected.begin());
+    EXPECT_EQ(test::ReadWholeFile(dataName), expected);
+    EXPECT_EQ(FbLiveRecordCount(fb), 0);
+    // Record 0 reads back as the header record.
+    EXPECT_EQ(Read(0), expected);
+    EXPECT_TRUE(FbOk);
+}
+
+TEST_F(DataFile, HeaderAfterAppendsFreesAndAClose) {
+    EXPECT_EQ(Append('a'), 1);
+    EXPECT_EQ(Append('b'), 2);
+    EXPECT_EQ(Append('c'), 3);
+    EXPECT_EQ(test::ReadWholeFile(dataName).size(), 4u * kR);
+    EXPECT_EQ(FbLiveRecordCount(fb), 3);
+    // Until the close only the in-use mark changes on disk.
+    EXPECT_EQ(Header(), HeaderImage(-1, 0, 0, 1));
+
+    FbFreeRecord(fb, 2);
+    FbFreeRecord(fb, 3);
+    ASSERT_TRUE(FbOk);
+    EXPECT_EQ(test::BytesAt(dataName, 3 * kR, 4), Le32(2));
+    EXPECT_EQ(test::BytesAt(dataName, 2 * kR, 4), Le32(-1));
+    EXPECT_EQ(test::BytesAt(dataName, 2 * kR + 4, 4), (Bytes{'b', 'b', 'b', 'b'}));
+    EXPECT_EQ(FbLiveRecordCount(fb), 1);
+
+    FbClose(fb);
+    ASSERT_TRUE(FbOk);
+    EXPECT_EQ(Header(), HeaderImage(3, 2, 3, 0));
+    EXPECT_EQ(test::BytesAt(dataName, 21, kR - 21), Bytes(kR - 21, 0));
+
+    Open();
+    EXPECT_EQ(Append('d'), 3); // the last freed comes back first
+    EXPECT_EQ(Append('e'), 2);
+    EXPECT_EQ(Append('f'), 4);
+    EXPECT_EQ(Read(2), test::RecordBytes(kR, 'e'));
+    FbClose(fb);
+    EXPECT_EQ(Header(), HeaderImage(-1, 0, 4, 0));
+}
+
+TEST_F(DataFile, RecordNumbersOutsideTheFileAreRefused) {
+    for (unsigned char c : {'a', 'b', 'c'})
+        Append(c);
+    for (std::int32_t n : {0, 4, -1}) {
+        FbFreeRecord(fb, n);
+        EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange) << n;
+    }
+    FbWriteRecord(fb, 0, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kRecordZero);
+    EXPECT_EQ(Header(), HeaderImage(-1, 0, 0, 1));
+    // Writing past the allocated count would grow the file behind the header's back.
+    FbWriteRecord(fb, 4, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange);
+    EXPECT_EQ(test::ReadWholeFile(dataName).size(), 4u * kR);
+    Read(10);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    FbWriteRecord(fb, 3, test::RecordBytes(kR, 'z'));
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(Read(3), test::RecordBytes(kR, 'z'));
+}
+
+TEST_F(DataFile, AFreeRecordIsNeitherFreedAgainNorWritten) {
+    for (unsigned char c : {'a', 'b', 'c'})
+        Append(c);
+    FbFreeRecord(fb, 2);
+    ASSERT_TRUE(FbOk);
+    FbFreeRecord(fb, 2);
+    EXPECT_EQ(FbErrorCode, fberr::kConsistency);
+    FbWriteRecord(fb, 2, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kConsistency);
+    EXPECT_EQ(FbLiveRecordCount(fb), 2);
+    // The chain is intact: record 2 comes back once, then the file grows.
+    EXPECT_EQ(Append('d'), 2);
+    EXPECT_EQ(Append('e'), 4);
+    // Known after a reopen too: the open walks the chain.
+    FbFreeRecord(fb, 4);
+    Reopen();
+    FbFreeRecord(fb, 4);
+    EXPECT_EQ(FbErrorCode, fberr::kConsistency);
+    FbWriteRecord(fb, 2, test::RecordBytes(kR, 'x'));
+    EXPECT_TRUE(FbOk);
+}
+
+TEST_F(DataFile, BuffersOfAnotherSizeThanTheRecordsAreRefused) {
+    Append('a');
+    Bytes small(100, 0xEE);
+    FbReadRecord(fb, 1, small);
+    EXPECT_EQ(FbErrorCode, fberr::kPageSizeIncompatible);
+    EXPECT_EQ(small, Bytes(100, 0xEE));
+    std::int32_t n = 0;
+    FbAppendRecord(fb, n, Bytes(500, 1));
+    EXPECT_EQ(FbErrorCode, fberr::kPageSizeIncompatible);
+    FbWriteRecord(fb, 1, Bytes(10, 1));
+    EXPECT_EQ(FbErrorCode, fberr::kPageSizeIncompatible);
+    EXPECT_EQ(FbLiveRecordCount(fb), 1);
+}
+
+TEST_F(DataFile, AChainHeadOutOfBoundsStopsTheAppend) {
+    Append('a');
+    fb->Data().firstFree = 5; // as a damaged header would give
+    fb->Data().freeCount = 1;
+    std::int32_t n = -7;
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kConsistency);
+    EXPECT_EQ(n, -7);
+    EXPECT_EQ(fb->Data().allocated, 1);
+    EXPECT_EQ(fb->Data().firstFree, 5);
+    fb->Data().firstFree = -1;
+    fb->Data().freeCount = 0;
+}
+
+TEST_F(DataFile, ReadOnlyFileblocksReadButNeverWrite) {
+    Append('a');
+    FbClose(fb);
+    const Bytes before = test::ReadWholeFile(dataName);
+    Open(true);
+    EXPECT_EQ(Read(1), test::RecordBytes(kR, 'a'));
+    FbWriteRecord(fb, 1, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kReadOnlyFileblock);
+    std::int32_t n = 0;
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
+    EXPECT_EQ(FbErrorCode, fberr::kReadOnlyFileblock);
+    FbFreeRecord(fb, 1);
+    EXPECT_EQ(FbErrorCode, fberr::kReadOnlyFileblock);
+    FbClose(fb);
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dataName), before);
+}
+
+TEST_F(DataFile, FailedWritesLeaveTheCountersAsTheyWere) {
+    FbClose(fb);
+    test::FaultyFileOps files;
+    Open();
+    // The very first change cannot mark the file in use: nothing happens, and the next
+    // change tries the mark again.
+    files.FailNth(FileCall::Write, 1, win32::kDiskFull, ".DAT");
+    std::int32_t n = -7;
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'a'));
+    EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+    EXPECT_EQ(Header(), HeaderImage(-1, 0, 0, 0));
+    EXPECT_EQ(FbLiveRecordCount(fb), 0);
+    EXPECT_EQ(Append('a'), 1);
+    EXPECT_EQ(Header(), HeaderImage(-1, 0, 0, 1));
+
+    // A failed append through the end and through the free chain.
+    files.FailNth(FileCall::Write, 1, win32::kDiskFull, ".DAT");
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'b'));
+    EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+    EXPECT_EQ(fb->Data().allocated, 1);
+    EXPECT_EQ(Append('b'), 2);
+    FbFreeRecord(fb, 1);
+    files.ShortNth(FileCall::Write, 1, 10, ".DAT");
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'c'));
+    EXPECT_EQ(FbErrorCode, fberr::kWriteError);
+    EXPECT_EQ(fb->Data().firstFree, 1);
+    EXPECT_EQ(fb->Data().freeCount, 1);
+    EXPECT_EQ(Append('c'), 1);
+
+    // A failed free leaves the record in use.
+    files.FailNth(FileCall::Write, 1, win32::kInvalidHandle, ".DAT");
+    FbFreeRecord(fb, 2);
+    EXPECT_EQ(FbErrorCode, fberr::kInvalidHandle);
+    EXPECT_EQ(FbLiveRecordCount(fb), 2);
+    FbFreeRecord(fb, 2);
+    EXPECT_TRUE(FbOk);
+
+    files.FailNth(FileCall::Read, 1, win32::kIoDevice, ".DAT");
+    Read(1);
+    EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+    EXPECT_EQ(storage::Engine().lastFunctionCode, storage::fn::kRead);
+    EXPECT_EQ(storage::Engine().lastSystemError, win32::kIoDevice);
+}
+
+TEST_F(DataFile, RecordOperationsFollowAModelAcrossCloseAndReopen) {
+    std::mt19937 random(20261210);
+    std::map<std::int32_t, Bytes> live;
+    std::vector<std::int32_t> freed; // last freed at the back
+    std::int32_t allocated = 0;
+    for (int step = 0; step < 600; ++step) {
+        const int what = static_cast<int>(random() % 10);
+        if (what < 5 || live.empty()) {
+            const Bytes bytes = test::RecordBytes(kR, static_cast<unsigned char>(random()), step);
+            std::int32_t expected = freed.empty() ? ++allocated : freed.back();
+            if (!freed.empty()) freed.pop_back();
+            std::int32_t n = 0;
+            FbAppendRecord(fb, n, bytes);
+            ASSERT_TRUE(FbOk) << step;
+            ASSERT_EQ(n, expected) << step;
+            live[n] = bytes;
+        } else if (what < 7) {
+            auto it = std::next(live.begin(), static_cast<long>(random() % live.size()));
+            FbFreeRecord(fb, it->first);
+            ASSERT_TRUE(FbOk) << step;
+            freed.push_back(it->first);
+            live.erase(it);
+        } else if (what < 8) {
+            auto it = std::next(live.begin(), static_cast<long>(random() % live.size()));
+            it->second = test::RecordBytes(kR, static_cast<unsigned char>(random()), -step);
+            FbWriteRecord(fb, it->first, it->second);
+            ASSERT_TRUE(FbOk) << step;
+        } else if (what < 9) {
+            Reopen();
+        } else {
+            for (const auto& [n, bytes] : live)
+                ASSERT_EQ(Read(n), bytes) << step << " record " << n;
+        }
+        ASSERT_EQ(FbLiveRecordCount(fb), static_cast<std::int32_t>(live.size())) << step;
+    }
+    Reopen();
+    for (const auto& [n, bytes] : live)
+        EXPECT_EQ(Read(n), bytes) << n;
+    EXPECT_EQ(Header(), HeaderImage(freed.empty() ? -1 : freed.back(),
+                                    static_cast<std::int32_t>(freed.size()), allocated, 0));
+}
+
+// Runs `body` in a child process that ends without any clean-up, as a crash would.
+template <typename Body> void InCrashingChild(Body body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+}
+
+TEST_F(DataFile, ACrashAfterAChangeLeavesTheFileMarkedInUse) {
+    FbClose(fb);
+    InCrashingChild([this] {
+        test::FaultyFileOps files;
+        Fileblock* child = nullptr;
+        FbOpen(child, name, false, false, false, false);
+        std::int32_t n = 0;
+        for (unsigned char c : {'a', 'b'})
+            FbAppendRecord(child, n, test::RecordBytes(kR, c));
+        files.DropUnflushedWrites(); // everything the disk did not confirm is lost
+    });
+    FbOpen(fb, name, false, false, false, false);
+    EXPECT_EQ(FbErrorCode, fberr::kFileDefect);
+    EXPECT_EQ(fb, nullptr);
+}
+
+TEST_F(DataFile, ACleanCloseReachesTheDiskBeforeACrash) {
+    FbClose(fb);
+    InCrashingChild([this] {
+        test::FaultyFileOps files;
+        Fileblock* child = nullptr;
+        FbOpen(child, name, false, false, false, false);
+        std::int32_t n = 0;
+        for (unsigned char c : {'a', 'b'})
+            FbAppendRecord(child, n, test::RecordBytes(kR, c));
+        FbFreeRecord(child, 1);
+        FbClose(child);
+        files.DropUnflushedWrites();
+    });
+    Open();
+    EXPECT_EQ(FbLiveRecordCount(fb), 1);
+    EXPECT_EQ(Read(2), test::RecordBytes(kR, 'b'));
+    EXPECT_EQ(Append('c'), 1);
+}
+
+} // namespace
