@@ -42,7 +42,7 @@ public:
 
     void Run(KeyReport& key) {
         key_ = &key;
-        if (key.root != 0) Visit(key.root, 1, true);
+        if (key.root != 0) key.shape = Visit(key.root, 1, true);
         key.height = leafDepth_;
         if (static_cast<std::int32_t>(key.entries.size()) != key.entryCount)
             Fault("entry count " + std::to_string(key.entryCount) + " but " +
@@ -59,18 +59,19 @@ private:
     }
     std::int64_t Offset(std::int32_t page) const { return page * rowSize_ + section_; }
 
-    void Visit(std::int32_t page, int depth, bool isRoot) {
+    // Returns the shape of the subtree.
+    std::string Visit(std::int32_t page, int depth, bool isRoot) {
         if (depth > 8) {
             Fault("height above 8");
-            return;
+            return "?";
         }
         if (page < 1 || page > key_->allocated) {
             Fault("child " + std::to_string(page) + " outside the allocated pages");
-            return;
+            return "?";
         }
         if (!reached_.insert(page).second) {
             Fault("page " + std::to_string(page) + " reached twice");
-            return;
+            return "?";
         }
         const std::int64_t at = Offset(page);
         const int n = U16(index_, at);
@@ -78,7 +79,8 @@ private:
         key_->pages.emplace_back(page, n);
         if (n < 1 || n > 62 || (!isRoot && n < 31))
             Fault("page " + std::to_string(page) + " holds " + std::to_string(n) + " items");
-        if (n < 1 || n > 62) return;
+        std::string shape = std::to_string(n);
+        if (n < 1 || n > 62) return shape;
         report_.significant.append(index_, static_cast<std::size_t>(at),
                                    6 + static_cast<std::size_t>(n) * stride);
         const std::int32_t leftmost = I32(index_, at + 2);
@@ -88,7 +90,7 @@ private:
             if (leafDepth_ != depth)
                 Fault("leaves at depths " + std::to_string(leafDepth_) + " and " + std::to_string(depth));
         } else {
-            Visit(leftmost, depth + 1, false);
+            shape += "(" + Visit(leftmost, depth + 1, false);
         }
         for (int i = 1; i <= n; ++i) {
             const std::int64_t item = at + 6 + static_cast<std::int64_t>(i - 1) * stride;
@@ -101,8 +103,10 @@ private:
             Entry(text, reference);
             if ((child == 0) != leaf)
                 Fault("page " + std::to_string(page) + " mixes leaf and inner children");
-            if (child != 0) Visit(child, depth + 1, false);
+            if (child != 0) shape += " " + Visit(child, depth + 1, false);
         }
+        if (!leaf) shape += ")";
+        return shape;
     }
 
     void Entry(const std::string& text, std::int32_t reference) {

@@ -22,6 +22,9 @@ struct KeyReport {
     int height = 0;
     std::vector<std::int32_t> freeChain;
     std::vector<std::pair<std::string, std::int32_t>> entries; // in stored order
+    // Item counts of the tree, each page followed by its children in brackets:
+    // "1(31 31)" is a root of one item over two leaves of 31.
+    std::string shape;
     // Page number -> item count, for the live pages.
     std::vector<std::pair<std::int32_t, int>> pages;
 };
