@@ -195,6 +195,19 @@ TEST_F(DataFile, ReadOnlyFileblocksReadButNeverWrite) {
     FbClose(fb);
     EXPECT_TRUE(FbOk);
     EXPECT_EQ(test::ReadWholeFile(dataName), before);
+
+    // On a read-only Fileblock an undefined access error reads as a lock in the way.
+    test::FaultyFileOps files;
+    Open(true);
+    files.FailNth(FileCall::Read, 1, win32::kIoDevice, ".DAT");
+    Read(1);
+    EXPECT_EQ(FbErrorCode, fberr::kLockPreventsReadOnly);
+    files.FailNth(FileCall::Read, 1, win32::kInvalidHandle, ".DAT");
+    Read(1);
+    EXPECT_EQ(FbErrorCode, fberr::kInvalidHandle);
+    FbClose(fb);
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dataName), before);
 }
 
 TEST_F(DataFile, FailedWritesLeaveTheCountersAsTheyWere) {

@@ -239,6 +239,14 @@ TEST_F(FilePrimitives, LockRangesAreCountedAndDroppedAtCloseEvenWhenTheUnlockFai
     EXPECT_EQ(storage::UncoveredPieces(h, 12, 10), (Pieces{{14, 8}}));
     EXPECT_EQ(storage::UncoveredPieces(h, 100, 4), Pieces{});
 
+    // A held range is tried again every interval until the total wait is used up.
+    files.FailAll(FileCall::Lock, win32::kLockViolation);
+    const int locks = files.Count(FileCall::Lock);
+    EXPECT_FALSE(storage::LockRangeCounted(h, 500, 1, 1, 3));
+    EXPECT_EQ(files.Count(FileCall::Lock) - locks, 4);
+    EXPECT_EQ(storage::LastFileError().functionCode, fn::kLock);
+    EXPECT_EQ(storage::LockedRangeCount(h), 2u);
+
     files.FailAll(FileCall::Unlock, win32::kLockViolation);
     storage::FileClose(file);
     EXPECT_TRUE(FbOk);

@@ -285,3 +285,42 @@ TEST(FbStopEngine, AFailedCloseKeepsTheEngineStartedAndReportsTheFirstError) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(EntryCheck, ChangesWithANetworkBlockNeedTheFileblockLock) {
+    test::TempFolder folder;
+    test::StorageSession session;
+    FbCreate(folder.File("n.DAT"), 30, 0, test::Keys({}));
+    Fileblock* fb = nullptr;
+    FbOpen(fb, folder.File("n.DAT"), false, false, false, false);
+    ASSERT_TRUE(FbOk);
+    std::int32_t n = 0;
+    FbAppendRecord(fb, n, test::RecordBytes(30, 'a'));
+    fb->network = new storage::NetworkBlock; // as network mode would make it
+    FbWriteRecord(fb, 1, test::RecordBytes(30, 'b'));
+    EXPECT_EQ(FbErrorCode, fberr::kMustBeLocked);
+    FbWriteRecord(fb, 1, test::RecordBytes(30, 'b'), true); // no-lock: the lock is not asked
+    EXPECT_TRUE(FbOk);
+    fb->network->locked = true;
+    FbFreeRecord(fb, 1);
+    EXPECT_TRUE(FbOk);
+    {
+        // With a network block an undefined access error reads as a lock in the way.
+        test::FaultyFileOps files;
+        Fileblock* other = nullptr;
+        FbCreate(folder.File("m.DAT"), 30, 0, test::Keys({}));
+        FbOpen(other, folder.File("m.DAT"), false, false, false, false);
+        other->network = new storage::NetworkBlock;
+        files.FailNth(FileCall::Read, 1, platform::win32::kIoDevice, "m.DAT");
+        std::vector<unsigned char> record(30);
+        FbReadRecord(other, 0, record);
+        EXPECT_EQ(FbErrorCode, fberr::kLockPreventsReadOnly);
+        FbClose(other);
+        EXPECT_TRUE(FbOk);
+    }
+    FbClose(fb);
+    EXPECT_TRUE(FbOk);
+}
+
+} // namespace
