@@ -12,12 +12,12 @@
 // keys, the Fileblock handle itself, the engine-wide state, and the status helpers with the
 // entry check and exit step that wrap every public operation.
 //
-// Who holds what:
+// Where the rest lives:
 //  - frame, status, file primitives, data file and Fileblock lifecycle: Frame.cpp,
 //    FilePrimitives.*, Slots.*, DataFile.*, FileblockLifecycle.cpp, FileNames.*, LockRanges.*;
-//  - index file, page cache and B-trees: IndexFile.* (the calls the lifecycle makes, see
-//    IndexFile.h), PageCache.* (PageBufferNode and the ring), BTree*.*, and the key
-//    operations FbRewindKey, FbStepKey, FbFindKey, FbInsertKey, FbRemoveKey.
+//  - index file, page cache and B-trees: IndexFile.* (the calls the lifecycle makes),
+//    KeyHeader.h, IndexPage.*, PageCache.* (PageBufferNode and the ring), BTree*.*,
+//    KeyOrder.*, and the key operations in KeyOperations.cpp.
 
 namespace storage {
 

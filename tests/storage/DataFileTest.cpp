@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -341,6 +342,54 @@ TEST_F(DataFile, ACleanCloseReachesTheDiskBeforeACrash) {
     EXPECT_EQ(FbLiveRecordCount(fb), 1);
     EXPECT_EQ(Read(2), test::RecordBytes(kR, 'b'));
     EXPECT_EQ(Append('c'), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DataFileDamage, NoHeaderMakesTheEngineCrashOrHandOutARecordTwice) {
+    test::TempFolder folder;
+    test::StorageSession session;
+    const std::string name = folder.File("d.DAT");
+    std::mt19937 random(7);
+    int opened = 0;
+    for (int round = 0; round < 300; ++round) {
+        FbCreate(name, 40, 0, test::Keys({}));
+        Fileblock* fb = nullptr;
+        FbOpen(fb, name, false, false, false, false);
+        std::int32_t n = 0;
+        for (int i = 0; i < 4; ++i)
+            FbAppendRecord(fb, n, test::RecordBytes(40, 'r'));
+        FbFreeRecord(fb, 2);
+        FbClose(fb);
+        ASSERT_TRUE(FbOk);
+        // Small values make plausible-looking damage; any value may appear.
+        const auto value = [&random]() -> std::int32_t {
+            const auto r = random();
+            return r % 3 == 0 ? static_cast<std::int32_t>(r) : static_cast<std::int32_t>(r % 9) - 2;
+        };
+        const int field = static_cast<int>(random() % 4);
+        test::PatchFile(name, static_cast<std::size_t>(field) * 4, test::Le32(value()));
+        if (random() % 2) test::PatchFile(name, 40 * (1 + random() % 4), test::Le32(value()));
+        FbOpen(fb, name, false, false, false, false);
+        if (!FbOk) {
+            EXPECT_TRUE(FbErrorCode == fberr::kFileDefect || FbErrorCode == fberr::kConsistency ||
+                        FbErrorCode == fberr::kReadError)
+                << round << ": " << FbErrorCode;
+            continue;
+        }
+        ++opened;
+        std::set<std::int32_t> handedOut;
+        for (int i = 0; i < 6; ++i) {
+            FbAppendRecord(fb, n, test::RecordBytes(40, 'x'));
+            if (!FbOk) break;
+            EXPECT_TRUE(handedOut.insert(n).second) << round;
+            EXPECT_GE(n, 1) << round;
+        }
+        FbClose(fb);
+    }
+    EXPECT_GT(opened, 0);
 }
 
 } // namespace
