@@ -40,8 +40,8 @@ bool MakeDescriptors(Fileblock& fb) {
 // What a dialog file found at open holds.
 enum class DialogContent { Empty, CleanTable, Journal };
 
-DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog, std::int64_t& size) {
-    size = FileSize(dialog);
+DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
+    const std::int64_t size = FileSize(dialog);
     if (!FbOk) return DialogContent::Journal;
     // A file of 0 bytes is one whose creation was cut short: it holds nothing.
     if (size <= 1) return DialogContent::Empty;
@@ -68,15 +68,15 @@ void FreeFileblock(Fileblock*& fb) {
 void CloseFileblock(Fileblock*& fb) {
     ResetStatus();
     if (!fb->readOnly && !fb->saveMode) {
-        const bool changed = fb->inUse;
         if (fb->numberOfKeys > 0) {
             IndexFlush(*fb);
-            if (changed) FileFlush(fb->indexFile);
+            FileFlush(fb->indexFile);
         }
-        // The records and the index reach the disk before the header that calls them clean.
-        if (changed) FileFlush(fb->dataFile);
+        // The records and the index reach the disk before the header that calls them clean
+        // (rewritten records too, which do not mark the file in use).
+        FileFlush(fb->dataFile);
         WriteDataHeader(*fb, 0);
-        if (changed) FileFlush(fb->dataFile);
+        FileFlush(fb->dataFile);
         if (!FbOk) return;
         fb->inUse = false;
     }
@@ -305,8 +305,7 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     }
 
     if (dialogFound) {
-        std::int64_t size = 0;
-        const DialogContent content = ExamineDialog(*fb, dialog, size);
+        const DialogContent content = ExamineDialog(*fb, dialog);
         if (!FbOk) {
             cleanUp();
             return;
