@@ -20,11 +20,6 @@ std::vector<KeyPages::Touched>& TouchedPages() {
     return touched;
 }
 
-std::vector<const Fileblock*>& DamagedTrees() {
-    static std::vector<const Fileblock*> damaged;
-    return damaged;
-}
-
 } // namespace
 
 KeyPages::KeyPages(Fileblock& fb, std::uint16_t key) : fb_(fb), key_(key) {
@@ -109,8 +104,9 @@ bool KeyPages::Undo(const Descriptor& before) {
     descriptor.headerChanged = before.headerChanged || headerChanged;
     descriptor.cursorValid = false;
     if (!restored) {
+        // The tree in the cache is damaged: never write it, nor mark the file clean.
         DropKeyPages(fb_, key_);
-        if (!IsTreeDamaged(fb_)) DamagedTrees().push_back(&fb_);
+        fb_.readOnly = true;
     }
     touched.clear();
 
@@ -118,16 +114,6 @@ bool KeyPages::Undo(const Descriptor& before) {
     engine.lastFunctionCode = functionCode;
     engine.lastSystemError = systemError;
     return restored;
-}
-
-bool IsTreeDamaged(const Fileblock& fb) {
-    const auto& damaged = DamagedTrees();
-    return std::find(damaged.begin(), damaged.end(), &fb) != damaged.end();
-}
-
-void ForgetTreeDamage(const Fileblock& fb) {
-    auto& damaged = DamagedTrees();
-    damaged.erase(std::remove(damaged.begin(), damaged.end(), &fb), damaged.end());
 }
 
 } // namespace storage

@@ -22,8 +22,9 @@ public:
 
     // After a failed change: puts back every page it touched and the key's descriptor as it
     // was (`before`), keeping the failure in the status. When that fails too, the key's pages
-    // are dropped from the cache and the Fileblock is marked damaged, so that it is never
-    // again marked cleanly closed. Returns whether the tree was restored.
+    // are dropped from the cache and the Fileblock takes no more changes (10065): its close
+    // then writes nothing, so the data file stays marked in use on the disk and the next
+    // open reports the defect. Returns whether the tree was restored.
     bool Undo(const Descriptor& before);
 
     // A page the running change has touched: its content before, or for a page the change
@@ -42,11 +43,5 @@ private:
     Fileblock& fb_;
     std::uint16_t key_;
 };
-
-// A Fileblock whose tree could not be restored after a failed change. Its close writes
-// nothing more and fails (10010), so the data file stays marked in use on the disk and the
-// next open reports the defect.
-bool IsTreeDamaged(const Fileblock& fb);
-void ForgetTreeDamage(const Fileblock& fb);
 
 } // namespace storage

@@ -1,6 +1,5 @@
 #include "storage/IndexFile.h"
 
-#include "storage/BTreePages.h"
 #include "storage/FilePrimitives.h"
 #include "storage/IndexPage.h"
 #include "storage/KeyHeader.h"
@@ -156,17 +155,11 @@ void IndexOpen(Fileblock& fb) {
 }
 
 void IndexFlush(Fileblock& fb) {
-    if (IsTreeDamaged(fb)) {
-        // A tree that could not be restored must not be written, nor the file marked clean.
-        Fail(fberr::kFileDefect);
-        return;
-    }
     FlushIndex(fb, true);
 }
 
 void IndexDropPages(Fileblock& fb) {
     DropPages(fb);
-    ForgetTreeDamage(fb);
 }
 
 } // namespace storage
