@@ -92,6 +92,17 @@ TEST_F(Lifecycle, CreateMakesTheDataAndIndexFilesAndNoDialogFile) {
     EXPECT_FALSE(FileExists(dia));
 }
 
+TEST_F(Lifecycle, ASemicolonNamesTheIndexFileApart) {
+    const std::string split = folder.File("main") + ";" + folder.File("other");
+    FbCreate(split, 464, 1, test::Keys({{8, false}}));
+    ASSERT_TRUE(FbOk);
+    EXPECT_TRUE(FileExists(folder.File("main.DAT")));
+    EXPECT_TRUE(FileExists(folder.File("other.IX")));
+    EXPECT_FALSE(FileExists(folder.File("main.IX")));
+    FbOpen(fb, split, false, false, false, false);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+}
+
 TEST_F(Lifecycle, ZeroKeysMakeOnlyTheDataFile) {
     Create(30, 0, test::Keys({}));
     ASSERT_TRUE(FbOk);

@@ -5,6 +5,7 @@
 #include "storage/Fileblock.h"
 #include "storage/Storage.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -158,10 +159,32 @@ TEST(EntryCheck, EachCheckInItsOrder) {
     std::int32_t reference = 0;
 
     // Not started comes first, before the handle is looked at.
-    FbReadRecord(nullptr, 1, record);
-    EXPECT_EQ(FbErrorCode, fberr::kNotStarted);
-    EXPECT_EQ(FbLiveRecordCount(nullptr), 0);
-    EXPECT_EQ(FbErrorCode, fberr::kNotStarted);
+    {
+        std::string text;
+        Fileblock* none = nullptr;
+        const std::function<void()> operations[] = {
+            [&] { FbReadRecord(nullptr, 1, record); },
+            [&] { FbWriteRecord(nullptr, 1, record); },
+            [&] { FbAppendRecord(nullptr, reference, record); },
+            [&] { FbFreeRecord(nullptr, 1); },
+            [&] { EXPECT_EQ(FbLiveRecordCount(nullptr), 0); },
+            [&] { FbRewindKey(nullptr, 1); },
+            [&] { FbStepKey(nullptr, 1, reference, text); },
+            [&] { FbFindKey(nullptr, 1, reference, "x"); },
+            [&] { FbInsertKey(nullptr, 1, 1, "x"); },
+            [&] { FbRemoveKey(nullptr, 1, 1, "x"); },
+            [&] { FbCreate(name, 464, 0, test::Keys({})); },
+            [&] { FbOpen(none, name, false, false, false, false); },
+            [&] { FbClose(none); },
+        };
+        for (const auto& operation : operations) {
+            FbOk = true;
+            operation();
+            EXPECT_FALSE(FbOk);
+            EXPECT_EQ(FbErrorCode, fberr::kNotStarted);
+        }
+        EXPECT_FALSE(test::FileExists(name));
+    }
 
     test::StorageSession session;
     FbCreate(name, 464, 2, test::Keys({{8, false}, {8, true}}));
