@@ -78,7 +78,12 @@ FaultyFileOps::Outcome FaultyFileOps::Next(FileCall call, const std::string& pat
 
 std::string FaultyFileOps::PathOf(platform::FileHandle handle) const {
     const auto it = paths_.find(handle);
-    return it == paths_.end() ? std::string() : it->second;
+    if (it != paths_.end()) return it->second;
+    // A file opened before these operations were installed: ask the system for its name.
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(handle);
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
 }
 
 void FaultyFileOps::Remember(const std::string& path) {

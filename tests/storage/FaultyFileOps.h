@@ -12,6 +12,8 @@
 // File operations for tests: passes every call to the POSIX ones, but fails the n-th call of
 // a kind (optionally only on files whose name ends with a given text), or moves fewer bytes
 // than asked; and can undo every write not yet flushed, as a crash would lose them.
+// Files opened before it was installed are matched by name too; their writes before the
+// installation are not undone.
 //
 //   FaultyFileOps files;            // installs itself, restores the previous ones at the end
 //   files.FailNth(FileCall::Write, 2, platform::win32::kDiskFull, ".IX");
