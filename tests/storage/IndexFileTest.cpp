@@ -178,32 +178,10 @@ TEST_F(IndexFile, DamagedPagesAreRefusedAsAFileDefect) {
 }
 
 TEST_F(IndexFile, AnInsertNeverMakesANinthLevel) {
-    // Eight levels of full pages, one key of length 1 (page size 626): page 1 is the root,
-    // pages 2k and 2k + 1 form level k + 1, the first of them always the one searched into.
-    Fileblock* fb = CreateAndOpen("deep", {{1, false}});
-    Close(fb);
-    const std::int64_t row = 626;
-    std::vector<unsigned char> file(static_cast<std::size_t>(16 * row), 0);
-    const auto put = [&](std::size_t at, const std::vector<unsigned char>& bytes) {
-        std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(at));
-    };
-    put(0, KeyHeader(-1, 0, 15, 626, 1, false, 62 * 15));
-    for (std::int32_t page = 1; page <= 15; ++page) {
-        const int level = page == 1 ? 1 : page / 2 + 1;
-        const std::int32_t down = level < 8 ? (page == 1 ? 2 : 2 * (page / 2) + 2) : 0;
-        const std::size_t at = static_cast<std::size_t>(page * row);
-        put(at, Concat({Bytes({62, 0}), Le32(down)}));
-        for (int i = 1; i <= 62; ++i) {
-            // Item 1's child is the sibling, so that a full page finds a full sibling.
-            const std::int32_t child = down == 0 ? 0 : (i == 1 ? down + 1 : down);
-            put(at + 6 + static_cast<std::size_t>(i - 1) * 10,
-                Concat({Le32(i), Le32(child), Bytes({1, 0x40 + i})}));
-        }
-    }
-    test::WriteWholeFile(IndexPath("deep"), file);
+    WriteDeepIndex("deep", 0);
     const std::vector<unsigned char> before = test::ReadWholeFile(IndexPath("deep"));
 
-    fb = Open("deep");
+    Fileblock* fb = Open("deep");
     FbInsertKey(fb, 1, 99, "\x01");
     EXPECT_EQ(FbErrorCode, 10010);
     Close(fb);
