@@ -103,20 +103,23 @@ void UnpackPage(unsigned char* bytes, int keyLength) {
                      bytes + kPageHeadSize + (i - 1) * packedStride, packedStride);
 }
 
-bool IsSoundPackedPage(const unsigned char* bytes, int keyLength, int itemsPerPage,
-                       std::int32_t allocatedPages) {
+bool UnpackSoundPage(unsigned char* bytes, int keyLength, int itemsPerPage, std::int32_t allocatedPages) {
     const int n = GetU16(bytes, 0);
-    if (n < 1 || n > itemsPerPage || n > kItemsPerPage) return false;
+    if (n < 1 || n > itemsPerPage || n > kItemsPerPage || keyLength < 1 || keyLength > kMaxKeyText)
+        return false;
     const std::size_t packedStride = static_cast<std::size_t>(keyLength) + kItemFixedSize;
     const bool leaf = GetI32(bytes, 2) == 0;
     auto childSound = [&](std::int32_t child) {
         return leaf ? child == 0 : (child >= 1 && child <= allocatedPages);
     };
     if (!childSound(GetI32(bytes, 2))) return false;
-    for (int i = 1; i <= n; ++i) {
-        const unsigned char* item = bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * packedStride;
-        if (item[kLengthOffset] > keyLength) return false;
-        if (!childSound(GetI32(item, kChildOffset))) return false;
+    // One pass from the last item down, checking each before it moves to its slot.
+    for (int i = n; i >= 1; --i) {
+        unsigned char* packed = bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * packedStride;
+        if (packed[kLengthOffset] > keyLength || !childSound(GetI32(packed, kChildOffset))) return false;
+        if (i >= 2 && packedStride != kItemSlotSize)
+            std::memmove(bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * kItemSlotSize, packed,
+                         packedStride);
     }
     return true;
 }

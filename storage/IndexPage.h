@@ -77,10 +77,9 @@ private:
 void PackPage(unsigned char* bytes, int keyLength);
 void UnpackPage(unsigned char* bytes, int keyLength);
 
-// A packed page as read from the file is only used when it can be a page of this key: 1 to M
+// Unpacks a page as read from the file, checking that it can be a page of this key: 1 to M
 // items, every length byte within the key length, children all zero (a leaf) or all within
-// 1..allocatedPages. Anything else is a damaged file.
-bool IsSoundPackedPage(const unsigned char* bytes, int keyLength, int itemsPerPage,
-                       std::int32_t allocatedPages);
+// 1..allocatedPages. False for anything else (a damaged file); the bytes are then unusable.
+bool UnpackSoundPage(unsigned char* bytes, int keyLength, int itemsPerPage, std::int32_t allocatedPages);
 
 } // namespace storage

@@ -142,12 +142,11 @@ PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key) {
     // leaves nothing behind that a later lookup could take for the page.
     FileReadAt(fb.indexFile, PageOffset(fb, page, key), descriptor.slotSize, node->buffer.data());
     if (!FbOk) return nullptr;
-    if (!IsSoundPackedPage(node->buffer.data(), descriptor.keyLength, descriptor.itemsPerPage,
-                           descriptor.allocated)) {
+    if (!UnpackSoundPage(node->buffer.data(), descriptor.keyLength, descriptor.itemsPerPage,
+                         descriptor.allocated)) {
         Fail(fberr::kFileDefect);
         return nullptr;
     }
-    UnpackPage(node->buffer.data(), descriptor.keyLength);
     Bind(*node, fb, key, page);
     MoveToMostRecent(node);
     return node;
