@@ -192,3 +192,25 @@ TEST_F(IndexFile, AnInsertNeverMakesANinthLevel) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(IndexFile, AFreeChainOutsideTheAllocatedPagesIsRefused) {
+    for (const std::int32_t firstFree : {0, 2}) {
+        SCOPED_TRACE(firstFree);
+        Fileblock* fb = CreateAndOpen("ix", {{8, false}});
+        FbInsertKey(fb, 1, 1, "a");
+        FbRemoveKey(fb, 1, 1, "a"); // page 1 is free now, the only page allocated
+        Close(fb);
+        PatchFile(IndexPath("ix"), 0, Le32(firstFree));
+        fb = Open("ix");
+        FbInsertKey(fb, 1, 2, "b");
+        EXPECT_EQ(FbErrorCode, 10170);
+        std::int32_t reference = 0;
+        FbFindKey(fb, 1, reference, "b");
+        EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
+        Close(fb);
+    }
+}
+
+} // namespace
