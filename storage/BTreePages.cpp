@@ -1,3 +1,5 @@
+// A wish to the Fileblock's lifecycle: a flag "tree damaged" that makes the close skip the
+// write-back and the clean mark, in place of taking the Fileblock read-only as Undo does now.
 #include "storage/BTreePages.h"
 
 #include "storage/FilePrimitives.h"
