@@ -1,41 +1,14 @@
 #include "EngineErrorSink.h"
 #include "uFormula.h"
 
-#include "platform/MessageBox.h"
+#include "support/RecordingMessageBoxes.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <vector>
 
-namespace {
-
-// Records the boxes with their owner window.
-class OwnerRecordingBoxes final : public platform::MessageBoxes {
-public:
-    OwnerRecordingBoxes() : previous_(platform::SetMessages(this)) {}
-    ~OwnerRecordingBoxes() override { platform::SetMessages(previous_); }
-    platform::MessageAnswer Show(QWidget* owner, const QString& caption, const QString& text,
-                                 platform::MessageIcon icon, platform::MessageButtons buttons) override {
-        shown.push_back({owner, caption, text, icon, buttons});
-        return platform::MessageAnswer::Ok;
-    }
-    struct Shown {
-        QWidget* owner;
-        QString caption;
-        QString text;
-        platform::MessageIcon icon;
-        platform::MessageButtons buttons;
-    };
-    std::vector<Shown> shown;
-
-private:
-    platform::MessageBoxes* previous_;
-};
-
-} // namespace
-
 TEST(EngineErrorSink, WithAnApplicationShowsTheErrorBox) {
-    OwnerRecordingBoxes boxes;
+    RecordingMessageBoxes boxes;
     QTemporaryDir dir;
     const std::string path = dir.filePath("missing/zelreslt.htm").toStdString();
     const std::vector<unsigned char> body(208, 0), test(448, 0);

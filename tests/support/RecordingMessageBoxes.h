@@ -10,6 +10,7 @@
 class RecordingMessageBoxes final : public platform::MessageBoxes {
 public:
     struct Shown {
+        QWidget* owner;
         QString caption;
         QString text;
         platform::MessageIcon icon;
@@ -21,9 +22,9 @@ public:
 
     void SetNextAnswer(platform::MessageAnswer answer) { answers_.push_back(answer); }
 
-    platform::MessageAnswer Show(QWidget*, const QString& caption, const QString& text, platform::MessageIcon icon,
-                                 platform::MessageButtons buttons) override {
-        shown.push_back({caption, text, icon, buttons});
+    platform::MessageAnswer Show(QWidget* owner, const QString& caption, const QString& text,
+                                 platform::MessageIcon icon, platform::MessageButtons buttons) override {
+        shown.push_back({owner, caption, text, icon, buttons});
         if (!answers_.empty()) {
             platform::MessageAnswer answer = answers_.front();
             answers_.pop_front();
