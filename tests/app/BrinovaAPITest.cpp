@@ -1,7 +1,7 @@
 #include "app/BrinovaAPI.h"
 
-#include "RecordingShell.h"
-#include "platform/AsOrdinaryUser.h"
+#include "support/RecordingShell.h"
+#include "support/AsOrdinaryUser.h"
 #include "support/RecordingMessageBoxes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "app/BrinovaAPI.h"
 
-#include "RecordingShell.h"
+#include "support/RecordingShell.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>

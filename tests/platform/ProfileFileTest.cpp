@@ -1,6 +1,6 @@
 #include "platform/ProfileFile.h"
 
-#include "AsOrdinaryUser.h"
+#include "support/AsOrdinaryUser.h"
 
 #include <gtest/gtest.h>
 
