@@ -142,16 +142,27 @@ struct ProfileText {
 
 enum class ReadResult { Read, Missing, Failed };
 
+// The program's own settings take a few hundred bytes; anything far larger is no profile of
+// ours, and reading it whole on every access could exhaust the memory.
+constexpr std::size_t kMaxProfileSize = 1 << 20;
+
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
     content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a pipe in the file's place must not hang the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
     char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
+        if (n < 0 || content.size() + static_cast<std::size_t>(n) > kMaxProfileSize) {
             ::close(fd);
+            content.clear();
             return ReadResult::Failed;
         }
         if (n == 0) break;
@@ -284,7 +295,11 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     const std::string target = WriteTarget(path_);
     std::string content;
     // Never overwrite what could not be read.
-    if (ReadWholeFile(target, content) == ReadResult::Failed) return false;
+    const ReadResult read = ReadWholeFile(target, content);
+    if (read == ReadResult::Failed) return false;
+    // A file the user may not write keeps its values, as on Windows; renaming a new file over
+    // it would go around its permissions.
+    if (read == ReadResult::Read && ::access(target.c_str(), W_OK) != 0) return false;
     ProfileText text(content);
     text.Set(section, key, value);
     const std::string updated = text.Content();

@@ -23,7 +23,9 @@ public:
 
     const std::string& Path() const { return path_; }
 
-    // The value, or nullopt when the file, the section or the key is missing.
+    // The value, or nullopt when the file, the section or the key is missing. A file that
+    // cannot be read, is no plain file or is larger than any profile of ours (1 MiB) reads
+    // as missing.
     std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
@@ -33,9 +35,9 @@ public:
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
     // Creates the file, its folder and the section as needed and replaces the file in one step
-    // (a new file renamed over the old). False when it could not be written, or when the value
-    // holds a line break or the section or key could not stand in the file; the file is then
-    // left as it was.
+    // (a new file renamed over the old). False when it could not be read or written, when the
+    // user may not write it, or when the value holds a line break or the section or key could
+    // not stand in the file; the file is then left as it was.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;
     bool WriteInteger(std::string_view section, std::string_view key, int value) const;
     bool WriteBool(std::string_view section, std::string_view key, bool value) const;

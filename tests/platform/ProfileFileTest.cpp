@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,6 +197,43 @@ TEST_F(ProfileFileTest, NeverOverwritesAFileItCannotRead) {
     }));
     ::chmod(path.c_str(), 0600);
     EXPECT_EQ(Content(), "[A]\nB=1\n");
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileKeepsItsValues) {
+    Put("[A]\nB=1\n");
+    ::chmod(path.c_str(), 0444);
+    ::chmod(folder.c_str(), 0777); // the folder itself would take the new file
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        const ProfileFile ini(path);
+        return ini.ReadInteger("A", "B", 7) == 1 && !ini.WriteString("A", "B", "2");
+    }));
+    ::chmod(folder.c_str(), 0700);
+    ::chmod(path.c_str(), 0600);
+    EXPECT_EQ(Content(), "[A]\nB=1\n");
+}
+
+TEST_F(ProfileFileTest, WhatIsNoProfileIsNeitherReadNorWritten) {
+    struct Case {
+        const char* name;
+        std::function<void()> make; // puts something in the profile's place
+    };
+    const std::string big = "[A]\nB=1\n;" + std::string(1 << 20, 'x') + "\n";
+    const Case cases[] = {
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"folder", [&] { fs::create_directory(path); }},
+        {"over 1 MiB", [&] { Put(big); }},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(path);
+        c.make();
+        const ProfileFile ini(path);
+        EXPECT_EQ(ini.ReadInteger("A", "B", 7), 7) << c.name;
+        EXPECT_FALSE(ini.WriteString("A", "B", "2")) << c.name;
+    }
+    EXPECT_EQ(Content(), big);
+
+    Put("[A]\nB=1\n;" + std::string((1 << 20) - 10, 'x') + "\n"); // 1 MiB exactly
+    EXPECT_EQ(ProfileFile(path).ReadInteger("A", "B", 7), 1);
 }
 
 TEST_F(ProfileFileTest, FailedWriteLeavesTheFileAsItWas) {
