@@ -3,11 +3,14 @@
 #include "platform/Cp1252.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QRegularExpression>
 
 namespace viewer {
 namespace {
+
+constexpr qint64 kMaxPageSize = 16 << 20;
 
 QString ErrorPage(const QString& what, const QString& reason) {
     return QStringLiteral("<html><body><h3>The page cannot be displayed</h3>"
@@ -41,10 +44,16 @@ QString WithRuleColours(QString html) {
 } // namespace
 
 QString ReadResultPage(const QString& fileName) {
+    // A pipe or device would block or never end; only a plain file is a page.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) return ErrorPage(fileName, QStringLiteral("It is not a file."));
+    // An advice page takes some ten kilobytes; one far larger would exhaust the memory.
+    if (info.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return ErrorPage(fileName, file.errorString());
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(kMaxPageSize + 1);
     if (file.error() != QFileDevice::NoError) return ErrorPage(fileName, file.errorString());
+    if (bytes.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
     return WithRuleColours(
         platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }

@@ -6,8 +6,9 @@
 namespace viewer {
 
 // The page at `fileName` as HTML text. The advice page is Windows-1252 and declares no
-// character set, so it is decoded as such; a page that cannot be read becomes a short error
-// page naming the file. Rules keep the colour the page gives them.
+// character set, so it is decoded as such; a page that cannot be read, is no plain file or is
+// larger than 16 MiB becomes a short error page naming the file. Rules keep the colour the
+// page gives them.
 QString ReadResultPage(const QString& fileName);
 
 // The viewer's browser: shows file pages, follows their links and keeps the history for

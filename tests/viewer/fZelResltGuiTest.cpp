@@ -3,6 +3,7 @@
 #include "viewer/ResultBrowser.h"
 #include "viewer/fZelReslt.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -138,6 +140,18 @@ TEST(ReadResultPage, UnreadablePageNamesTheFileEscaped) {
     const QString page = viewer::ReadResultPage(folderAsPage);
     EXPECT_TRUE(page.contains(folderAsPage.toHtmlEscaped())) << page.toStdString();
     EXPECT_FALSE(page.contains("/<b>"));
+}
+
+TEST(ReadResultPage, WhatIsNoPageGivesTheErrorPage) {
+    PageFolder folder;
+    const QString pipe = folder.Path() + "/pipe.htm";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString huge = folder.Write("huge.htm", "<html><body>" + std::string(16 << 20, 'x'));
+    for (const QString& name : {pipe, huge, folder.Path()}) {
+        const QString page = viewer::ReadResultPage(name);
+        EXPECT_TRUE(page.contains("The page cannot be displayed")) << name.toStdString();
+        EXPECT_TRUE(page.contains(name.toHtmlEscaped())) << name.toStdString();
+    }
 }
 
 } // namespace
