@@ -5,6 +5,7 @@
 #include "ViewerGlyphs.h"
 #include "ViewerHeight.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -42,7 +43,6 @@ TfmZelReslt::TfmZelReslt(const QString& resultFileName, PrintChoice& printChoice
                           Qt::WindowCloseButtonHint),
       resultFileName_(resultFileName), printChoice_(printChoice) {
     setObjectName("fmZelReslt");
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Brinova Vesk+       T E S T    R E S U L T"));
     setSizeGripEnabled(false);
 
@@ -104,6 +104,16 @@ void TfmZelReslt::FormKeyPress(QChar& key) {
     }
 }
 
+void TfmZelReslt::FormClose() {
+    // The window frees itself once it has closed.
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TfmZelReslt::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QDialog::closeEvent(event);
+}
+
 bool TfmZelReslt::PreviewKey(QKeyEvent* event) {
     QChar key = event->key() == Qt::Key_Escape ? QChar(kEscape)
                 : event->text().isEmpty()      ? QChar()
@@ -136,6 +146,7 @@ void TfmZelReslt::SpeedButton3Click() {
     if (!printChoice_.Choose(this, printer)) return;
     // The result file itself is printed, read afresh, whatever page is shown.
     QTextDocument page;
+    page.setDefaultFont(brow->document()->defaultFont()); // printed in the face it is shown in
     page.setHtml(ReadResultPage(resultFileName_));
     page.print(&printer);
 }

@@ -37,7 +37,9 @@ public slots:
 protected:
     void FormCreate();
     void FormKeyPress(QChar& key);
+    void FormClose();
 
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

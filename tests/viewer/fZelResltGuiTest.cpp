@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QFrame>
 #include <QPointer>
 #include <QPrinter>
@@ -84,6 +85,12 @@ TEST(fZelReslt, PrintsTheResultFileWhereTheDialogSays) {
     QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
     EXPECT_EQ(print.askedOver, &form);
     EXPECT_GT(QFileInfo(pdf).size(), 0);
+
+    // On paper in the face it has on screen.
+    const QString shownFace = QFontInfo(form.brow->document()->defaultFont()).family().remove(' ');
+    QFile printed(pdf);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(printed.readAll().contains("/BaseFont /" + shownFace.toLatin1())) << shownFace.toStdString();
 }
 
 TEST(fZelReslt, CancelledPrintDialogPrintsNothing) {
