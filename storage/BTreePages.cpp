@@ -1,8 +1,8 @@
-// A wish to the Fileblock's lifecycle: a flag "tree damaged" that makes the close skip the
-// write-back and the clean mark, in place of taking the Fileblock read-only as Undo does now.
 #include "storage/BTreePages.h"
 
 #include "storage/FilePrimitives.h"
+#include "storage/Journal.h"
+#include "storage/KeyHeader.h"
 #include "storage/PageCache.h"
 #include "storage/Slots.h"
 
@@ -45,6 +45,8 @@ void KeyPages::Remember(std::int32_t page, const unsigned char* bytes) {
 unsigned char* KeyPages::Modify(std::int32_t page) {
     PageBufferNode* node = FetchPage(fb_, page, key_);
     if (node == nullptr) return nullptr;
+    JournalPage(fb_, *node);
+    if (!FbOk) return nullptr;
     Remember(page, node->buffer.data());
     MarkPageDirty(*node);
     return node->buffer.data();
@@ -53,8 +55,17 @@ unsigned char* KeyPages::Modify(std::int32_t page) {
 unsigned char* KeyPages::New(std::int32_t& page) {
     const Descriptor& descriptor = fb_.Key(key_);
     const std::int32_t chainHead = descriptor.firstFree;
-    PageBufferNode* node = NewPage(fb_, key_, page);
+    // The journal puts back one slot taken from the free chain per change, with the header
+    // as it was before; later pages of the same change are new ones.
+    const bool journalHeader = fb_.saveMode && !HeaderJournaled(fb_, key_);
+    const HeaderImageBytes headerBefore = KeyHeaderImage(descriptor);
+    PageBufferNode* node = NewPage(fb_, key_, page, !fb_.saveMode || journalHeader);
     if (node == nullptr) return nullptr;
+    if (journalHeader) {
+        JournalHeader(fb_, key_, headerBefore,
+                      descriptor.lastFromFreeChain ? descriptor.firstFree : kNoChainLink);
+        node->journaled = true;
+    }
     Touched& t = TouchedPages().emplace_back();
     t.page = page;
     t.allocated = true;
@@ -67,6 +78,9 @@ unsigned char* KeyPages::New(std::int32_t& page) {
 bool KeyPages::Release(std::int32_t page) {
     PageBufferNode* node = FetchPage(fb_, page, key_);
     if (node == nullptr) return false;
+    JournalPage(fb_, *node);
+    if (fb_.saveMode) JournalHeader(fb_, key_, KeyHeaderImage(fb_.Key(key_)), kNoChainLink);
+    if (!FbOk) return false;
     Remember(page, node->buffer.data());
     ReleasePage(*node);
     return FbOk;
@@ -108,7 +122,7 @@ bool KeyPages::Undo(const Descriptor& before) {
     if (!restored) {
         // The tree in the cache is damaged: never write it, nor mark the file clean.
         DropKeyPages(fb_, key_);
-        fb_.readOnly = true;
+        fb_.damaged = true;
     }
     touched.clear();
 

@@ -1,6 +1,7 @@
 #include "storage/DataFile.h"
 
 #include "storage/FilePrimitives.h"
+#include "storage/Journal.h"
 #include "storage/Slots.h"
 
 #include "platform/LittleEndian.h"
@@ -29,6 +30,50 @@ std::vector<unsigned char> HookedCopy(const Fileblock& fb, std::span<const unsig
     std::vector<unsigned char> copy(buffer.begin(), buffer.end());
     fb.recordHook(copy.data(), static_cast<std::int32_t>(copy.size()), direction, fb.hookUserValue);
     return copy;
+}
+
+// The commit of a save-mode record change: the data header, on the disk.
+void CommitDataHeader(Fileblock& fb) {
+    WriteDataHeader(fb, 0);
+    FileFlush(fb.dataFile, fb.network != nullptr);
+}
+
+// Ends a save-mode append or free: committed, or replayed with the records' state in memory
+// put back as it was (`undoneCode` when the failure was undone).
+void EndSaveModeRecordChange(Fileblock& fb, const Descriptor& before, const std::vector<bool>& freeBefore,
+                             std::int32_t undoneCode) {
+    if (FbOk && CommitJournalStep(fb, CommitDataHeader)) return;
+    fb.Data() = before;
+    fb.freeRecords = freeBefore;
+    UndoJournalStep(fb, undoneCode);
+}
+
+// FbAppendRecord in save mode: the header and, for a record taken from the free chain, its
+// chain link are journaled and on the disk before the record is written.
+void SaveModeAppend(Fileblock& fb, std::int32_t& record, const std::vector<unsigned char>& bytes) {
+    Descriptor& d = fb.Data();
+    const Descriptor before = d;
+    const std::vector<bool> freeBefore = fb.freeRecords;
+    const HeaderImageBytes image = DataHeaderJournalImage(fb);
+    BeginJournalStep(fb);
+    std::int32_t number = 0;
+    AllocateSlot(fb, number, 0);
+    JournalHeader(fb, 0, image, d.lastFromFreeChain ? d.firstFree : kNoChainLink);
+    FlushJournal(fb);
+    FileWriteAt(fb.dataFile, RecordOffset(fb, number), static_cast<std::int32_t>(bytes.size()), bytes.data());
+    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeAppendUndone);
+    if (FbOk) record = number;
+}
+
+void SaveModeFree(Fileblock& fb, std::int32_t record) {
+    const Descriptor before = fb.Data();
+    const std::vector<bool> freeBefore = fb.freeRecords;
+    BeginJournalStep(fb);
+    JournalHeader(fb, 0, DataHeaderJournalImage(fb), kNoChainLink);
+    // The chain link goes over the record's first 4 bytes, which the journal keeps.
+    JournalRecordWord(fb, record);
+    FreeSlot(fb, record, 0);
+    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone);
 }
 
 } // namespace
@@ -153,7 +198,11 @@ void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigne
     const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
     MarkInUse(*fb);
     if (!FbOk) return;
-    // Save mode journals the data header here, before the allocation changes it.
+    if (fb->saveMode) {
+        SaveModeAppend(*fb, record, bytes);
+        if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
+        return;
+    }
     Descriptor& d = fb->Data();
     const std::int32_t oldFirstFree = d.firstFree;
     std::int32_t number = 0;
@@ -178,7 +227,6 @@ void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigne
         }
         return;
     }
-    // Save mode closes the journal step here (or replays it after a failure: 10001).
     record = number;
     if (!fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
 }
@@ -197,7 +245,10 @@ void FbFreeRecord(Fileblock* fb, std::int32_t record) {
     }
     MarkInUse(*fb);
     if (!FbOk) return;
-    // Save mode journals the data header here, and closes the step after the free (10002).
+    if (fb->saveMode) {
+        SaveModeFree(*fb, record);
+        return;
+    }
     FreeSlot(*fb, record, 0);
 }
 

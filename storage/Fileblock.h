@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The engine's internal state: one open file, the descriptors of the data file and of the
@@ -114,6 +116,16 @@ using RecordHook = void (*)(unsigned char* buffer, std::int32_t length, std::uin
                             std::int32_t userValue);
 void NoRecordHook(unsigned char*, std::int32_t, std::uint8_t, std::int32_t);
 
+// The save-mode journal of one Fileblock (Journal.*): where its records end in the dialog
+// file, the records not yet written there, and what the running change has journaled.
+struct JournalState {
+    std::int64_t end = 1;               // offset of the end tag after the records on the disk
+    bool holdsRecords = false;          // records were written since the last reset
+    std::vector<unsigned char> pending; // records still to be written, in order
+    std::set<std::pair<std::uint16_t, std::int32_t>> pages; // (key, page) journaled in this change
+    std::vector<bool> headers;                              // index 0 (data) .. keys, journaled
+};
+
 } // namespace storage
 
 struct Fileblock {
@@ -128,6 +140,10 @@ struct Fileblock {
     bool inUse = false;                           // changed since open; mirrors byte 20 of the data file
     bool readOnly = false;
     bool saveMode = false;
+    // A failed change could not be undone: no more changes are taken, and the close writes
+    // nothing, so the file stays marked in use (or its journal stays) for the next open.
+    bool damaged = false;
+    storage::JournalState journal;
     storage::NetworkBlock* network = nullptr;
     storage::RecordHook recordHook = storage::NoRecordHook;
     std::int32_t hookUserValue = 0;

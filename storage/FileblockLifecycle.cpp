@@ -4,6 +4,7 @@
 #include "storage/FileNames.h"
 #include "storage/FilePrimitives.h"
 #include "storage/IndexFile.h"
+#include "storage/Journal.h"
 
 #include "platform/LittleEndian.h"
 
@@ -67,7 +68,8 @@ void FreeFileblock(Fileblock*& fb) {
 
 void CloseFileblock(Fileblock*& fb) {
     ResetStatus();
-    if (!fb->readOnly && !fb->saveMode) {
+    // A damaged Fileblock writes nothing: its file stays marked in use, or its journal stays.
+    if (!fb->readOnly && !fb->saveMode && !fb->damaged) {
         if (fb->numberOfKeys > 0) {
             IndexFlush(*fb);
             FileFlush(fb->indexFile);
@@ -182,9 +184,6 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     if (!op.Passed()) return;
     if (allReadOnly) readOnly = true;
     if (readOnly) saveMode = false;
-    // The save-mode journal is not built: save mode runs as normal mode, whose clean-close
-    // mark keeps a Fileblock consistent.
-    saveMode = false;
     // Network mode (station table, byte-range locks) is not offered; sharing the files
     // without it would let two stations overwrite each other.
     if (network && !Engine().singleUser) {
@@ -211,7 +210,9 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
             dialogCreated = FbOk;
             const unsigned char first = 0;
             FileWriteAt(dialog, 0, 1, &first);
+            FileFlush(dialog);
             FileClose(dialog);
+            FileFlushFolder(dialog);
             FileOpenExisting(dialog, shared, readOnly);
             if (!FbOk) {
                 CloseQuietly(dialog);
@@ -235,6 +236,7 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
                 auto& list = Engine().openList;
                 list.erase(std::remove(list.begin(), list.end(), fb), list.end());
             }
+            dialog = fb->dialogFile;
             delete fb;
         }
         CloseQuietly(dialog);
@@ -245,6 +247,8 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         cleanUp();
         return;
     }
+    // The repair works on the handle's dialog file.
+    fb->dialogFile = dialog;
     FileSetName(fb->dataFile, names.data);
     FileSetName(fb->indexFile, names.index);
     FileOpenExisting(fb->dataFile, shared, readOnly);
@@ -286,6 +290,29 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         cleanUp();
         return;
     }
+    fb->readOnly = readOnly;
+    if (dialogFound) {
+        // Before the free chain is walked: a journal puts back what a crash left half done.
+        const DialogContent content = ExamineDialog(*fb, fb->dialogFile);
+        if (!FbOk) {
+            cleanUp();
+            return;
+        }
+        if (content == DialogContent::Journal) {
+            if (readOnly) {
+                Fail(fberr::kNoDialogReadOnly);
+                cleanUp();
+                return;
+            }
+            RepairFileblock(*fb);
+            if (!FbOk) {
+                cleanUp();
+                return;
+            }
+            for (int k = 1; k <= fb->numberOfKeys; ++k)
+                fb->rowsPresent = std::max(fb->rowsPresent, fb->Key(k).allocated);
+        }
+    }
     CheckDataFile(*fb);
     if (!FbOk) {
         cleanUp();
@@ -304,28 +331,24 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         return;
     }
 
-    if (dialogFound) {
-        const DialogContent content = ExamineDialog(*fb, dialog);
+    fb->saveMode = saveMode;
+    if (saveMode) {
+        // The journal starts empty: byte 0 and an end tag, on the disk.
+        ResetDialog(*fb);
         if (!FbOk) {
             cleanUp();
             return;
         }
-        if (content == DialogContent::Journal) {
-            // Replaying a journal belongs to save mode, which is not built; the journal is
-            // kept for the version that can replay it.
-            Fail(readOnly ? fberr::kNoDialogReadOnly : fberr::kRepairFailed);
-            cleanUp();
-            return;
-        }
     }
-    fb->readOnly = readOnly;
-    fb->saveMode = saveMode;
-    if (dialogRequired) {
-        fb->dialogFile = dialog;
-    } else if (dialog.IsOpen()) {
-        // A leftover that holds nothing is removed; failing to remove it harms nothing.
-        CloseQuietly(dialog);
-        if (dialogFound && !readOnly) DeleteQuietly(dialog);
+    if (!dialogRequired && fb->dialogFile.IsOpen()) {
+        // A leftover that holds nothing (any more) is removed; failing to remove it harms nothing.
+        CloseQuietly(fb->dialogFile);
+        if (dialogFound && !readOnly) {
+            KeptFailure kept;
+            FileDelete(fb->dialogFile);
+            FileFlushFolder(fb->dataFile);
+        }
+        fb->dialogFile.handle = -1;
     }
     ResetStatus();
     fb->validityMark = kValidityMark;

@@ -91,7 +91,7 @@ bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
         return false;
     }
     engine.inOperation = true;
-    if ((mode & kModeChanges) && fb->readOnly) {
+    if ((mode & kModeChanges) && (fb->readOnly || fb->damaged)) {
         Fail(fberr::kReadOnlyFileblock);
         return false;
     }

@@ -1,7 +1,10 @@
 // The public key operations: find, step and rewind a key's cursor, insert and remove entries.
 #include "storage/BTree.h"
 #include "storage/BTreePages.h"
+#include "storage/FilePrimitives.h"
 #include "storage/Fileblock.h"
+#include "storage/Journal.h"
+#include "storage/KeyHeader.h"
 #include "storage/Slots.h"
 
 #include <string>
@@ -17,6 +20,30 @@ constexpr std::uint16_t kModeChange = kModeChanges | kModeKey | kModeNeedsLock; 
 // Key texts longer than any key are cut before anything else.
 std::string_view CutKeyText(const std::string& text) {
     return std::string_view(text).substr(0, kFbMaxKeyLength);
+}
+
+// The commit of a save-mode key change: every changed page and key header, then the flush.
+void CommitIndex(Fileblock& fb) {
+    FlushIndex(fb, false);
+    FileFlush(fb.indexFile, fb.network != nullptr);
+}
+
+// After the tree change of a save-mode insert or removal: its journal step ends, committed or
+// replayed (`undoneCode` when a failure was undone). A refusal changed nothing.
+void EndSaveModeChange(Fileblock& fb, std::uint16_t key, TreeOutcome outcome, const Descriptor& before,
+                       std::int32_t undoneCode) {
+    if (outcome == TreeOutcome::Missing) {
+        fb.journal.pending.clear();
+        return;
+    }
+    if (outcome == TreeOutcome::Done) {
+        JournalHeader(fb, key, KeyHeaderImage(before), kNoChainLink);
+        if (FbOk && CommitJournalStep(fb, CommitIndex)) return;
+    }
+    Descriptor& descriptor = fb.Key(key);
+    descriptor = before;
+    descriptor.cursorValid = false;
+    UndoJournalStep(fb, undoneCode);
 }
 
 } // namespace
@@ -86,6 +113,15 @@ void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const
     if (!FbOk) return;
     const Descriptor before = descriptor;
     KeyPages pages(*fb, key);
+    if (fb->saveMode) {
+        BeginJournalStep(*fb);
+        const TreeOutcome outcome = InsertEntry(pages, descriptor, reference, text);
+        if (outcome == TreeOutcome::Done) descriptor.headerChanged = true;
+        if (outcome == TreeOutcome::Missing) Fail(fberr::kDuplicateKey);
+        if (outcome == TreeOutcome::Failed && FbErrorCode == 0) Fail(fberr::kDuplicateKey);
+        EndSaveModeChange(*fb, key, outcome, before, fberr::kSaveModeInsertUndone);
+        return;
+    }
     switch (InsertEntry(pages, descriptor, reference, text)) {
     case TreeOutcome::Done:
         descriptor.headerChanged = true;
@@ -109,6 +145,15 @@ void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const
     Descriptor& descriptor = fb->Key(key);
     const Descriptor before = descriptor;
     KeyPages pages(*fb, key);
+    if (fb->saveMode) {
+        BeginJournalStep(*fb);
+        const TreeOutcome outcome = RemoveEntry(pages, descriptor, reference, text);
+        if (outcome == TreeOutcome::Done) descriptor.headerChanged = true;
+        if (outcome == TreeOutcome::Missing) Fail(fberr::kKeyToDeleteNotFound);
+        if (outcome == TreeOutcome::Failed && FbErrorCode == 0) Fail(fberr::kKeyToDeleteNotFound);
+        EndSaveModeChange(*fb, key, outcome, before, fberr::kSaveModeRemoveUndone);
+        return;
+    }
     switch (RemoveEntry(pages, descriptor, reference, text)) {
     case TreeOutcome::Done:
         descriptor.headerChanged = true;

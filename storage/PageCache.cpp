@@ -2,6 +2,7 @@
 
 #include "storage/FilePrimitives.h"
 #include "storage/IndexFile.h"
+#include "storage/Journal.h"
 #include "storage/Slots.h"
 
 #include <algorithm>
@@ -152,14 +153,14 @@ PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key) {
     return node;
 }
 
-PageBufferNode* NewPage(Fileblock& fb, std::uint16_t key, std::int32_t& page) {
+PageBufferNode* NewPage(Fileblock& fb, std::uint16_t key, std::int32_t& page, bool fromChain) {
     if (!FbOk || Head() == nullptr) return nullptr;
     // The buffer is written back and freed before the allocation, so a failed allocation
     // cannot leave it bound to its old page with a packed image inside.
     PageBufferNode* node = TakeLeastRecent();
     if (node == nullptr) return nullptr;
     std::int32_t number = 0;
-    AllocateSlot(fb, number, key);
+    AllocateSlot(fb, number, key, fromChain);
     if (!FbOk) return nullptr;
     if (PageBufferNode* stale = FindCachedPage(fb, key, number)) UnbindPage(*stale);
     page = number;
@@ -183,14 +184,10 @@ void ReleasePage(PageBufferNode& node) {
 void WriteBackPage(PageBufferNode& node, bool keepPacked) {
     if (!FbOk || node.owner == nullptr) return;
     Fileblock& fb = *node.owner;
-    if (fb.saveMode && node.journaled && (fb.network == nullptr || Engine().singleUser)) {
-        // Write-ahead: the before-image must be on the disk before the page changes there.
-        FileFlush(fb.dialogFile, fb.network != nullptr);
-        if (!FbOk) return;
-        FileSize(fb.dialogFile); // back to the end for the next journal record
-        if (!FbOk) return;
-        ClearJournalMarks();
-    }
+    // Write-ahead: the before-images must be on the disk before the page changes there
+    // (a new page too: its slot's chain link is in the journal).
+    EnsureWriteAhead(fb);
+    if (!FbOk) return;
     const Descriptor& descriptor = fb.Key(node.key);
     const int count = IndexPageView(node.buffer.data()).Count();
     node.dirty = false;
@@ -236,10 +233,10 @@ void DropKeyPages(Fileblock& fb, std::uint16_t key) {
     if (Head() != nullptr) CompactRing();
 }
 
-void ClearJournalMarks() {
+void ClearJournalMarks(const Fileblock& fb) {
     PageBufferNode* node = Head();
     for (int i = 0, n = RingCount(); i < n; ++i, node = node->next)
-        node->journaled = false;
+        if (node->owner == &fb) node->journaled = false;
 }
 
 bool PlacePage(Fileblock& fb, std::uint16_t key, std::int32_t page, const PageBytes& image) {

@@ -28,7 +28,8 @@ struct PageBufferNode {
 // file defect (10010).
 PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key);
 // A buffer bound to a newly allocated page of the key; its content is the caller's to set.
-PageBufferNode* NewPage(Fileblock& fb, std::uint16_t key, std::int32_t& page);
+// Without `fromChain` the page is a new one even when the key has free pages.
+PageBufferNode* NewPage(Fileblock& fb, std::uint16_t key, std::int32_t& page, bool fromChain = true);
 void MarkPageDirty(PageBufferNode& node);
 // The page goes onto the key's free chain and its buffer becomes free.
 void ReleasePage(PageBufferNode& node);
@@ -39,7 +40,8 @@ void FlushPages(Fileblock& fb, bool release);
 // Every buffer of the Fileblock (or of one of its keys) becomes free, nothing is written.
 void DropPages(Fileblock& fb);
 void DropKeyPages(Fileblock& fb, std::uint16_t key);
-void ClearJournalMarks();
+// Clears the journaled byte of the Fileblock's buffers (its journal reached the disk).
+void ClearJournalMarks(const Fileblock& fb);
 // Puts `image` (an unpacked page) into the cache as the page's dirty content, reading
 // nothing; used to put back a page as it was before a failed change.
 bool PlacePage(Fileblock& fb, std::uint16_t key, std::int32_t page, const PageBytes& image);

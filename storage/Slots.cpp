@@ -1,6 +1,7 @@
 #include "storage/Slots.h"
 
 #include "storage/FilePrimitives.h"
+#include "storage/Journal.h"
 
 #include "platform/LittleEndian.h"
 
@@ -25,10 +26,10 @@ std::int64_t SlotOffset(const Fileblock& fb, std::int32_t number, int index) {
     return static_cast<std::int64_t>(number) * fb.rowSize + d.sectionOffset;
 }
 
-void AllocateSlot(Fileblock& fb, std::int32_t& number, int index) {
+void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain) {
     Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
     d.headerChanged = true;
-    if (d.firstFree == -1) {
+    if (d.firstFree == -1 || !fromChain) {
         d.lastFromFreeChain = false;
         ++d.allocated;
         number = d.allocated;
@@ -70,6 +71,7 @@ void FreeSlot(Fileblock& fb, std::int32_t number, int index) {
     std::array<unsigned char, 4> link{};
     platform::PutI32(link.data(), 0, d.firstFree);
     FileRecord& file = index == 0 ? fb.dataFile : fb.indexFile;
+    EnsureWriteAhead(fb);
     FileWriteAt(file, SlotOffset(fb, number, index), 4, link.data());
     if (!FbOk) return;
     d.firstFree = number;

@@ -13,11 +13,12 @@ namespace storage {
 std::int64_t SlotOffset(const Fileblock& fb, std::int32_t number, int index);
 
 // A free slot from the chain, or a new one (a key then gets a new zero-filled index row when
-// its pages outgrow the rows present). 10170 when the chain's head or link is out of bounds;
-// nothing changes on failure.
-void AllocateSlot(Fileblock& fb, std::int32_t& number, int index);
+// its pages outgrow the rows present); without `fromChain` always a new one. 10170 when the
+// chain's head or link is out of bounds; nothing changes on failure.
+void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain = true);
 
-// Chains slot `number` into the free list (writes the old head into the slot).
+// Chains slot `number` into the free list (writes the old head into the slot, after the
+// journal that can put the slot back has reached the disk).
 void FreeSlot(Fileblock& fb, std::int32_t number, int index);
 
 // At the first change after open: sets the in-use flag and, unless in save mode, writes 1

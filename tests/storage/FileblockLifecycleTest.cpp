@@ -383,14 +383,18 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     Open(true, true);
     EXPECT_EQ(FbErrorCode, fberr::kNoDialogReadOnly);
 
-    // Save mode runs as normal mode: the counters reach the header at close.
+    // Save mode: each change reaches the disk whole, the file never reads as in use, and the
+    // dialog file stays with the Fileblock, holding only its end tag between changes.
     Open(false, false, true);
     ASSERT_TRUE(FbOk);
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(464, 'a'));
-    Close();
     EXPECT_EQ(test::BytesAt(dat, 8, 4), Le32(1));
     EXPECT_EQ(test::BytesAt(dat, 20, 1), Bytes{0});
+    EXPECT_EQ(test::ReadWholeFile(dia), (Bytes{0, 0xD0, 0x07}));
+    Close();
+    EXPECT_TRUE(FileExists(dia));
+    ::unlink(dia.c_str());
 
     FbStopEngine();
     ASSERT_EQ(FbStartEngine(2, 8), 8);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "storage/Fileblock.h"
+
+#include <array>
+#include <cstdint>
+
+// The save-mode journal in the dialog file: before a change alters an index page, a header or
+// a record's chain word for the first time, the old content is journaled; a change that
+// succeeds resets the journal, one that fails (or a journal found at open) is replayed,
+// putting every before-image back.
+//
+// Dialog file: byte 0 not significant, then records, each opened by a 16-bit tag:
+//   1..62  page record: n, key, 2 spare bytes, the n packed items, page number, leftmost child
+//   1000   header record: index (0 data, k key k), 28-byte image, chain link (-2 none)
+//   1001   record word: index 0, record number, the 4 bytes the record held at offset 0
+//   2000   end of the records
+// Records reach the file in batches behind the end tag that closes the records before them,
+// and only then is that end tag overwritten by the batch's first tag, so a batch cut short
+// by a crash is never replayed in part.
+namespace storage {
+
+struct PageBufferNode;
+
+constexpr std::uint16_t kJournalHeaderTag = 1000;
+constexpr std::uint16_t kJournalRecordWordTag = 1001;
+constexpr std::uint16_t kJournalEndTag = 2000;
+constexpr std::int32_t kNoChainLink = -2;
+
+using HeaderImageBytes = std::array<unsigned char, kKeyHeaderBytes>; // 28 bytes
+
+// The data header's 21 bytes (in-use 0) followed by 7 zero bytes.
+HeaderImageBytes DataHeaderJournalImage(const Fileblock& fb);
+
+// A changing operation begins: nothing is journaled in it yet.
+void BeginJournalStep(Fileblock& fb);
+// The page's current content is journaled once per operation, before its first change.
+void JournalPage(Fileblock& fb, PageBufferNode& node);
+bool HeaderJournaled(const Fileblock& fb, int index);
+// Header `index` as it was before the operation changed it (image), once per operation;
+// `chainLink` is what the image's first free slot held when a slot was taken from the chain.
+void JournalHeader(Fileblock& fb, int index, const HeaderImageBytes& image, std::int32_t chainLink);
+// The first 4 bytes of data record `record`, read from the file, before a free overwrites them.
+void JournalRecordWord(Fileblock& fb, std::int32_t record);
+// Write-ahead: every journaled record reaches the disk before a file change that relies on it.
+void FlushJournal(Fileblock& fb);
+// The same, when the Fileblock journals and records are waiting.
+void EnsureWriteAhead(Fileblock& fb);
+
+// Empties the journal: the dialog file becomes byte 0 and an end tag, on the disk.
+void ResetDialog(Fileblock& fb);
+// Writes every before-image back in file order; a record that could not be one of this
+// Fileblock's (key, page, item count, index, chain slot or header image out of place) ends it
+// with 10180, the end of the file inside or before a record with 10070.
+void ReplayDialog(Fileblock& fb);
+// ReplayDialog, then the commit steps (data header, flushes) and ResetDialog. 10430 on a
+// read-only Fileblock, 10180 when the replay or the commit failed.
+void RepairFileblock(Fileblock& fb);
+
+// Ends a save-mode change that succeeded: the journal reaches the disk, then `commit` (the
+// changed pages and headers, flushed), then the journal is reset. False when a step failed.
+bool CommitJournalStep(Fileblock& fb, void (*commit)(Fileblock& fb));
+// Ends a save-mode change that failed (in the change or its commit), once the caller has put
+// its state in memory back: the journal is replayed, and `undoneCode` reports the change
+// undone. A repair that failed leaves its own code and the Fileblock damaged.
+void UndoJournalStep(Fileblock& fb, std::int32_t undoneCode);
+
+} // namespace storage
