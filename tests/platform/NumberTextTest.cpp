@@ -1,5 +1,6 @@
 #include "platform/NumberText.h"
 
+#include <clocale>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -144,4 +145,18 @@ TEST(NumberText, ParseNumberIsStrict) {
             EXPECT_EQ(*got, *c.expected) << '"' << c.text << '"';
         }
     }
+}
+
+// The C library's numeric locale must not reach the texts: under a comma locale printf and
+// strtod would write and read "1,5".
+TEST(NumberText, IgnoresTheCLibrarysNumericLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+    EXPECT_EQ(FormatFixed(1.5L, 2, '.'), "1.50");
+    EXPECT_EQ(FormatGeneral(0.25L, 15, '.'), "0.25");
+    EXPECT_EQ(FormatPicture(1234567.0L, "### ### ###", '.', ','), "1 234 567");
+    EXPECT_EQ(ParseNumber("2.75", '.'), 2.75L);
+    EXPECT_EQ(ParseNumber("2,75", ','), 2.75L);
+    EXPECT_EQ(ParseNumber("2,75", '.'), std::nullopt);
+    std::setlocale(LC_NUMERIC, previous.c_str());
 }
