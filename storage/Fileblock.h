@@ -119,9 +119,10 @@ void NoRecordHook(unsigned char*, std::int32_t, std::uint8_t, std::int32_t);
 // The save-mode journal of one Fileblock (Journal.*): where its records end in the dialog
 // file, the records not yet written there, and what the running change has journaled.
 struct JournalState {
-    std::int64_t end = 1;               // offset of the end tag after the records on the disk
-    bool holdsRecords = false;          // records were written since the last reset
-    std::vector<unsigned char> pending; // records still to be written, in order
+    std::int64_t end = 1;                    // offset of the end tag after the records on the disk
+    bool holdsRecords = false;               // records were written since the last reset
+    std::array<unsigned char, 2> firstTag{}; // of the first record, at offset 1
+    std::vector<unsigned char> pending;      // records still to be written, in order
     std::set<std::pair<std::uint16_t, std::int32_t>> pages; // (key, page) journaled in this change
     std::vector<bool> headers;                              // index 0 (data) .. keys, journaled
 };

@@ -256,6 +256,7 @@ void FlushJournal(Fileblock& fb) {
     FileWriteAt(fb.dialogFile, at, 2, journal.pending.data());
     FileFlush(fb.dialogFile, network);
     if (!FbOk) return;
+    if (at == 1) std::copy(journal.pending.begin(), journal.pending.begin() + 2, journal.firstTag.begin());
     journal.end = at + length;
     journal.holdsRecords = true;
     journal.pending.clear();
@@ -268,10 +269,15 @@ void EnsureWriteAhead(Fileblock& fb) {
 
 void ResetDialog(Fileblock& fb) {
     if (!FbOk) return;
-    FileWriteAt(fb.dialogFile, 1, 0, nullptr); // a length of 0 cuts the file there
+    // The end tag over the first record empties the journal in one write of one sector; the
+    // records behind it are cut off after that, and any left over are never read.
     FileWriteAt(fb.dialogFile, 1, 2, kEndTagBytes);
     FileFlush(fb.dialogFile, fb.network != nullptr);
     if (!FbOk) return;
+    {
+        KeptFailure kept;
+        FileWriteAt(fb.dialogFile, 3, 0, nullptr); // a length of 0 cuts the file there
+    }
     fb.journal.end = 1;
     fb.journal.holdsRecords = false;
     fb.journal.pending.clear();
@@ -339,7 +345,14 @@ void RepairFileblock(Fileblock& fb) {
 bool CommitJournalStep(Fileblock& fb, void (*commit)(Fileblock& fb)) {
     FlushJournal(fb);
     if (FbOk && commit) commit(fb);
-    if (FbOk && fb.journal.holdsRecords) ResetDialog(fb);
+    if (FbOk && fb.journal.holdsRecords) {
+        ResetDialog(fb);
+        if (!FbOk) {
+            // The journal may be cut off already: it goes back whole, so the change can be undone.
+            KeptFailure kept;
+            FileWriteAt(fb.dialogFile, 1, 2, fb.journal.firstTag.data());
+        }
+    }
     if (!FbOk) return false;
     ClearStep(fb);
     return true;

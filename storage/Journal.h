@@ -47,7 +47,8 @@ void FlushJournal(Fileblock& fb);
 // The same, when the Fileblock journals and records are waiting.
 void EnsureWriteAhead(Fileblock& fb);
 
-// Empties the journal: the dialog file becomes byte 0 and an end tag, on the disk.
+// Empties the journal: the dialog file becomes byte 0 and an end tag, on the disk (any bytes
+// after it are cut off as well, when that succeeds).
 void ResetDialog(Fileblock& fb);
 // Writes every before-image back in file order; a record that could not be one of this
 // Fileblock's (key, page, item count, index, chain slot or header image out of place) ends it

@@ -56,13 +56,13 @@ IndexReport BTreeFixture::Check(const std::string& name) const {
     return CheckIndexFile(DataPath(name), IndexPath(name));
 }
 
-void BTreeFixture::WriteDeepIndex(const std::string& name, int freePages) {
+void BTreeFixture::WriteDeepIndex(const std::string& name, int freePages, int levels) {
     Fileblock* fb = CreateAndOpen(name, {{1, false}});
     Close(fb);
     using test::Concat;
     using test::Le32;
     const std::size_t row = 626; // 62 * (1 + 9) + 6
-    const std::int32_t live = 15;
+    const std::int32_t live = 2 * levels - 1;
     const std::int32_t allocated = live + freePages;
     std::vector<unsigned char> file(static_cast<std::size_t>(allocated + 1) * row, 0);
     const auto put = [&](std::size_t at, const std::vector<unsigned char>& bytes) {
@@ -73,7 +73,7 @@ void BTreeFixture::WriteDeepIndex(const std::string& name, int freePages) {
                    std::vector<unsigned char>{0, 0}, Le32(62 * live), itemsPerPage}));
     for (std::int32_t page = 1; page <= live; ++page) {
         const int level = page == 1 ? 1 : page / 2 + 1;
-        const std::int32_t down = level < 8 ? (page == 1 ? 2 : 2 * (page / 2) + 2) : 0;
+        const std::int32_t down = level < levels ? (page == 1 ? 2 : 2 * (page / 2) + 2) : 0;
         const std::size_t at = static_cast<std::size_t>(page) * row;
         put(at, Concat({itemsPerPage, Le32(down)}));
         for (int i = 1; i <= 62; ++i) {

@@ -26,11 +26,11 @@ protected:
     // Closes, checks the index file's structure and opens again.
     Fileblock* Reopen(Fileblock*& fb, const std::string& name);
     IndexReport Check(const std::string& name) const;
-    // Makes `name` a Fileblock with one key of length 1 holding eight levels of full pages:
+    // Makes `name` a Fileblock with one key of length 1 holding `levels` levels of full pages:
     // page 1 is the root, pages 2k and 2k + 1 form level k + 1, the first of them always the
     // one a search for a text below all others goes into, its sibling full too. Then
     // `freePages` free pages, chained in ascending order.
-    void WriteDeepIndex(const std::string& name, int freePages);
+    void WriteDeepIndex(const std::string& name, int freePages, int levels = 8);
 
     std::string Path(const std::string& name) const { return folder_ + "/" + name; }
     std::string DataPath(const std::string& name) const { return Path(name) + ".DAT"; }

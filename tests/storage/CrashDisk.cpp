@@ -1,0 +1,155 @@
+#include "CrashDisk.h"
+
+#include "FaultyFileOps.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace test {
+namespace win32 = platform::win32;
+
+namespace {
+constexpr std::int64_t kSector = 512;
+constexpr platform::SystemError kDead = win32::kIoDevice;
+} // namespace
+
+CrashDisk::CrashDisk() : real_(platform::PosixFiles()), previous_(platform::SetFiles(this)) {}
+
+CrashDisk::~CrashDisk() {
+    platform::SetFiles(previous_);
+}
+
+CrashDisk::Unflushed& CrashDisk::Record(const std::string& path) {
+    auto it = unflushed_.find(path);
+    if (it != unflushed_.end()) return it->second;
+    Unflushed& record = unflushed_[path];
+    if (FileExists(path)) record.image = ReadWholeFile(path);
+    return record;
+}
+
+platform::SystemError CrashDisk::Open(const std::string& path, platform::FileDisposition disposition,
+                                      platform::FileAccess access, platform::FileSharing sharing,
+                                      platform::FileHandle& handle) {
+    if (Dead()) return kDead;
+    if (disposition == platform::FileDisposition::CreateAlways) {
+        Unflushed& record = Record(path);
+        record.changes.push_back({true, 0, {}});
+    }
+    const auto error = real_.Open(path, disposition, access, sharing, handle);
+    if (error == win32::kSuccess) paths_[handle] = path;
+    return error;
+}
+
+platform::SystemError CrashDisk::Read(platform::FileHandle handle, std::int64_t offset, void* buffer,
+                                      std::size_t length, std::size_t& done) {
+    done = 0;
+    if (Dead()) return kDead;
+    return real_.Read(handle, offset, buffer, length, done);
+}
+
+platform::SystemError CrashDisk::Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
+                                       std::size_t length, std::size_t& done) {
+    done = 0;
+    // The step that kills the process is the one that does not happen.
+    if (Dead()) return kDead;
+    ++steps_;
+    if (Dead()) {
+        if (exitAtStop_) ::_exit(0);
+        return kDead;
+    }
+    ++writes_;
+    Unflushed& record = Record(paths_[handle]);
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    record.changes.push_back({false, offset, std::vector<unsigned char>(bytes, bytes + length)});
+    return real_.Write(handle, offset, buffer, length, done);
+}
+
+platform::SystemError CrashDisk::Size(platform::FileHandle handle, std::int64_t& size) {
+    if (Dead()) return kDead;
+    return real_.Size(handle, size);
+}
+
+platform::SystemError CrashDisk::Truncate(platform::FileHandle handle, std::int64_t length) {
+    if (Dead()) return kDead;
+    ++steps_;
+    if (Dead()) {
+        if (exitAtStop_) ::_exit(0);
+        return kDead;
+    }
+    ++truncates_;
+    Record(paths_[handle]).changes.push_back({true, length, {}});
+    return real_.Truncate(handle, length);
+}
+
+platform::SystemError CrashDisk::Flush(platform::FileHandle handle) {
+    if (Dead()) return kDead;
+    ++steps_;
+    if (Dead()) {
+        if (exitAtStop_) ::_exit(0);
+        return kDead;
+    }
+    ++flushes_;
+    const auto error = real_.Flush(handle);
+    if (error == win32::kSuccess) unflushed_.erase(paths_[handle]);
+    return error;
+}
+
+platform::SystemError CrashDisk::Close(platform::FileHandle handle) {
+    paths_.erase(handle);
+    return real_.Close(handle);
+}
+
+platform::SystemError CrashDisk::Delete(const std::string& path) {
+    if (Dead()) return kDead;
+    const auto error = real_.Delete(path);
+    if (error == win32::kSuccess) unflushed_.erase(path);
+    return error;
+}
+
+platform::SystemError CrashDisk::FlushFolder(const std::string& path) {
+    if (Dead()) return kDead;
+    return real_.FlushFolder(path);
+}
+
+platform::SystemError CrashDisk::LockRange(platform::FileHandle handle, std::int64_t offset,
+                                           std::int64_t length) {
+    if (Dead()) return kDead;
+    return real_.LockRange(handle, offset, length);
+}
+
+platform::SystemError CrashDisk::UnlockRange(platform::FileHandle handle, std::int64_t offset,
+                                             std::int64_t length) {
+    return real_.UnlockRange(handle, offset, length);
+}
+
+void CrashDisk::LosePower(std::mt19937& rng) {
+    std::bernoulli_distribution kept(0.5);
+    for (auto& [path, record] : unflushed_) {
+        if (!record.image) {
+            // Never flushed since it was made: the name may stay, with what reached the disk.
+            record.image = std::vector<unsigned char>{};
+        }
+        std::vector<unsigned char> content = *record.image;
+        for (const Change& change : record.changes) {
+            if (change.truncate) {
+                if (kept(rng)) content.resize(static_cast<std::size_t>(change.offset));
+                continue;
+            }
+            const std::int64_t end = change.offset + static_cast<std::int64_t>(change.bytes.size());
+            for (std::int64_t at = change.offset; at < end;) {
+                const std::int64_t pieceEnd = std::min(end, (at / kSector + 1) * kSector);
+                if (kept(rng)) {
+                    if (content.size() < static_cast<std::size_t>(pieceEnd))
+                        content.resize(static_cast<std::size_t>(pieceEnd), 0);
+                    std::copy(change.bytes.begin() + (at - change.offset),
+                              change.bytes.begin() + (pieceEnd - change.offset), content.begin() + at);
+                }
+                at = pieceEnd;
+            }
+        }
+        WriteWholeFile(path, content);
+    }
+    unflushed_.clear();
+}
+
+} // namespace test
