@@ -1,7 +1,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run fuzz clean
 
 all: build
 
@@ -24,6 +24,15 @@ run: build
 		echo "make run: the program zelplus is not built yet; the engine and viewer libraries are in $(BUILD)/bin."; \
 		exit 1; \
 	fi
+
+# A longer run of the storage engine's fuzz target (FUZZ_SECONDS, default ten minutes).
+FUZZ_SECONDS ?= 600
+fuzz: configure
+	cmake --build $(BUILD) -j $(JOBS) --target storage_fuzz storage_fuzz_seeds
+	$(BUILD)/fuzz/storage_fuzz_seeds $(BUILD)/fuzz/seeds
+	mkdir -p $(BUILD)/fuzz/corpus-long
+	$(BUILD)/fuzz/bin/storage_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+		-max_len=200000 $(BUILD)/fuzz/corpus-long $(BUILD)/fuzz/seeds
 
 clean:
 	rm -rf $(BUILD)

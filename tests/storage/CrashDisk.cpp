@@ -19,6 +19,16 @@ CrashDisk::~CrashDisk() {
     platform::SetFiles(previous_);
 }
 
+bool CrashDisk::Proceed() {
+    if (Dead()) {
+        // The step after the last one: the process ends here.
+        if (exitAtStop_) ::_exit(0);
+        return false;
+    }
+    ++steps_;
+    return true;
+}
+
 CrashDisk::Unflushed& CrashDisk::Record(const std::string& path) {
     auto it = unflushed_.find(path);
     if (it != unflushed_.end()) return it->second;
@@ -50,13 +60,7 @@ platform::SystemError CrashDisk::Read(platform::FileHandle handle, std::int64_t 
 platform::SystemError CrashDisk::Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
                                        std::size_t length, std::size_t& done) {
     done = 0;
-    // The step that kills the process is the one that does not happen.
-    if (Dead()) return kDead;
-    ++steps_;
-    if (Dead()) {
-        if (exitAtStop_) ::_exit(0);
-        return kDead;
-    }
+    if (!Proceed()) return kDead;
     ++writes_;
     Unflushed& record = Record(paths_[handle]);
     const auto* bytes = static_cast<const unsigned char*>(buffer);
@@ -70,24 +74,14 @@ platform::SystemError CrashDisk::Size(platform::FileHandle handle, std::int64_t&
 }
 
 platform::SystemError CrashDisk::Truncate(platform::FileHandle handle, std::int64_t length) {
-    if (Dead()) return kDead;
-    ++steps_;
-    if (Dead()) {
-        if (exitAtStop_) ::_exit(0);
-        return kDead;
-    }
+    if (!Proceed()) return kDead;
     ++truncates_;
     Record(paths_[handle]).changes.push_back({true, length, {}});
     return real_.Truncate(handle, length);
 }
 
 platform::SystemError CrashDisk::Flush(platform::FileHandle handle) {
-    if (Dead()) return kDead;
-    ++steps_;
-    if (Dead()) {
-        if (exitAtStop_) ::_exit(0);
-        return kDead;
-    }
+    if (!Proceed()) return kDead;
     ++flushes_;
     const auto error = real_.Flush(handle);
     if (error == win32::kSuccess) unflushed_.erase(paths_[handle]);

@@ -24,7 +24,8 @@ public:
     CrashDisk(const CrashDisk&) = delete;
     CrashDisk& operator=(const CrashDisk&) = delete;
 
-    // The process dies after `steps` more steps (0: before the next one).
+    // The process dies after `steps` more steps (0: before the next one): those happen, no
+    // later call does.
     void StopAfter(int steps) { stopAt_ = steps_ + steps; }
     // The same, but the process really ends there: _exit(0).
     void ExitAfter(int steps) {
@@ -69,6 +70,7 @@ private:
     };
 
     bool Dead() const { return Stopped(); }
+    bool Proceed(); // counts a step; false once the process is dead
     Unflushed& Record(const std::string& path);
 
     platform::FileOps& real_;

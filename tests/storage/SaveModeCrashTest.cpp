@@ -220,6 +220,7 @@ protected:
     void CrashAtEachStep(const Files& base, const Change& change, const Expected& e, bool powerLoss,
                          int replayStride) {
         std::mt19937 rng(7);
+        int befores = 0, afters = 0;
         for (int k = 0; k <= e.steps; ++k) {
             SCOPED_TRACE(std::string(change.name) + (powerLoss ? " power loss" : " process crash") +
                          " at step " + std::to_string(k));
@@ -238,6 +239,7 @@ protected:
             const std::vector<unsigned char> journal = test::ReadWholeFile(Path(Name()) + ".DIA");
             const Contents now = Recover(k % 2 == 0);
             EXPECT_TRUE(now == e.before || now == e.after) << "neither before nor after";
+            ++(now == e.after ? afters : befores);
             if (replayStride == 0 || k % replayStride != 0 || journal.size() <= 3) continue;
             for (int j = 0;; ++j) {
                 SCOPED_TRACE("replay stopped at step " + std::to_string(j));
@@ -259,6 +261,9 @@ protected:
                 if (!stopped) break;
             }
         }
+        // The sweep reaches both sides of the change's commit.
+        EXPECT_GT(befores, 0) << change.name;
+        EXPECT_GT(afters, 0) << change.name;
     }
 
     void Sweep(const Files& base, const Change& change, int replayStride) {
