@@ -1,0 +1,304 @@
+// The dialog file's journal: what an open does with journals found beside the data file (each
+// record checked before it is applied), what reaches the disk when, and what happens when the
+// repair itself fails.
+#include "FaultyFileOps.h"
+#include "StorageSession.h"
+#include "TempFolder.h"
+
+#include "storage/Fileblock.h"
+#include "storage/Journal.h"
+#include "storage/PageCache.h"
+#include "storage/Storage.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+using test::Concat;
+using test::FileCall;
+using test::FileExists;
+using test::Le32;
+using Bytes = std::vector<unsigned char>;
+
+constexpr std::size_t kRow = 2120; // two keys of length 8: pages of 62 * 17 + 6 bytes
+
+Bytes Le16(int v) {
+    return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+}
+Bytes Text8(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+// A page record of one item (reference, child, text of 8) of `key`.
+Bytes PageRecord(int key, std::int32_t page, std::int32_t leftmost, std::int32_t reference,
+                 std::int32_t child, int length = 8) {
+    return Concat({Le16(1),
+                   Le16(key),
+                   Le16(0),
+                   Le32(reference),
+                   Le32(child),
+                   {static_cast<unsigned char>(length)},
+                   Text8("      42"),
+                   Le32(page),
+                   Le32(leftmost)});
+}
+Bytes KeyImage(std::int32_t firstFree, std::int32_t freeCount, std::int32_t allocated, std::int32_t pageSize,
+               std::int32_t root, std::int32_t entries) {
+    return Concat({Le32(firstFree),
+                   Le32(freeCount),
+                   Le32(allocated),
+                   Le32(pageSize),
+                   Le32(root),
+                   {0, 0},
+                   Le32(entries),
+                   Le16(62)});
+}
+Bytes DataImage(std::int32_t firstFree, std::int32_t freeCount, std::int32_t allocated, std::int32_t length,
+                int keys = 2) {
+    return Concat({Le32(firstFree), Le32(freeCount), Le32(allocated), Le32(length), Le32(keys), Bytes(8, 0)});
+}
+Bytes HeaderRecord(int index, const Bytes& image, std::int32_t link = -2) {
+    return Concat({Le16(1000), Le16(index), image, Le32(link)});
+}
+Bytes RecordWord(int index, std::int32_t record, const std::string& word) {
+    return Concat({Le16(1001), Le16(index), Le32(record), Text8(word)});
+}
+const Bytes kEnd = Le16(2000);
+Bytes Cut(Bytes bytes, std::size_t length) {
+    bytes.resize(length);
+    return bytes;
+}
+
+class Journal : public ::testing::Test {
+protected:
+    // Three records, their numbers in key 1 (one leaf, page 1); key 2 empty.
+    void SetUp() override {
+        FbCreate(dat, 464, 2, test::Keys({{8, false}, {8, true}}));
+        Open();
+        for (int n = 1; n <= 3; ++n) {
+            std::int32_t record = 0;
+            FbAppendRecord(fb, record, test::RecordBytes(464, 'a', n));
+            FbInsertKey(fb, 1, record, "       " + std::to_string(n));
+        }
+        Close();
+    }
+    void TearDown() override {
+        if (fb) FbClose(fb);
+    }
+    void Open(bool saveMode = false) { FbOpen(fb, dat, false, false, saveMode, false); }
+    void Close() {
+        FbClose(fb);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+    }
+    // The process is gone: nothing more is written.
+    void Abandon() {
+        fb->damaged = true;
+        FbClose(fb);
+    }
+
+    test::TempFolder folder;
+    test::StorageSession session;
+    std::string dat = folder.File("zelp.DAT");
+    std::string ix = folder.File("zelp.IX");
+    std::string dia = folder.File("zelp.DIA");
+    Fileblock* fb = nullptr;
+};
+
+TEST_F(Journal, AJournalFoundAtOpenIsReplayedAndRemoved) {
+    struct Row {
+        const char* name;
+        Bytes journal;
+        std::size_t at; // where the replay leaves `expect`
+        bool inIndex;
+        Bytes expect;
+    };
+    const Row rows[] = {
+        {"a page record and no end tag", PageRecord(1, 1, 0, 42, 0), kRow, true,
+         Concat({Le16(1), Le32(0), Le32(42), Le32(0), {8}, Text8("      42")})},
+        {"a key header whose page was taken from the free chain",
+         Concat({HeaderRecord(1, KeyImage(1, 1, 1, 1060, 0, 0), -1), kEnd}), 0, true,
+         KeyImage(1, 1, 1, 1060, 0, 0)},
+        {"the slot gets its chain link back before the header",
+         HeaderRecord(1, KeyImage(1, 1, 1, 1060, 0, 0), -1), kRow, true, Le32(-1)},
+        {"a data header whose record was taken from the free chain",
+         Concat({HeaderRecord(0, DataImage(2, 1, 3, 464), -1), kEnd}), 0, false,
+         Concat({Le32(2), Le32(1), Le32(3), Le32(464), Le32(2), {0}})},
+        {"a record's first word", Concat({RecordWord(0, 1, "WXYZ"), kEnd}), 464, false, Text8("WXYZ")},
+        {"records after a cut one are not read",
+         Concat({RecordWord(0, 1, "WXYZ"), Cut(PageRecord(1, 1, 0, 42, 0), 9)}), 464, false, Text8("WXYZ")},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        test::WriteWholeFile(dia, Concat({{0}, row.journal}));
+        {
+            test::FaultyFileOps files;
+            Open();
+            ASSERT_TRUE(FbOk) << row.name << " " << FbErrorCode;
+            // What the replay wrote is on the disk before the journal is gone.
+            Abandon();
+            files.DropUnflushedWrites();
+        }
+        EXPECT_FALSE(FileExists(dia)) << row.name;
+        EXPECT_EQ(test::BytesAt(row.inIndex ? ix : dat, row.at, row.expect.size()), row.expect) << row.name;
+        Open();
+        EXPECT_TRUE(FbOk) << row.name << " " << FbErrorCode;
+        Close();
+    }
+    // The freed page and record are handed out again.
+    SetUp();
+    test::WriteWholeFile(dia, Concat({{0},
+                                      HeaderRecord(1, KeyImage(1, 1, 1, 1060, 0, 0), -1),
+                                      HeaderRecord(0, DataImage(2, 1, 3, 464), -1),
+                                      kEnd}));
+    Open();
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(FbLiveRecordCount(fb), 2);
+    std::int32_t record = 0;
+    FbAppendRecord(fb, record, test::RecordBytes(464, 'b'));
+    EXPECT_EQ(record, 2);
+    FbInsertKey(fb, 1, 2, "       2");
+    Close();
+    EXPECT_EQ(test::BytesAt(ix, 16, 4), Le32(1)) << "the root is the page from the chain";
+}
+
+TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
+    struct Row {
+        const char* name;
+        Bytes record;
+    };
+    const Row rows[] = {
+        {"page of key 0", PageRecord(0, 1, 0, 42, 0)},
+        {"page of key 3", PageRecord(3, 1, 0, 42, 0)},
+        {"page 0", PageRecord(1, 0, 0, 42, 0)},
+        {"a page a terabyte away", PageRecord(1, 500000000, 0, 42, 0)},
+        {"a child outside the file", PageRecord(1, 1, 500, 42, 500)},
+        {"a text longer than the key", PageRecord(1, 1, 0, 42, 0, 9)},
+        {"leaf and inner children mixed", PageRecord(1, 1, 0, 42, 1)},
+        {"header of key 3", HeaderRecord(3, KeyImage(-1, 0, 1, 1060, 1, 3))},
+        {"another page size", HeaderRecord(1, KeyImage(-1, 0, 1, 1000, 1, 3))},
+        {"pages past the file", HeaderRecord(1, KeyImage(-1, 0, 500, 1060, 1, 3))},
+        {"root past the pages", HeaderRecord(1, KeyImage(-1, 0, 1, 1060, 2, 3))},
+        {"entries without a root", HeaderRecord(1, KeyImage(-1, 0, 1, 1060, 0, 3))},
+        {"free count without a chain", HeaderRecord(1, KeyImage(-1, 1, 1, 1060, 1, 3))},
+        {"a chain link without a free slot", HeaderRecord(1, KeyImage(-1, 0, 1, 1060, 1, 3), 1)},
+        {"a chain link to itself", HeaderRecord(1, KeyImage(1, 1, 1, 1060, 0, 0), 1)},
+        {"another record length", HeaderRecord(0, DataImage(-1, 0, 3, 400))},
+        {"another number of keys", HeaderRecord(0, DataImage(-1, 0, 3, 464, 1))},
+        {"records past the file", HeaderRecord(0, DataImage(-1, 0, 1000, 464))},
+        {"word of record 0", RecordWord(0, 0, "WXYZ")},
+        {"word past the records", RecordWord(0, 4, "WXYZ")},
+        {"word of an index", RecordWord(1, 1, "WXYZ")},
+        {"tag 0", Le16(0)},
+        {"tag 5000", Le16(5000)},
+    };
+    const Bytes dataBefore = test::ReadWholeFile(dat);
+    const Bytes indexBefore = test::ReadWholeFile(ix);
+    for (const Row& row : rows) {
+        const Bytes journal = Concat({{0}, row.record, kEnd});
+        test::WriteWholeFile(dia, journal);
+        Open();
+        EXPECT_EQ(FbErrorCode, fberr::kRepairFailed) << row.name;
+        EXPECT_EQ(fb, nullptr) << row.name;
+        EXPECT_EQ(test::ReadWholeFile(dia), journal) << row.name << ": kept for another try";
+        EXPECT_EQ(test::ReadWholeFile(dat), dataBefore) << row.name;
+        EXPECT_EQ(test::ReadWholeFile(ix), indexBefore) << row.name;
+        if (fb) Close();
+    }
+}
+
+TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
+    Open(true);
+    ASSERT_TRUE(FbOk);
+    storage::PageBufferNode* node = storage::FetchPage(*fb, 1, 1);
+    ASSERT_NE(node, nullptr);
+    storage::BeginJournalStep(*fb);
+    const storage::PageBufferNode original = *node;
+    for (int round = 0; round < 2; ++round) {
+        for (std::int32_t page = 1; page <= 40; ++page) {
+            node->page = page;
+            storage::JournalPage(*fb, *node);
+        }
+    }
+    const std::size_t pageRecord = 6 + 3 * 17 + 8;
+    EXPECT_EQ(fb->journal.pending.size(), 40 * pageRecord);
+    storage::BeginJournalStep(*fb);
+    *node = original;
+    node->journaled = false;
+    Close();
+}
+
+TEST_F(Journal, FlushingOneFileblocksJournalKeepsTheOthersMarks) {
+    const std::string other = folder.File("other.DAT");
+    FbCreate(other, 464, 1, test::Keys({{8, false}}));
+    Fileblock* second = nullptr;
+    FbOpen(second, other, false, false, true, false);
+    FbInsertKey(second, 1, 1, "       1");
+    Open(true);
+    ASSERT_TRUE(FbOk);
+    storage::PageBufferNode* mine = storage::FetchPage(*fb, 1, 1);
+    storage::PageBufferNode* theirs = storage::FetchPage(*second, 1, 1);
+    ASSERT_TRUE(mine && theirs);
+    storage::BeginJournalStep(*fb);
+    storage::BeginJournalStep(*second);
+    storage::JournalPage(*fb, *mine);
+    storage::JournalPage(*second, *theirs);
+    storage::FlushJournal(*fb);
+    ASSERT_TRUE(FbOk);
+    EXPECT_FALSE(mine->journaled);
+    EXPECT_TRUE(theirs->journaled) << "its before-image is not on the disk yet";
+    storage::ResetDialog(*fb);
+    storage::ResetDialog(*second);
+    EXPECT_FALSE(theirs->journaled);
+    Close();
+    FbClose(second);
+}
+
+TEST_F(Journal, ARepairThatFailsLeavesTheJournalForTheNextOpen) {
+    Open(true);
+    ASSERT_TRUE(FbOk);
+    {
+        test::FaultyFileOps files;
+        // The change's pages cannot be written, nor can the replay put them back.
+        files.FailAll(FileCall::Write, platform::win32::kIoDevice, ".IX");
+        FbInsertKey(fb, 2, 1, "       9");
+        EXPECT_EQ(FbErrorCode, fberr::kRepairFailed);
+        files.Clear();
+        FbInsertKey(fb, 2, 2, "       9");
+        EXPECT_EQ(FbErrorCode, fberr::kReadOnlyFileblock) << "no more changes";
+        std::int32_t reference = 0;
+        FbFindKey(fb, 1, reference, "       2");
+        EXPECT_EQ(reference, 2) << "reading goes on";
+        Close();
+    }
+    EXPECT_GT(test::ReadWholeFile(dia).size(), 3u);
+    Open();
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_FALSE(FileExists(dia));
+    std::int32_t reference = 0;
+    FbFindKey(fb, 2, reference, "       9");
+    EXPECT_EQ(FbErrorCode, fberr::kNoMatchingKey);
+    Close();
+}
+
+TEST_F(Journal, TheFolderReachesTheDiskWhenTheDialogFileComesAndGoes) {
+    test::FaultyFileOps files;
+    int before = files.Count(FileCall::FlushFolder);
+    Open(true);
+    EXPECT_EQ(files.Count(FileCall::FlushFolder), before + 1) << "created";
+    Close();
+    before = files.Count(FileCall::FlushFolder);
+    Open();
+    EXPECT_EQ(files.Count(FileCall::FlushFolder), before + 1) << "deleted";
+    EXPECT_FALSE(FileExists(dia));
+    Close();
+}
+
+TEST_F(Journal, RepairRefusesAReadOnlyFileblock) {
+    FbOpen(fb, dat, true, false, false, false);
+    ASSERT_TRUE(FbOk);
+    storage::RepairFileblock(*fb);
+    EXPECT_EQ(FbErrorCode, fberr::kNoRepairReadOnly);
+    Close();
+}
+
+} // namespace
