@@ -26,6 +26,7 @@ namespace {
 constexpr std::int32_t kHeaderRecordBytes = 36;
 constexpr std::int32_t kRecordWordBytes = 12;
 constexpr std::size_t kPageRecordTail = 8; // page number, leftmost child
+constexpr std::int64_t kSectorBytes = 512;
 
 void Append(Fileblock& fb, const unsigned char* bytes, std::size_t length) {
     fb.journal.pending.insert(fb.journal.pending.end(), bytes, bytes + length);
@@ -171,6 +172,36 @@ bool ReplayRecordWord(Fileblock& fb, std::int64_t& at, const ReplayBounds& bound
     return FbOk;
 }
 
+// Length of the record at `at` of the records not yet written (they are this engine's own).
+std::size_t PendingRecordLength(const Fileblock& fb, std::size_t at) {
+    const std::vector<unsigned char>& pending = fb.journal.pending;
+    const int tag = GetU16(pending.data(), at);
+    if (tag == kJournalHeaderTag) return kHeaderRecordBytes;
+    if (tag == kJournalRecordWordTag) return kRecordWordBytes;
+    const int key = GetU16(pending.data(), at + 2);
+    return kPageHeadSize + static_cast<std::size_t>(tag) * (fb.descriptors[key].keyLength + 9u) +
+           kPageRecordTail;
+}
+
+// The tag that joins the next batch is written over the end tag at the end of this one; two
+// bytes that straddle a sector could reach the disk one without the other. A batch that would
+// end so repeats one of its records: a before-image put back twice is put back once.
+void KeepEndOffSectorBoundary(Fileblock& fb) {
+    std::vector<unsigned char>& pending = fb.journal.pending;
+    if ((fb.journal.end + static_cast<std::int64_t>(pending.size())) % kSectorBytes != kSectorBytes - 1)
+        return;
+    for (std::size_t at = 0; at + 2 <= pending.size();) {
+        const std::size_t length = PendingRecordLength(fb, at);
+        if (length % kSectorBytes != 0) {
+            const std::vector<unsigned char> copy(pending.begin() + static_cast<std::ptrdiff_t>(at),
+                                                  pending.begin() + static_cast<std::ptrdiff_t>(at + length));
+            pending.insert(pending.end(), copy.begin(), copy.end());
+            return;
+        }
+        at += length;
+    }
+}
+
 void ClearStep(Fileblock& fb) {
     fb.journal.pages.clear();
     fb.journal.headers.assign(static_cast<std::size_t>(fb.numberOfKeys) + 1, false);
@@ -244,6 +275,7 @@ void JournalRecordWord(Fileblock& fb, std::int32_t record) {
 void FlushJournal(Fileblock& fb) {
     JournalState& journal = fb.journal;
     if (!FbOk || journal.pending.empty()) return;
+    KeepEndOffSectorBoundary(fb);
     const bool network = fb.network != nullptr;
     const std::int64_t at = journal.end;
     const auto length = static_cast<std::int64_t>(journal.pending.size());

@@ -213,15 +213,22 @@ TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
     ASSERT_NE(node, nullptr);
     storage::BeginJournalStep(*fb);
     const storage::PageBufferNode original = *node;
+    // 126 records of a page of 3 items end the batch at 1 + 126 * 65 = 8191, the last byte of
+    // a sector: the batch repeats a record to end elsewhere.
+    const std::size_t pageRecord = 6 + 3 * 17 + 8;
     for (int round = 0; round < 2; ++round) {
-        for (std::int32_t page = 1; page <= 40; ++page) {
+        for (std::int32_t page = 1; page <= 126; ++page) {
             node->page = page;
             storage::JournalPage(*fb, *node);
         }
     }
-    const std::size_t pageRecord = 6 + 3 * 17 + 8;
-    EXPECT_EQ(fb->journal.pending.size(), 40 * pageRecord);
+    EXPECT_EQ(fb->journal.pending.size(), 126 * pageRecord);
+    storage::FlushJournal(*fb);
+    ASSERT_TRUE(FbOk);
+    EXPECT_EQ(fb->journal.end, static_cast<std::int64_t>(1 + 127 * pageRecord));
+    EXPECT_EQ(test::BytesAt(dia, 1 + 126 * pageRecord, pageRecord), test::BytesAt(dia, 1, pageRecord));
     storage::BeginJournalStep(*fb);
+    storage::ResetDialog(*fb);
     *node = original;
     node->journaled = false;
     Close();
