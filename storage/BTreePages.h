@@ -7,7 +7,9 @@
 
 // The pages of one key as its B-tree sees them, through the engine's page cache. For a change
 // it keeps, in memory, every page as it was before the change touched it, so that a change
-// that fails half-way can be undone instead of leaving a damaged tree in the cache.
+// that fails half-way can be undone instead of leaving a damaged tree in the cache. In save
+// mode each page is journaled before its first change too, and the key header before the
+// first page is taken or freed; a failed change is then undone from the journal.
 namespace storage {
 
 class KeyPages final : public PageAccess {
@@ -22,9 +24,9 @@ public:
 
     // After a failed change: puts back every page it touched and the key's descriptor as it
     // was (`before`), keeping the failure in the status. When that fails too, the key's pages
-    // are dropped from the cache and the Fileblock takes no more changes (10065): its close
-    // then writes nothing, so the data file stays marked in use on the disk and the next
-    // open reports the defect. Returns whether the tree was restored.
+    // are dropped from the cache and the Fileblock is marked damaged: it takes no more changes
+    // (10065) and its close writes nothing, so the data file stays marked in use on the disk
+    // and the next open reports the defect. Returns whether the tree was restored.
     bool Undo(const Descriptor& before);
 
     // A page the running change has touched: its content before, or for a page the change
