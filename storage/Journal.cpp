@@ -109,6 +109,7 @@ bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t li
         unsigned char linkBytes[4];
         PutI32(linkBytes, 0, link);
         FileWriteAt(fb.dataFile, SlotOffset(fb, header.firstFree, 0), 4, linkBytes);
+        if (!FbOk) return false;
     }
     d.firstFree = header.firstFree;
     d.freeCount = header.freeCount;
