@@ -98,6 +98,54 @@ protected:
         return Save(DataPath(Name()), IndexPath(Name()));
     }
 
+    // A key of length 1 with duplicates whose three levels are all full: 63^3 - 1 entries of
+    // the text "A" with references 1 and up, pages numbered level by level, and two free pages.
+    Files BuildFullTree() {
+        StartEngine(8);
+        FbCreate(Path(Name()), 464, 1, test::Keys({{1, true}}));
+        FbStopEngine();
+        constexpr std::size_t kPage = 626;
+        constexpr std::int32_t kLive = 1 + 63 + 63 * 63, kAllocated = kLive + 2;
+        std::vector<unsigned char> index(static_cast<std::size_t>(kAllocated + 1) * kPage, 0);
+        const auto put = [&index](std::size_t at, std::int32_t v) {
+            for (int i = 0; i < 4; ++i)
+                index[at + static_cast<std::size_t>(i)] =
+                    static_cast<unsigned char>(static_cast<std::uint32_t>(v) >> (8 * i));
+        };
+        std::int32_t reference = 0;
+        // Page of level `level` (0 = root), `j`-th of its level.
+        const std::function<void(int, std::int32_t)> fill = [&](int level, std::int32_t j) {
+            const std::int32_t first[] = {1, 2, 65};
+            const std::int32_t page = first[level] + j;
+            const std::size_t at = static_cast<std::size_t>(page) * kPage;
+            const auto child = [&](int c) { return level == 2 ? 0 : first[level + 1] + j * 63 + c; };
+            index[at] = 62;
+            put(at + 2, child(0));
+            if (level < 2) fill(level + 1, j * 63);
+            for (int i = 1; i <= 62; ++i) {
+                const std::size_t item = at + 6 + static_cast<std::size_t>(i - 1) * 10;
+                put(item, ++reference);
+                put(item + 4, child(i));
+                index[item + 8] = 1;
+                index[item + 9] = 'A';
+                if (level < 2) fill(level + 1, j * 63 + i);
+            }
+        };
+        fill(0, 0);
+        put(0, kLive + 1);                         // first free page
+        put(4, 2);                                 // free pages
+        put(8, kAllocated);                        //
+        put(12, static_cast<std::int32_t>(kPage)); // page size
+        put(16, 1);                                // root
+        index[20] = 1;                             // duplicates
+        put(22, reference);                        // entries
+        index[26] = 62;                            // items per page
+        put(static_cast<std::size_t>(kLive + 1) * kPage, kLive + 2);
+        put(static_cast<std::size_t>(kLive + 2) * kPage, -1);
+        test::WriteWholeFile(IndexPath(Name()), index);
+        return Save(DataPath(Name()), IndexPath(Name()));
+    }
+
     Contents Read() const {
         Contents c;
         const std::vector<unsigned char> dat = test::ReadWholeFile(DataPath(Name()));
@@ -365,7 +413,16 @@ TEST_F(SaveModeCrash, KeyChangesSurviveEveryFailureAndCrash) {
         Sweep(base, change, 3);
 }
 
-TEST_F(SaveModeCrash, AnInsertThatSplitsEveryLevelSurvivesEveryFailureAndCrash) {
+TEST_F(SaveModeCrash, AnInsertThatSplitsEveryLevelOfAFullTreeSurvivesEveryFailureAndCrash) {
+    const Files base = BuildFullTree();
+    ASSERT_TRUE(Check(Name()).Sound()) << Check(Name()).FaultText();
+    const Change change{"split of three full levels", Nothing,
+                        [](Fileblock* fb) { FbInsertKey(fb, 1, 0, "A"); }, 10003};
+    Sweep(base, change, 5);
+}
+
+// Evictions in the middle of the change: its pages reach the index file before it ends.
+TEST_F(SaveModeCrash, AnInsertThatSplitsSevenLevelsSurvivesEveryFailureAndCrash) {
     const Files base = BuildDeep();
     const Change change{"split of seven levels", Nothing,
                         [](Fileblock* fb) { FbInsertKey(fb, 1, 99, "\x01"); }, 10003};
