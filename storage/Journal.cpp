@@ -368,9 +368,9 @@ void RepairFileblock(Fileblock& fb) {
     // The end of the file inside or before a record ends a journal cut short: what was read
     // stays applied, and the same commit steps follow as after an end tag.
     ResetStatus();
+    if (fb.numberOfKeys > 0) FileFlush(fb.indexFile, fb.network != nullptr);
     WriteDataHeader(fb, 0);
     FileFlush(fb.dataFile, fb.network != nullptr);
-    if (fb.numberOfKeys > 0) FileFlush(fb.indexFile, fb.network != nullptr);
     ResetDialog(fb);
     if (!FbOk) Fail(fberr::kRepairFailed);
 }
