@@ -6,7 +6,8 @@
 #include <vector>
 
 // One fuzz input: the open flags, a data, index and dialog file, and a script of operations.
-//   byte 0        flags: 1 read-only, 2 all read-only, 4 save mode, 8 no index file, 16 no dialog file
+//   byte 0        flags: 1 read-only, 2 all read-only, 4 save mode, 8 no index file, 16 no dialog
+//                 file, 32 network flag
 //   bytes 1-12    lengths of the data, index and dialog files (32-bit little-endian)
 //   then          the three files, then the script
 // Lengths past the end of the input are cut to what is there.

@@ -54,7 +54,7 @@ std::vector<unsigned char> RecordBuffer(Fileblock* fb, std::uint8_t fill) {
 }
 
 void Run(Fileblock*& fb, Script& script, std::uint8_t flags) {
-    const bool readOnly = flags & 1, allReadOnly = flags & 2, saveMode = flags & 4;
+    const bool readOnly = flags & 1, allReadOnly = flags & 2, saveMode = flags & 4, network = flags & 32;
     for (int n = 0; n < kMaxOperations && !script.Done() && fb; ++n) {
         const auto op = static_cast<fuzz::Op>(script.Byte() % fuzz::kOpCount);
         switch (op) {
@@ -110,7 +110,7 @@ void Run(Fileblock*& fb, Script& script, std::uint8_t flags) {
         case fuzz::kReopen:
             FbClose(fb);
             CheckStatus();
-            if (fb == nullptr) FbOpen(fb, kName, readOnly, allReadOnly, saveMode, false);
+            if (fb == nullptr) FbOpen(fb, kName, readOnly, allReadOnly, saveMode, network);
             break;
         case fuzz::kLiveCount:
             (void)FbLiveRecordCount(fb);
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (FbStartEngine(0, 8) != 8) std::abort();
     Fileblock* fb = nullptr;
     const std::uint8_t flags = input.flags;
-    FbOpen(fb, kName, flags & 1, flags & 2, flags & 4, false);
+    FbOpen(fb, kName, flags & 1, flags & 2, flags & 4, flags & 32);
     CheckStatus();
     if (fb) {
         Script script(input.script);
