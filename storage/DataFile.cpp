@@ -102,7 +102,8 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
     header.freeCount = platform::GetI32(image.data(), 4);
     header.allocated = platform::GetI32(image.data(), 8);
     header.recordLength = platform::GetI32(image.data(), 12);
-    header.numberOfKeys = platform::GetU32(image.data(), 16);
+    // The number of keys is widened to 32 bits when written but read back from its low byte.
+    header.numberOfKeys = platform::GetU8(image.data(), 16);
     header.inUse = platform::GetU8(image.data(), 20);
     return header;
 }

@@ -236,6 +236,19 @@ TEST_F(Lifecycle, OpenRefusesMissingAndDamagedFiles) {
     }
 }
 
+TEST_F(Lifecycle, OpenReadsTheNumberOfKeysFromItsLowByte) {
+    Create();
+    test::PatchFile(dat, 16, Le32(0x7F030102)); // 2 keys, the upper bytes not significant
+    Open();
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    FbInsertKey(fb, 2, 1, "       1");
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    FbInsertKey(fb, 3, 1, "       1");
+    EXPECT_EQ(FbErrorCode, fberr::kInvalidKeyNumber);
+    Close();
+    EXPECT_EQ(test::BytesAt(dat, 16, 4), Le32(2));
+}
+
 TEST_F(Lifecycle, OpenAndCloseWithoutAChangeRewriteTheSameHeader) {
     Create();
     Open();
