@@ -1,6 +1,7 @@
 #include "storage/BTree.h"
 
 #include "storage/KeyOrder.h"
+#include "storage/Slots.h"
 
 #include <vector>
 
@@ -120,7 +121,7 @@ TreeOutcome TreeChange::Insert() {
         key_.root = root;
         pending_ = false;
     }
-    ++key_.entryCount;
+    key_.entryCount = WrappedAdd(key_.entryCount, 1);
     return TreeOutcome::Done;
 }
 
@@ -270,7 +271,7 @@ TreeOutcome TreeChange::Remove() {
             key_.root = newRoot;
         }
     }
-    --key_.entryCount;
+    key_.entryCount = WrappedAdd(key_.entryCount, -1);
     return TreeOutcome::Done;
 }
 

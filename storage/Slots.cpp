@@ -6,6 +6,7 @@
 #include "platform/LittleEndian.h"
 
 #include <array>
+#include <limits>
 
 namespace storage {
 namespace {
@@ -20,6 +21,12 @@ void NoteFreeRecord(Fileblock& fb, std::int32_t number, bool isFree) {
 
 } // namespace
 
+std::int32_t WrappedAdd(std::int32_t counter, std::int32_t step) {
+    // A counter read from a damaged header may stand at a limit; it wraps as the stored
+    // 32-bit word does instead of overflowing.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + static_cast<std::uint32_t>(step));
+}
+
 std::int64_t SlotOffset(const Fileblock& fb, std::int32_t number, int index) {
     const Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
     if (index == 0) return static_cast<std::int64_t>(number) * d.slotSize;
@@ -31,6 +38,11 @@ void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain
     d.headerChanged = true;
     if (d.firstFree == -1 || !fromChain) {
         d.lastFromFreeChain = false;
+        // Only a damaged header counts this far; the next number would wrap.
+        if (d.allocated == std::numeric_limits<std::int32_t>::max()) {
+            Fail(fberr::kConsistency);
+            return;
+        }
         ++d.allocated;
         number = d.allocated;
         if (index != 0 && fb.rowsPresent < d.allocated) {
@@ -61,7 +73,7 @@ void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain
     number = head;
     d.firstFree = next;
     d.lastFromFreeChain = true;
-    --d.freeCount;
+    d.freeCount = WrappedAdd(d.freeCount, -1);
     if (index == 0) NoteFreeRecord(fb, head, false);
 }
 
@@ -75,7 +87,7 @@ void FreeSlot(Fileblock& fb, std::int32_t number, int index) {
     FileWriteAt(file, SlotOffset(fb, number, index), 4, link.data());
     if (!FbOk) return;
     d.firstFree = number;
-    ++d.freeCount;
+    d.freeCount = WrappedAdd(d.freeCount, 1);
     if (index == 0) NoteFreeRecord(fb, number, true);
 }
 

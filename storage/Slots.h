@@ -9,6 +9,9 @@
 // their first four bytes.
 namespace storage {
 
+// `counter` + `step`, wrapping as a stored 32-bit word (a damaged header may hold a limit).
+std::int32_t WrappedAdd(std::int32_t counter, std::int32_t step);
+
 // File offset of slot `number` of index 0 (a record) or of key `index` (a page).
 std::int64_t SlotOffset(const Fileblock& fb, std::int32_t number, int index);
 

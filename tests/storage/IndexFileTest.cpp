@@ -214,3 +214,20 @@ TEST_F(IndexFile, AFreeChainOutsideTheAllocatedPagesIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(IndexFile, APageCountAtItsLimitTakesNoFurtherPage) {
+    Fileblock* fb = CreateAndOpen("ix", {{8, false}});
+    Close(fb);
+    PatchFile(IndexPath("ix"), 8, Le32(0x7FFFFFFF));
+    fb = Open("ix");
+    FbInsertKey(fb, 1, 1, "a");
+    EXPECT_EQ(FbErrorCode, 10170);
+    std::int32_t reference = 0;
+    FbFindKey(fb, 1, reference, "a");
+    EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
+    Close(fb);
+}
+
+} // namespace
