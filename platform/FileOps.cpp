@@ -27,7 +27,8 @@ public:
                      FileSharing sharing, FileHandle& handle) override {
         handle = -1;
         if (path.find('\0') != std::string::npos) return win32::kInvalidName;
-        int flags = O_CLOEXEC | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
+        // Without waiting: a pipe in the file's place would block a read-only open for ever.
+        int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
         // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
         if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
         int fd;
@@ -36,7 +37,9 @@ public:
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) return SystemErrorFromErrno(errno, path);
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        // Only a plain file holds records: a folder, a pipe or a device is refused.
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
             ::close(fd);
             return win32::kAccessDenied;
         }

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,31 @@ TEST(FileOps, MissingFileAndMissingFolderAreTold) {
     EXPECT_EQ(Posix().Open(folder.File(std::string("a\0b", 3)), FileDisposition::CreateAlways,
                            FileAccess::ReadWrite, FileSharing::Exclusive, handle),
               win32::kInvalidName);
+}
+
+TEST(FileOps, APipeOrAFolderInTheFilesPlaceIsRefusedWithoutWaiting) {
+    test::TempFolder folder;
+    const std::string pipe = folder.File("zelp.DAT");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const FileAccess access : {FileAccess::ReadOnly, FileAccess::ReadWrite}) {
+        // In a child with an alarm: an open that waits for a writer is killed, not hung.
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::alarm(5);
+            FileHandle handle = -1;
+            const auto error =
+                Posix().Open(pipe, FileDisposition::OpenExisting, access, FileSharing::Exclusive, handle);
+            ::_exit(error == win32::kAccessDenied && handle == -1 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    FileHandle handle = -1;
+    EXPECT_EQ(Posix().Open(folder.File(""), FileDisposition::OpenExisting, FileAccess::ReadOnly,
+                           FileSharing::Exclusive, handle),
+              win32::kAccessDenied);
 }
 
 TEST(FileOps, UnsharedOpenExcludesEveryOtherOpenAndTheDelete) {
