@@ -49,10 +49,11 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     unsigned char tag[2] = {};
     FileReadAt(dialog, 1, 2, tag);
     if (!FbOk) return DialogContent::Journal;
+    if (platform::GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
     const std::int64_t bytesPerStation = (fb.numberOfKeys + 1) / 8 + 1;
-    if (platform::GetU16(tag, 0) == kCleanStationTableTag && size == 3 + bytesPerStation)
-        return DialogContent::CleanTable;
-    return DialogContent::Journal;
+    if (size == 3 + bytesPerStation) return DialogContent::CleanTable;
+    // An end tag first: a journal emptied by save mode (records behind it were never joined).
+    return DialogContent::Empty;
 }
 
 void FreeFileblock(Fileblock*& fb) {

@@ -309,3 +309,23 @@ TEST_F(Journal, RepairRefusesAReadOnlyFileblock) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Journal, AJournalEmptiedBySaveModeLetsAReadOnlyOpenIn) {
+    Open(true);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    FbInsertKey(fb, 1, 4, "       4");
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    Close();
+    ASSERT_TRUE(FileExists(dia)) << "save mode keeps its dialog file";
+    FbOpen(fb, dat, true, false, false, false);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    std::int32_t reference = 0;
+    FbFindKey(fb, 1, reference, "       4");
+    EXPECT_EQ(reference, 4);
+    Close();
+    EXPECT_TRUE(FileExists(dia)) << "a read-only open deletes nothing";
+}
+
+} // namespace
