@@ -38,8 +38,9 @@ void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain
     d.headerChanged = true;
     if (d.firstFree == -1 || !fromChain) {
         d.lastFromFreeChain = false;
-        // Only a damaged header counts this far; the next number would wrap.
-        if (d.allocated == std::numeric_limits<std::int32_t>::max()) {
+        // Only a damaged header counts below 0 or this far: the next number would be 0 (the
+        // header row or record), negative, or wrap.
+        if (d.allocated < 0 || d.allocated == std::numeric_limits<std::int32_t>::max()) {
             Fail(fberr::kConsistency);
             return;
         }

@@ -217,17 +217,22 @@ TEST_F(IndexFile, AFreeChainOutsideTheAllocatedPagesIsRefused) {
 
 namespace {
 
-TEST_F(IndexFile, APageCountAtItsLimitTakesNoFurtherPage) {
-    Fileblock* fb = CreateAndOpen("ix", {{8, false}});
-    Close(fb);
-    PatchFile(IndexPath("ix"), 8, Le32(0x7FFFFFFF));
-    fb = Open("ix");
-    FbInsertKey(fb, 1, 1, "a");
-    EXPECT_EQ(FbErrorCode, 10170);
-    std::int32_t reference = 0;
-    FbFindKey(fb, 1, reference, "a");
-    EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
-    Close(fb);
+TEST_F(IndexFile, APageCountBelowZeroOrAtItsLimitTakesNoFurtherPage) {
+    for (const std::int32_t allocated : {-1, 0x7FFFFFFF}) {
+        SCOPED_TRACE(allocated);
+        Fileblock* fb = CreateAndOpen("ix", {{8, false}, {8, false}});
+        Close(fb);
+        const std::vector<unsigned char> secondHeader = BytesAt(IndexPath("ix"), 1060, 28);
+        PatchFile(IndexPath("ix"), 8, Le32(allocated));
+        fb = Open("ix");
+        FbInsertKey(fb, 1, 1, "a");
+        EXPECT_EQ(FbErrorCode, 10170);
+        std::int32_t reference = 0;
+        FbFindKey(fb, 1, reference, "a");
+        EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
+        Close(fb);
+        EXPECT_EQ(BytesAt(IndexPath("ix"), 1060, 28), secondHeader) << "no page over row 0";
+    }
 }
 
 } // namespace
