@@ -61,6 +61,24 @@ TEST_F(BTreeStructure, EachRuleLeavesItsShape) {
          "1(47 47)",
          3,
          {}},
+        {"full leaf keeps the larger part when its right sibling holds 32",
+         [&] {
+             TwoLeaves();
+             Insert(635, 635);
+             Insert(5, 315, 10);
+         },
+         "1(48 47)",
+         3,
+         {}},
+        {"full last leaf keeps the larger part when its left sibling holds 32",
+         [&] {
+             TwoLeaves();
+             Insert(11, 11);
+             Insert(635, 945, 10);
+         },
+         "1(47 48)",
+         3,
+         {}},
         {"full leaf between full siblings splits", [&] { ThreeLeaves(); }, "2(62 31 31)", 4, {}},
         {"inner entry replaced by its predecessor",
          [&] {
