@@ -90,6 +90,7 @@ struct Descriptor {
     bool headerWritten = false; // set whenever the header is written; network mode reads it
     bool lastFromFreeChain = false;
     bool refindAllowed = true;
+    bool freeChainChecked = false; // keys: the free page chain was walked once since open
     bool cursorValid = false;
     std::uint8_t keyLength = 0;
     std::int32_t sectionOffset = 0;                 // of the key's pages within an index row

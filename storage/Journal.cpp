@@ -140,6 +140,7 @@ bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int3
         if (!FbOk) return false;
     }
     key = loaded;
+    key.freeChainChecked = false;
     key.cursorValid = false;
     key.pathDepth = 0;
     WriteKeyHeader(fb, k);

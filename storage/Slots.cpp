@@ -5,8 +5,10 @@
 
 #include "platform/LittleEndian.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <vector>
 
 namespace storage {
 namespace {
@@ -17,6 +19,33 @@ void NoteFreeRecord(Fileblock& fb, std::int32_t number, bool isFree) {
     const auto at = static_cast<std::size_t>(number);
     if (fb.freeRecords.size() <= at) fb.freeRecords.resize(at + 1, false);
     fb.freeRecords[at] = isFree;
+}
+
+// A key's free page chain, walked once before its first page is taken from it: a chain
+// that leaves 1..allocated, runs in a cycle or disagrees with the free count would hand a
+// page of the tree out again. Sound chains stay sound, since only pages of the tree are freed.
+bool KeyFreeChainSound(Fileblock& fb, int index) {
+    Descriptor& d = fb.descriptors[static_cast<std::size_t>(index)];
+    if (d.freeChainChecked) return true;
+    if (d.freeCount < 0 || d.freeCount > d.allocated || fb.rowSize <= 0) return false;
+    // Only pages inside the file can hold a link: that bounds the walk and its memory.
+    const std::int64_t size = FileSize(fb.indexFile);
+    if (!FbOk) return false;
+    const std::int64_t lastPage = std::min<std::int64_t>(d.allocated, size / fb.rowSize - 1);
+    if (lastPage < 0) return false;
+    std::vector<bool> seen(static_cast<std::size_t>(lastPage) + 1, false);
+    std::int32_t page = d.firstFree;
+    for (std::int32_t step = 0; step < d.freeCount; ++step) {
+        if (page < 1 || page > lastPage || seen[static_cast<std::size_t>(page)]) return false;
+        seen[static_cast<std::size_t>(page)] = true;
+        std::array<unsigned char, 4> link{};
+        FileReadAt(fb.indexFile, SlotOffset(fb, page, index), 4, link.data());
+        if (!FbOk) return false;
+        page = platform::GetI32(link.data(), 0);
+    }
+    if (page != -1) return false;
+    d.freeChainChecked = true;
+    return true;
 }
 
 } // namespace
@@ -60,6 +89,10 @@ void AllocateSlot(Fileblock& fb, std::int32_t& number, int index, bool fromChain
     const std::int32_t head = d.firstFree;
     if (head < 1 || head > d.allocated) {
         Fail(fberr::kConsistency);
+        return;
+    }
+    if (index != 0 && !KeyFreeChainSound(fb, index)) {
+        if (FbOk) Fail(fberr::kConsistency);
         return;
     }
     std::array<unsigned char, 4> link{};

@@ -217,6 +217,35 @@ TEST_F(IndexFile, AFreeChainOutsideTheAllocatedPagesIsRefused) {
 
 namespace {
 
+TEST_F(IndexFile, AFreeChainInACycleOrAtOddsWithItsCountIsRefused) {
+    struct Case {
+        const char* name;
+        std::size_t offset;
+        std::vector<unsigned char> bytes;
+    };
+    // Page 1 is the only page, free, its link -1; the header counts one free page.
+    const std::vector<Case> cases = {
+        {"page linked to itself", 1060, Le32(1)},
+        {"chain shorter than the count", 4, Le32(2)},
+        {"chain longer than the count", 4, Le32(0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fileblock* fb = CreateAndOpen("ix", {{8, false}});
+        FbInsertKey(fb, 1, 1, "a");
+        FbRemoveKey(fb, 1, 1, "a");
+        Close(fb);
+        PatchFile(IndexPath("ix"), c.offset, c.bytes);
+        fb = Open("ix");
+        FbInsertKey(fb, 1, 2, "b");
+        EXPECT_EQ(FbErrorCode, 10170);
+        std::int32_t reference = 0;
+        FbFindKey(fb, 1, reference, "b");
+        EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
+        Close(fb);
+    }
+}
+
 TEST_F(IndexFile, APageCountBelowZeroOrAtItsLimitTakesNoFurtherPage) {
     for (const std::int32_t allocated : {-1, 0x7FFFFFFF}) {
         SCOPED_TRACE(allocated);
