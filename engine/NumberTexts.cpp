@@ -79,42 +79,34 @@ std::string RowAmountBold(const ReportCall& call, int row) {
     return amount.empty() ? std::string() : "<b>" + amount + "</b> of ";
 }
 
-std::string DoseByCode(const ReportCall& call, int code) {
-    constexpr std::string_view ml = "ml ", l = "l ", gr = "gr ", kg = "kg ";
-    std::string dose;
+namespace {
+
+// The doses that are a fixed amount per 1000 litres of the body's volume.
+struct VolumeDose {
+    int code;
+    long double perThousandLitres;
+    bool grams; // "gr " / "kg ", else "ml " / "l "
+};
+constexpr VolumeDose kVolumeDoses[] = {
+    {14, 10.0L, false}, {16, 25.0L, false}, {17, 32.0L, false},  {21, 12.0L, true},
+    {22, 10.0L, true},  {23, 10.0L, false}, {24, 25.0L, false},  {25, 10.0L, false},
+    {31, 60.0L, true},  {32, 25.0L, true},  {33, 100.0L, false}, {34, 30.0L, false},
+};
+
+std::string DoseIn(const ReportCall& call, bool grams, long double x) {
+    return grams ? DoseText(call, "gr ", "kg ", x) : DoseText(call, "ml ", "l ", x);
+}
+
+std::string DoseOfCode(const ReportCall& call, int code) {
+    for (const VolumeDose& d : kVolumeDoses)
+        if (d.code == code) return DoseIn(call, d.grams, PerThousandLitres(call, d.perThousandLitres));
     switch (code) {
-    case 14:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
-        break;
-    case 16:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 25.0L));
-        break;
-    case 17:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 32.0L));
-        break;
     case 18:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 9.0L) * 15.0L);
-        break;
+        return DoseIn(call, false, PerThousandLitres(call, 9.0L) * 15.0L);
     case 20: {
         long double tenths = static_cast<long double>(TextToIntSafe(call, call.Row(1).result) - 100) / 10.0L;
-        dose = DoseText(call, gr, kg, tenths * PerThousandLitres(call, 19.0L));
-        break;
+        return DoseIn(call, true, tenths * PerThousandLitres(call, 19.0L));
     }
-    case 21:
-        dose = DoseText(call, gr, kg, PerThousandLitres(call, 12.0L));
-        break;
-    case 22:
-        dose = DoseText(call, gr, kg, PerThousandLitres(call, 10.0L));
-        break;
-    case 23:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
-        break;
-    case 24:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 25.0L));
-        break;
-    case 25:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 10.0L));
-        break;
     case 26:
     case 27:
     case 28:
@@ -122,27 +114,17 @@ std::string DoseByCode(const ReportCall& call, int code) {
     case 30: {
         // The row's unit column always reads "ppm": the amount's own unit is its status text.
         const TResultRow& chlorine = call.Row(8);
-        bool grams = chlorine.status == "gr";
-        dose = DoseText(call, grams ? gr : ml, grams ? kg : l, chlorine.amount);
-        break;
+        return DoseIn(call, chlorine.status == "gr", chlorine.amount);
     }
-    case 31:
-        dose = DoseText(call, gr, kg, PerThousandLitres(call, 60.0L));
-        break;
-    case 32:
-        dose = DoseText(call, gr, kg, PerThousandLitres(call, 25.0L));
-        break;
-    case 33:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 100.0L));
-        break;
-    case 34:
-        dose = DoseText(call, ml, l, PerThousandLitres(call, 30.0L));
-        break;
     case 35:
-        dose = DoseText(call, ml, l, call.Row(9).amount);
-        break;
+        return DoseIn(call, false, call.Row(9).amount);
     default:
-        break; // no dose: an empty bold pair
+        return {}; // no dose: an empty bold pair
     }
-    return "<b>" + dose + "</b>";
+}
+
+} // namespace
+
+std::string DoseByCode(const ReportCall& call, int code) {
+    return "<b>" + DoseOfCode(call, code) + "</b>";
 }
