@@ -1,0 +1,299 @@
+#include "BrinovaDB.h"
+
+#include "IndexRebuild.h"
+
+#include "platform/Cp1252.h"
+#include "platform/LittleEndian.h"
+#include "platform/MessageBox.h"
+#include "storage/Storage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+Fileblock* gRecords = nullptr;
+
+constexpr std::uint16_t kBodyKey = 1;
+constexpr std::uint16_t kTestKey = 2;
+constexpr std::size_t kMinimumKeyWidth = 8;
+
+TKeySpecs RecordKeySpecs() {
+    TKeySpecs keys{};
+    keys[0] = {16, false};
+    keys[1] = {16, true};
+    return keys;
+}
+
+void OpenSaveMode(const std::string& fileName) {
+    FbOpen(gRecords, fileName, false, false, true, false);
+}
+
+// Shows what failed under `label` unless the last engine call succeeded; true on success.
+bool Reported(const std::string& label) {
+    if (FbOk) return true;
+    ShowDataError(FbErrorCode, label);
+    return false;
+}
+
+// The end of a key's entries, or no entry of that text: a list simply ends there.
+bool EndOfEntries(std::int32_t code) {
+    return code == fberr::kNoLargerKey || code == fberr::kNoMatchingKey;
+}
+
+// Reads a record for a list; false (after the box) when it could not be read.
+bool ReadListed(std::int32_t record, TStoredRecord& stored, const std::string& label) {
+    TStoredBytes bytes{};
+    FbReadRecord(gRecords, record, bytes);
+    if (!Reported(label)) return false;
+    stored = TStoredRecord::Decode(bytes);
+    return true;
+}
+
+void OfferIndexRebuild(const std::string& fileName) {
+    using platform::MessageAnswer;
+    using platform::MessageButtons;
+    using platform::MessageIcon;
+    const MessageAnswer answer =
+        platform::Messages().Show(nullptr, "Rebuild index", platform::FromCp1252(RebuildQuestionText()),
+                                  MessageIcon::Question, MessageButtons::YesNo);
+    if (answer != MessageAnswer::Yes) return;
+    TRebuildReport report;
+    const std::string failure = RebuildIndex(fileName, report);
+    if (!failure.empty()) {
+        platform::Messages().Show(nullptr, "Error", QString::fromStdString(RebuildFailedText(failure)),
+                                  MessageIcon::Error, MessageButtons::Ok);
+        return;
+    }
+    OpenSaveMode(fileName);
+    if (!Reported("OpenRec")) return;
+    platform::Messages().Show(nullptr, "Rebuild index", QString::fromStdString(RebuildReportText(report)),
+                              MessageIcon::Information, MessageButtons::Ok);
+}
+
+} // namespace
+
+// ---- Stored record -----------------------------------------------------------------------
+
+TStoredRecord TStoredRecord::Decode(const TStoredBytes& bytes) {
+    TStoredRecord stored;
+    stored.freeChain = platform::GetI32(bytes.data(), stored_offset::freeChain);
+    stored.kind = platform::GetI32(bytes.data(), stored_offset::kind);
+    stored.parent = platform::GetI32(bytes.data(), stored_offset::parent);
+    stored.reserved = platform::GetI32(bytes.data(), stored_offset::reserved);
+    if (stored.kind == rkBody) stored.body = TBodyData::Decode(bytes.data() + stored_offset::block);
+    if (stored.kind == rkTest) stored.test = TTestData::Decode(bytes.data() + stored_offset::block);
+    return stored;
+}
+
+TStoredBytes TStoredRecord::Encode() const {
+    TStoredBytes bytes{};
+    platform::PutI32(bytes.data(), stored_offset::freeChain, freeChain);
+    platform::PutI32(bytes.data(), stored_offset::kind, kind);
+    platform::PutI32(bytes.data(), stored_offset::parent, parent);
+    platform::PutI32(bytes.data(), stored_offset::reserved, reserved);
+    if (kind == rkBody) {
+        const TBodyBytes block = body.Encode();
+        std::memcpy(bytes.data() + stored_offset::block, block.data(), block.size());
+    }
+    if (kind == rkTest) {
+        const TTestBytes block = test.Encode();
+        std::memcpy(bytes.data() + stored_offset::block, block.data(), block.size());
+    }
+    return bytes;
+}
+
+std::string MakeRecordKey(std::int32_t record) {
+    std::string digits = std::to_string(record);
+    if (digits.size() < kMinimumKeyWidth) digits.insert(0, kMinimumKeyWidth - digits.size(), ' ');
+    return digits;
+}
+
+// ---- Unit start and end --------------------------------------------------------------------
+
+bool StartBrinovaDB() {
+    return FbStartEngine(0, 8) > 0;
+}
+
+void StopBrinovaDB() {
+    FbStopEngine();
+    gRecords = nullptr;
+}
+
+// ---- Opening and closing -------------------------------------------------------------------
+
+void OpenRec(const std::string& fileName) {
+    if (gRecords != nullptr) CloseRec();
+    OpenSaveMode(fileName);
+    if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
+        FbCreate(fileName, static_cast<std::int32_t>(kStoredRecordSize), 2, RecordKeySpecs());
+        if (FbOk) OpenSaveMode(fileName);
+    }
+    if (Reported("OpenRec")) return;
+    if (FbErrorCode == fberr::kFileDefect) OfferIndexRebuild(fileName);
+}
+
+void CloseRec() {
+    if (gRecords == nullptr) return;
+    FbClose(gRecords);
+    gRecords = nullptr;
+}
+
+Fileblock* RecordFileblock() {
+    return gRecords;
+}
+
+// ---- Records -------------------------------------------------------------------------------
+
+std::int32_t AddBodyRecord(TStoredRecord& record) {
+    record.freeChain = 0;
+    record.kind = rkBody;
+    record.parent = 0;
+    std::int32_t n = 0;
+    FbAppendRecord(gRecords, n, record.Encode());
+    if (!FbOk) return -1;
+    FbInsertKey(gRecords, kBodyKey, n, MakeRecordKey(n));
+    return FbOk ? n : -1;
+}
+
+std::int32_t AddTestRecord(TStoredRecord& record, std::int32_t body) {
+    record.freeChain = 0;
+    record.kind = rkTest;
+    record.parent = body;
+    std::int32_t n = 0;
+    FbAppendRecord(gRecords, n, record.Encode());
+    if (!FbOk) return -1;
+    FbInsertKey(gRecords, kTestKey, n, MakeRecordKey(body));
+    return FbOk ? n : -1;
+}
+
+std::int32_t AddBody(TStoredRecord& body) {
+    const std::int32_t n = AddBodyRecord(body);
+    Reported("AddBodyAddTest");
+    return n;
+}
+
+std::int32_t AddBodyAddTest(TStoredRecord& body, TStoredRecord& test) {
+    const std::int32_t n = AddBodyRecord(body);
+    if (FbOk && n > 0) AddTestRecord(test, n);
+    Reported("AddBodyAddTest");
+    return n;
+}
+
+void PutBodyAddTest(std::int32_t bodyNumber, const TStoredRecord& body, TStoredRecord& test) {
+    if (PutRec(bodyNumber, body)) AddTestRecord(test, bodyNumber);
+    Reported("PutBodyAddTest");
+}
+
+void PutBodyPutTest(std::int32_t bodyNumber, std::int32_t testNumber, const TStoredRecord& body,
+                    const TStoredRecord& test) {
+    if (PutRec(bodyNumber, body)) PutRec(testNumber, test);
+    Reported("PutBodyPutTest");
+}
+
+void DeleteTest(std::int32_t body, std::int32_t test) {
+    FbRemoveKey(gRecords, kTestKey, test, MakeRecordKey(body));
+    if (FbOk) FbFreeRecord(gRecords, test);
+    Reported("DeleteTest");
+}
+
+void DeleteBodyAndTests(std::int32_t body, const TRecList& /*shown: listed again below*/) {
+    TRecList tests;
+    if (!ListTests(body, tests)) return;
+    for (const TRecItem& item : tests) {
+        DeleteTest(body, item.recordNumber);
+        if (!FbOk) break;
+    }
+    // The list ends on an engine failure (no further entry); an empty one goes straight on.
+    if (tests.empty() || FbOk) {
+        FbRemoveKey(gRecords, kBodyKey, body, MakeRecordKey(body));
+        if (FbOk) FbFreeRecord(gRecords, body);
+    }
+    Reported("DeleteBodyAndTets");
+}
+
+bool GetRec(std::int32_t record, TStoredBytes& buffer) {
+    FbReadRecord(gRecords, record, buffer);
+    return Reported("GetRec");
+}
+
+bool GetRec(std::int32_t record, TStoredRecord& stored) {
+    TStoredBytes bytes{};
+    if (!GetRec(record, bytes)) return false;
+    stored = TStoredRecord::Decode(bytes);
+    return true;
+}
+
+bool PutRec(std::int32_t record, const TStoredRecord& stored) {
+    FbWriteRecord(gRecords, record, stored.Encode());
+    return Reported("PutRec");
+}
+
+bool ListBodies(TRecList& list) {
+    FbRewindKey(gRecords, kBodyKey);
+    if (!Reported("ListBodies")) return false;
+    for (;;) {
+        std::int32_t reference = 0;
+        std::string keyText;
+        FbStepKey(gRecords, kBodyKey, reference, keyText);
+        if (!FbOk) {
+            if (EndOfEntries(FbErrorCode)) return true;
+            return Reported("ListBodies");
+        }
+        TStoredRecord stored;
+        if (!ReadListed(reference, stored, "ListBodies")) return false;
+        if (stored.freeChain == 0 && stored.kind == rkBody) list.emplace_back(reference);
+    }
+}
+
+bool ListTests(std::int32_t body, TRecList& list) {
+    const std::string key = MakeRecordKey(body);
+    std::vector<std::int32_t> references;
+    std::int32_t reference = 0;
+    FbFindKey(gRecords, kTestKey, reference, key);
+    std::string keyText = key;
+    while (FbOk && keyText == key) {
+        references.push_back(reference);
+        FbStepKey(gRecords, kTestKey, reference, keyText);
+    }
+    if (!FbOk && !EndOfEntries(FbErrorCode)) return Reported("ListTests");
+
+    // Each record is read once, before the sort: a read failure shows its box here, not in the
+    // middle of sorting.
+    struct Dated {
+        std::int32_t record;
+        double when;
+    };
+    std::vector<Dated> tests;
+    bool complete = true;
+    for (std::int32_t record : references) {
+        TStoredRecord stored;
+        // After a failed read the rest are shown unchecked and undated (one box is enough);
+        // the list is then incomplete, and nothing is deleted through it.
+        if (complete && !ReadListed(record, stored, "ListTests")) complete = false;
+        if (!complete) {
+            tests.push_back({record, 0.0});
+            continue;
+        }
+        if (stored.freeChain != 0 || stored.kind != rkTest || stored.parent != body) continue;
+        tests.push_back({record, stored.test.date + stored.test.time});
+    }
+    std::stable_sort(tests.begin(), tests.end(),
+                     [](const Dated& a, const Dated& b) { return a.when > b.when; });
+    for (const Dated& test : tests)
+        list.emplace_back(test.record);
+    return complete;
+}
+
+std::int32_t LiveRecordCount() {
+    return FbLiveRecordCount(gRecords);
+}
+
+std::string DataErrorText(std::int32_t code, const std::string& label) {
+    return "Data read/write error! (" + label + ": " + std::to_string(code) + " - " + FbErrorText(code) + ")";
+}
+
+void ShowDataError(std::int32_t code, const std::string& label) {
+    platform::Messages().Show(nullptr, "Error", platform::FromCp1252(DataErrorText(code, label)),
+                              platform::MessageIcon::Error, platform::MessageButtons::Ok);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "engine/BrinovaDEF.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Fileblock;
+
+// The program's only road to the storage engine: its one Fileblock "zelp.DAT" (with index and
+// dialog files), the stored record and its key, and the operations the windows use. Every
+// failure is shown in one error box (ShowDataError); nothing throws.
+
+// ---- Stored record -----------------------------------------------------------------------
+
+constexpr std::size_t kStoredRecordSize = 464; // the record length of the data file
+using TStoredBytes = std::array<unsigned char, kStoredRecordSize>;
+
+enum TRecordKind : std::int32_t { rkBody = 1, rkTest = 2 };
+
+namespace stored_offset {
+constexpr std::size_t freeChain = 0, kind = 4, parent = 8, reserved = 12, block = 16;
+}
+
+// One record of the data file: a header of four 32-bit words, then a body block (kind 1) or a
+// test block (kind 2). Only the block of the record's kind is read and written.
+struct TStoredRecord {
+    std::int32_t freeChain = 0; // 0 in a live record; the engine's link once freed
+    std::int32_t kind = 0;      // TRecordKind
+    std::int32_t parent = 0;    // the body's record number in a test; 0 in a body
+    std::int32_t reserved = 0;
+    TBodyData body;
+    TTestData test;
+
+    static TStoredRecord Decode(const TStoredBytes& bytes);
+    // Every byte outside the header and the kind's block is 0.
+    TStoredBytes Encode() const;
+};
+
+// The record number as decimal text of at least 8 characters, right-aligned with blanks,
+// so that key texts sort in numeric order.
+std::string MakeRecordKey(std::int32_t record);
+
+// One entry of the body and test lists: a record number.
+struct TRecItem {
+    explicit TRecItem(std::int32_t record) : recordNumber(record) {}
+    std::int32_t recordNumber;
+};
+using TRecList = std::vector<TRecItem>;
+
+// ---- Unit start and end --------------------------------------------------------------------
+
+// Starts the storage engine: single user, 8 page buffers. False when it could not start.
+bool StartBrinovaDB();
+// Stops the engine, which closes the Fileblock if it is still open.
+void StopBrinovaDB();
+
+// ---- Opening and closing -------------------------------------------------------------------
+
+// Opens the Fileblock in save mode (a crash is repaired by its journal at the next open);
+// creates it when the data file is missing. A file that needs reindexing is offered an index
+// rebuild. On failure the box has been shown and no Fileblock is open.
+void OpenRec(const std::string& fileName);
+void CloseRec();
+// The open Fileblock, or nullptr.
+Fileblock* RecordFileblock();
+
+// ---- Records -------------------------------------------------------------------------------
+
+// Append the record with its header set (kind, parent) and its key; the new record number or
+// -1. They show no box: the caller reports.
+std::int32_t AddBodyRecord(TStoredRecord& record);
+std::int32_t AddTestRecord(TStoredRecord& record, std::int32_t body);
+
+std::int32_t AddBody(TStoredRecord& body);
+// The body's record number or -1; a failed test part leaves the body stored.
+std::int32_t AddBodyAddTest(TStoredRecord& body, TStoredRecord& test);
+void PutBodyAddTest(std::int32_t bodyNumber, const TStoredRecord& body, TStoredRecord& test);
+void PutBodyPutTest(std::int32_t bodyNumber, std::int32_t testNumber, const TStoredRecord& body,
+                    const TStoredRecord& test);
+
+// Removes the key first and frees the record only then, so no key is left pointing at a freed
+// record.
+void DeleteTest(std::int32_t body, std::int32_t test);
+// Deletes the body's tests as the index lists them (the caller's `tests` are the ones it
+// shows; an entry that is not one of the body's tests is never deleted), then the body. When
+// its tests cannot all be listed the body stays.
+void DeleteBodyAndTests(std::int32_t body, const TRecList& tests);
+
+// True when read (written); a failure shows the box labelled "GetRec" ("PutRec").
+bool GetRec(std::int32_t record, TStoredBytes& buffer);
+bool GetRec(std::int32_t record, TStoredRecord& stored);
+bool PutRec(std::int32_t record, const TStoredRecord& stored);
+
+// Appends the live bodies in ascending record number. False (after a box) when the index or a
+// record could not be read: the list is then incomplete.
+bool ListBodies(TRecList& list);
+// Appends the body's tests, newest first (date + time; equal ones keep their key order).
+// Entries whose record is not a live test of that body are left out. False (after a box) when
+// the list is incomplete.
+bool ListTests(std::int32_t body, TRecList& list);
+
+std::int32_t LiveRecordCount();
+
+// "Data read/write error! (" label ": " code " - " engine text ")", caption "Error".
+void ShowDataError(std::int32_t code, const std::string& label);
+std::string DataErrorText(std::int32_t code, const std::string& label);

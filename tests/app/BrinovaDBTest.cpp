@@ -1,0 +1,738 @@
+// The database layer against the real storage engine in a temporary folder: records by offsets,
+// keys, lists, deletes, every error box through failing file operations, crashes of a child
+// process, and the index rebuild of a file left marked in use.
+#include "app/BrinovaDB.h"
+#include "app/IndexRebuild.h"
+
+#include "platform/DateTimeText.h"
+#include "platform/LittleEndian.h"
+#include "platform/Real80.h"
+#include "storage/Storage.h"
+#include "support/RecordingMessageBoxes.h"
+
+#include "FaultyFileOps.h"
+#include "StructureChecker.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+using test::FileCall;
+
+namespace {
+
+std::vector<std::int32_t> Numbers(const TRecList& list) {
+    std::vector<std::int32_t> numbers;
+    for (const TRecItem& item : list)
+        numbers.push_back(item.recordNumber);
+    return numbers;
+}
+
+TStoredRecord BodyRecordOf(std::uint8_t kind = 0, long double volume = 1000) {
+    TStoredRecord record;
+    record.body.kind = kind;
+    record.body.volume = volume;
+    record.body.note = "pool";
+    return record;
+}
+
+TStoredRecord TestRecordOf(double date, double time = 0, long double pH = 7.2L) {
+    TStoredRecord record;
+    record.test.date = date;
+    record.test.time = time;
+    record.test.pH = pH;
+    return record;
+}
+
+// Every (key text, reference) of a key, walked through the engine.
+std::vector<std::pair<std::string, std::int32_t>> KeyEntries(std::uint16_t key) {
+    std::vector<std::pair<std::string, std::int32_t>> entries;
+    FbRewindKey(RecordFileblock(), key);
+    for (;;) {
+        std::int32_t reference = 0;
+        std::string text;
+        FbStepKey(RecordFileblock(), key, reference, text);
+        if (!FbOk) break;
+        entries.emplace_back(text, reference);
+    }
+    return entries;
+}
+
+class BrinovaDBTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(StartBrinovaDB()); }
+    void TearDown() override { StopBrinovaDB(); }
+
+    std::string Name() const { return folder.File("zelp.DAT"); }
+    std::string Index() const { return folder.File("zelp.IX"); }
+    std::string Dialog() const { return folder.File("zelp.DIA"); }
+
+    void Open() {
+        OpenRec(Name());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
+    }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : boxes.shown)
+            texts.push_back(box.text.toStdString());
+        return texts;
+    }
+
+    test::TempFolder folder;
+    RecordingMessageBoxes boxes;
+};
+
+// ---- Stored record by offsets ----------------------------------------------------------------
+
+TEST(StoredRecord, BodyRecordFieldsSitAtTheirOffsets) {
+    TStoredRecord record;
+    record.freeChain = 0;
+    record.kind = rkBody;
+    record.parent = 0;
+    record.body.kind = 2;
+    record.body.width = 4.5L;
+    record.body.length = 10.25L;
+    record.body.depth = 1.5L;
+    record.body.volume = 69187.5L;
+    record.body.lengthUnit = 1;
+    record.body.volumeUnit = 2;
+    record.body.note = std::string(200, 'n');
+    const TStoredBytes bytes = record.Encode();
+
+    EXPECT_EQ(platform::GetI32(bytes.data(), 0), 0);
+    EXPECT_EQ(platform::GetI32(bytes.data(), 4), 1);
+    EXPECT_EQ(platform::GetI32(bytes.data(), 8), 0);
+    EXPECT_EQ(platform::GetI32(bytes.data(), 12), 0);
+    EXPECT_EQ(bytes[16 + 8], 2);
+    const std::vector<std::pair<std::size_t, long double>> reals = {
+        {16 + 16, 4.5L}, {16 + 32, 10.25L}, {16 + 48, 1.5L}, {16 + 64, 69187.5L}};
+    for (const auto& [offset, value] : reals)
+        EXPECT_EQ(platform::GetReal80(bytes.data(), offset), value) << offset;
+    EXPECT_EQ(bytes[16 + 74], 1);
+    EXPECT_EQ(bytes[16 + 75], 2);
+    // The note is cut to 127 characters, its last byte stays 0, and nothing follows the block.
+    EXPECT_EQ(std::string(bytes.begin() + 16 + 76, bytes.begin() + 16 + 76 + 127), std::string(127, 'n'));
+    EXPECT_EQ(bytes[16 + 76 + 127], 0);
+    for (std::size_t i = 16 + 208; i < kStoredRecordSize; ++i)
+        ASSERT_EQ(bytes[i], 0) << i;
+    // The padding of each 16-byte slot after its 10-byte real (the volume's slot is cut short by
+    // the unit bytes).
+    for (const auto& [offset, value] : reals)
+        for (std::size_t i = offset + 10; i < std::min<std::size_t>(offset + 16, 16 + 74); ++i)
+            ASSERT_EQ(bytes[i], 0) << i;
+    for (std::size_t i = 16 + 76 + 128; i < 16 + 208; ++i)
+        ASSERT_EQ(bytes[i], 0) << i;
+}
+
+TEST(StoredRecord, TestRecordDecodesFromBytesAtOffsets) {
+    TStoredBytes bytes{};
+    platform::PutI32(bytes.data(), 4, 2);
+    platform::PutI32(bytes.data(), 8, 77);
+    platform::PutF64(bytes.data(), 16 + 0, 46000.0);
+    platform::PutF64(bytes.data(), 16 + 8, 0.75);
+    for (int n = 0; n < 14; ++n)
+        platform::PutReal80(bytes.data(), 16 + 16 + 16 * n, 1.5L + n);
+    for (std::size_t i = 0; i < 9; ++i)
+        bytes[16 + 234 + i] = i % 2 == 0 ? 1 : 0;
+    const std::uint8_t choices[] = {1, 3, 2, 1, 2, 4, 1}; // celsius .. shock
+    for (std::size_t i = 0; i < 7; ++i)
+        bytes[16 + 243 + i] = choices[i];
+    std::memcpy(bytes.data() + 16 + 250, "Supplier\r\nStreet", 16);
+    std::memcpy(bytes.data() + 16 + 378, "note", 4);
+
+    const TStoredRecord record = TStoredRecord::Decode(bytes);
+    EXPECT_EQ(record.kind, rkTest);
+    EXPECT_EQ(record.parent, 77);
+    EXPECT_EQ(record.test.date, 46000.0);
+    EXPECT_EQ(record.test.time, 0.75);
+    EXPECT_EQ(record.test.alkalinity, 1.5L);
+    EXPECT_EQ(record.test.acidDemand, 13.5L);
+    EXPECT_EQ(record.test.temperature, 14.5L);
+    EXPECT_TRUE(record.test.clear);
+    EXPECT_FALSE(record.test.cloudy);
+    EXPECT_TRUE(record.test.chlorineUsed);
+    EXPECT_EQ(record.test.celsius, 1);
+    EXPECT_EQ(record.test.shock, 1);
+    EXPECT_EQ(record.test.supplier, "Supplier\r\nStreet");
+    EXPECT_EQ(record.test.testNote, "note");
+    // And back: the same bytes.
+    EXPECT_EQ(record.Encode(), bytes);
+}
+
+TEST(StoredRecord, TestTextsAreCutAt127And63Characters) {
+    TStoredRecord record;
+    record.kind = rkTest;
+    record.test.supplier = std::string(300, 's');
+    record.test.testNote = std::string(100, 't');
+    const TStoredBytes bytes = record.Encode();
+    const TStoredRecord back = TStoredRecord::Decode(bytes);
+    EXPECT_EQ(back.test.supplier, std::string(127, 's'));
+    EXPECT_EQ(back.test.testNote, std::string(63, 't'));
+    EXPECT_EQ(bytes[16 + 250 + 127], 0);
+    EXPECT_EQ(bytes[16 + 378 + 63], 0);
+}
+
+TEST(StoredRecord, RecordKeyIsRightAlignedInAtLeastEightCharacters) {
+    const std::vector<std::pair<std::int32_t, std::string>> cases = {
+        {1, "       1"}, {10, "      10"}, {12345678, "12345678"}, {123456789, "123456789"}};
+    for (const auto& [number, key] : cases)
+        EXPECT_EQ(MakeRecordKey(number), key) << number;
+}
+
+// ---- Opening, adding, listing ---------------------------------------------------------------------
+
+TEST_F(BrinovaDBTest, OpeningWithoutDataFileCreatesItAndTheFirstBodyIsRecordOne) {
+    Open();
+    EXPECT_TRUE(test::FileExists(Name()));
+    EXPECT_TRUE(test::FileExists(Index()));
+    TStoredRecord body = BodyRecordOf(1);
+    body.freeChain = 5; // the header is set by the add
+    body.parent = 9;
+    EXPECT_EQ(AddBody(body), 1);
+    std::int32_t reference = 0;
+    FbFindKey(RecordFileblock(), 1, reference, "       1");
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(reference, 1);
+    CloseRec();
+    const std::vector<unsigned char> stored = test::ReadWholeFile(Name());
+    ASSERT_EQ(stored.size(), 2 * kStoredRecordSize);
+    EXPECT_EQ(platform::GetI32(stored.data(), 464 + 0), 0);
+    EXPECT_EQ(platform::GetI32(stored.data(), 464 + 4), 1);
+    EXPECT_EQ(platform::GetI32(stored.data(), 464 + 8), 0);
+    EXPECT_EQ(stored[464 + 16 + 8], 1);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(BrinovaDBTest, ATestWithoutItsBodyNeedsNoBoxAndAnEmptyListShowsNone) {
+    Open();
+    TStoredRecord body = BodyRecordOf();
+    const std::int32_t n = AddBody(body);
+    TRecList tests;
+    EXPECT_TRUE(ListTests(n, tests));
+    EXPECT_TRUE(tests.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(BrinovaDBTest, TestsOfBodyOneAndBodyTenNeverMix) {
+    Open();
+    for (int i = 0; i < 10; ++i) {
+        TStoredRecord body = BodyRecordOf();
+        ASSERT_EQ(AddBody(body), i + 1);
+    }
+    std::vector<std::int32_t> ofOne, ofTen;
+    for (int i = 0; i < 4; ++i) {
+        TStoredRecord test = TestRecordOf(45000 + i);
+        ofOne.push_back(AddTestRecord(test, 1));
+        TStoredRecord other = TestRecordOf(45000 + i);
+        ofTen.push_back(AddTestRecord(other, 10));
+    }
+    TRecList one, ten, bodies;
+    ASSERT_TRUE(ListTests(1, one));
+    ASSERT_TRUE(ListTests(10, ten));
+    std::reverse(ofOne.begin(), ofOne.end()); // newest first
+    std::reverse(ofTen.begin(), ofTen.end());
+    EXPECT_EQ(Numbers(one), ofOne);
+    EXPECT_EQ(Numbers(ten), ofTen);
+    ASSERT_TRUE(ListBodies(bodies));
+    EXPECT_EQ(Numbers(bodies), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(LiveRecordCount(), 18);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(BrinovaDBTest, TestsAreListedNewestFirstAndEqualTimesKeepTheirKeyOrder) {
+    Open();
+    TStoredRecord body = BodyRecordOf();
+    const std::int32_t b = AddBody(body);
+    struct Row {
+        double date, time;
+    };
+    // Record numbers 2..6 in the order added.
+    const std::vector<Row> rows = {{45001, 0.5}, {45003, 0.0}, {45001, 0.5}, {45002, 0.25}, {45001, 0.75}};
+    for (const Row& row : rows) {
+        TStoredRecord test = TestRecordOf(row.date, row.time);
+        AddTestRecord(test, b);
+    }
+    TRecList tests;
+    ASSERT_TRUE(ListTests(b, tests));
+    EXPECT_EQ(Numbers(tests), (std::vector<std::int32_t>{3, 5, 6, 2, 4}));
+}
+
+TEST_F(BrinovaDBTest, EightAndNineDigitRecordNumbersAreKeyedAndListed) {
+    Open();
+    // Bodies of large numbers: key texts of 8 and 9 characters sort after the short ones.
+    for (std::int32_t body : {7, 12345678, 123456789}) {
+        FbInsertKey(RecordFileblock(), 1, body, MakeRecordKey(body));
+        ASSERT_TRUE(FbOk);
+    }
+    EXPECT_EQ(KeyEntries(1), (std::vector<std::pair<std::string, std::int32_t>>{
+                                 {"       7", 7}, {"12345678", 12345678}, {"123456789", 123456789}}));
+}
+
+// ---- Deleting ----------------------------------------------------------------------------------------
+
+TEST_F(BrinovaDBTest, DeletingTestsAndBodiesRemovesRecordsAndKeys) {
+    Open();
+    TStoredRecord first = BodyRecordOf(), second = BodyRecordOf();
+    TStoredRecord t1 = TestRecordOf(45001), t2 = TestRecordOf(45002), t3 = TestRecordOf(45003);
+    const std::int32_t a = AddBodyAddTest(first, t1);  // 1, test 2
+    AddTestRecord(t2, a);                              // 3
+    const std::int32_t b = AddBodyAddTest(second, t3); // 4, test 5
+    DeleteTest(a, 3);
+    std::int32_t reference = 0;
+    FbFindKey(RecordFileblock(), 2, reference, MakeRecordKey(a));
+    EXPECT_EQ(reference, 2);
+    TRecList shown;
+    ASSERT_TRUE(ListTests(a, shown));
+    DeleteBodyAndTests(a, shown);
+    FbFindKey(RecordFileblock(), 1, reference, MakeRecordKey(a));
+    EXPECT_EQ(FbErrorCode, fberr::kNoMatchingKey);
+    FbFindKey(RecordFileblock(), 2, reference, MakeRecordKey(a));
+    EXPECT_EQ(FbErrorCode, fberr::kNoMatchingKey);
+    EXPECT_EQ(LiveRecordCount(), 2);
+    TRecList bodies;
+    ListBodies(bodies);
+    EXPECT_EQ(Numbers(bodies), std::vector<std::int32_t>{b});
+    EXPECT_TRUE(boxes.shown.empty());
+    CloseRec();
+
+    // The index read back from its bytes holds exactly the survivors; the data file's free
+    // chain holds the three freed records.
+    const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
+    ASSERT_TRUE(index.Sound()) << index.FaultText();
+    EXPECT_EQ(index.keys[0].entries,
+              (std::vector<std::pair<std::string, std::int32_t>>{{MakeRecordKey(b), b}}));
+    EXPECT_EQ(index.keys[1].entries,
+              (std::vector<std::pair<std::string, std::int32_t>>{{MakeRecordKey(b), 5}}));
+    const std::vector<unsigned char> data = test::ReadWholeFile(Name());
+    EXPECT_EQ(platform::GetI32(data.data(), 4), 3);
+}
+
+TEST_F(BrinovaDBTest, DeletingABodyWithoutTestsFreesItAndItsKey) {
+    Open();
+    TStoredRecord body = BodyRecordOf();
+    const std::int32_t b = AddBody(body);
+    DeleteBodyAndTests(b, {});
+    EXPECT_EQ(LiveRecordCount(), 0);
+    EXPECT_TRUE(KeyEntries(1).empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(BrinovaDBTest, ATestWhoseKeyCannotBeRemovedIsNotFreed) {
+    Open();
+    TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+    const std::int32_t b = AddBodyAddTest(body, test);
+    DeleteTest(b + 100, 2); // no key of that body: the record must stay
+    ASSERT_EQ(Texts(), std::vector<std::string>{DataErrorText(fberr::kKeyToDeleteNotFound, "DeleteTest")});
+    TStoredRecord back;
+    ASSERT_TRUE(GetRec(2, back));
+    EXPECT_EQ(back.freeChain, 0);
+    EXPECT_EQ(back.kind, rkTest);
+    EXPECT_EQ(LiveRecordCount(), 2);
+}
+
+TEST_F(BrinovaDBTest, DeletingABodyNeverDeletesThroughAnEntryThatIsNotItsTest) {
+    Open();
+    TStoredRecord first = BodyRecordOf(), second = BodyRecordOf(), test = TestRecordOf(45000);
+    const std::int32_t a = AddBodyAddTest(first, test); // 1, test 2
+    const std::int32_t b = AddBody(second);             // 3
+    // A stray key-2 entry of body a pointing at body b's record, and a caller's list naming b.
+    FbInsertKey(RecordFileblock(), 2, b, MakeRecordKey(a));
+    TRecList listed;
+    ASSERT_TRUE(ListTests(a, listed));
+    EXPECT_EQ(Numbers(listed), std::vector<std::int32_t>{2});
+    DeleteBodyAndTests(a, {TRecItem(2), TRecItem(b)});
+    TStoredRecord back;
+    ASSERT_TRUE(GetRec(b, back));
+    EXPECT_EQ(back.kind, rkBody);
+    EXPECT_EQ(back.freeChain, 0);
+    EXPECT_EQ(KeyEntries(1), (std::vector<std::pair<std::string, std::int32_t>>{{MakeRecordKey(b), b}}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(BrinovaDBTest, ABodyWhoseTestsCannotAllBeListedStays) {
+    Open();
+    TStoredRecord body = BodyRecordOf(), t1 = TestRecordOf(45000), t2 = TestRecordOf(45001);
+    const std::int32_t b = AddBodyAddTest(body, t1);
+    AddTestRecord(t2, b);
+    test::FaultyFileOps files;
+    files.FailNth(FileCall::Read, 2, platform::win32::kIoDevice, ".DAT"); // the second test record
+    DeleteBodyAndTests(b, {TRecItem(2), TRecItem(3)});
+    files.Clear();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(Texts()[0].find("(ListTests: "), std::string::npos) << Texts()[0];
+    EXPECT_EQ(LiveRecordCount(), 3);
+    EXPECT_EQ(KeyEntries(2).size(), 2u);
+}
+
+// ---- Error boxes -------------------------------------------------------------------------------------
+
+TEST_F(BrinovaDBTest, TheErrorBoxHasNoOwnerTheErrorIconAndTheEnginesText) {
+    ShowDataError(fberr::kReadError, "GetRec");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const auto& box = boxes.shown[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, MessageIcon::Error);
+    EXPECT_EQ(box.buttons, MessageButtons::Ok);
+    EXPECT_EQ(box.text.toStdString(), "Data read/write error! (GetRec: 10070 - " + FbErrorText(10070) + ")");
+}
+
+TEST_F(BrinovaDBTest, EachFailingOperationShowsItsLabels) {
+    struct Case {
+        const char* name;
+        FileCall call;
+        const char* suffix;
+        std::function<void()> operation;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {"GetRec",
+         FileCall::Read,
+         ".DAT",
+         [] {
+             TStoredRecord r;
+             EXPECT_FALSE(GetRec(1, r));
+         },
+         {"GetRec"}},
+        {"PutRec", FileCall::Write, ".DAT", [] { EXPECT_FALSE(PutRec(1, BodyRecordOf())); }, {"PutRec"}},
+        {"AddBody",
+         FileCall::Write,
+         ".DAT",
+         [] {
+             TStoredRecord b = BodyRecordOf();
+             EXPECT_EQ(AddBody(b), -1);
+         },
+         {"AddBodyAddTest"}},
+        {"AddBodyAddTest",
+         FileCall::Write,
+         ".DAT",
+         [] {
+             TStoredRecord b = BodyRecordOf(), t = TestRecordOf(1);
+             EXPECT_EQ(AddBodyAddTest(b, t), -1);
+         },
+         {"AddBodyAddTest"}},
+        {"PutBodyAddTest",
+         FileCall::Write,
+         ".DAT",
+         [] {
+             TStoredRecord t = TestRecordOf(1);
+             PutBodyAddTest(1, BodyRecordOf(), t);
+         },
+         {"PutRec", "PutBodyAddTest"}},
+        {"PutBodyPutTest",
+         FileCall::Write,
+         ".DAT",
+         [] { PutBodyPutTest(1, 2, BodyRecordOf(), TestRecordOf(1)); },
+         {"PutRec", "PutBodyPutTest"}},
+        {"DeleteTest", FileCall::Read, ".IX", [] { DeleteTest(1, 2); }, {"DeleteTest"}},
+        {"DeleteBodyAndTests",
+         FileCall::Write,
+         ".IX",
+         [] { DeleteBodyAndTests(1, {TRecItem(2)}); },
+         {"DeleteTest", "DeleteBodyAndTets"}},
+        {"ListBodies",
+         FileCall::Read,
+         ".DAT",
+         [] {
+             TRecList l;
+             EXPECT_FALSE(ListBodies(l));
+         },
+         {"ListBodies"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        boxes.shown.clear();
+        fs::remove_all(folder.Path());
+        fs::create_directory(folder.Path());
+        SetUp();
+        Open();
+        TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+        ASSERT_EQ(AddBodyAddTest(body, test), 1);
+        // Index pages are cached: close and open again so the failing call reaches the file.
+        CloseRec();
+        Open();
+        boxes.shown.clear();
+        {
+            test::FaultyFileOps files;
+            files.FailAll(c.call, platform::win32::kIoDevice, c.suffix);
+            c.operation();
+        }
+        std::vector<std::string> labels;
+        for (const std::string& text : Texts()) {
+            ASSERT_EQ(text.rfind("Data read/write error! (", 0), 0u) << text;
+            const std::size_t colon = text.find(": ");
+            labels.push_back(text.substr(24, colon - 24));
+            const std::int32_t code = std::stoi(text.substr(colon + 2));
+            EXPECT_EQ(text, DataErrorText(code, labels.back()));
+            EXPECT_FALSE(FbErrorText(code).empty()) << code;
+        }
+        EXPECT_EQ(labels, c.labels);
+    }
+}
+
+TEST_F(BrinovaDBTest, ASecondOpenOfTheFilesIsRefusedWithTheEnginesCode) {
+    Open();
+    CloseRec();
+    Fileblock* first = nullptr;
+    FbOpen(first, Name(), false, false, false, false);
+    ASSERT_TRUE(FbOk);
+    OpenRec(Name());
+    EXPECT_EQ(RecordFileblock(), nullptr);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(Texts()[0].rfind("Data read/write error! (OpenRec: ", 0), 0u) << Texts()[0];
+    EXPECT_EQ(Texts()[0].find("9903"), std::string::npos);
+    FbClose(first);
+    // Every later operation reports the engine's own code.
+    boxes.shown.clear();
+    TStoredRecord record;
+    EXPECT_FALSE(GetRec(1, record));
+    EXPECT_EQ(Texts(), std::vector<std::string>{DataErrorText(fberr::kInvalidFileblock, "GetRec")});
+}
+
+// ---- Crashes --------------------------------------------------------------------------------------------
+
+// A child adds tests in save mode and tells each completed add through a pipe until it is
+// killed; the next open needs no box and finds every completed add.
+TEST_F(BrinovaDBTest, AChildKilledWhileAddingTestsLeavesFilesThatOpenWithEveryCompletedAdd) {
+    Open();
+    TStoredRecord body = BodyRecordOf();
+    const std::int32_t b = AddBody(body);
+    CloseRec();
+    std::set<std::int32_t> completed;
+    for (int killAfter : {1, 9, 40}) {
+        SCOPED_TRACE(killAfter);
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeEnds[0]);
+            OpenRec(Name());
+            for (int i = 0;; ++i) {
+                TStoredRecord test = TestRecordOf(45000 + i);
+                std::int32_t n = RecordFileblock() == nullptr ? -1 : AddTestRecord(test, b);
+                if (::write(pipeEnds[1], &n, sizeof n) != sizeof n || n < 0) ::_exit(1);
+            }
+        }
+        ::close(pipeEnds[1]);
+        std::int32_t n = 0;
+        for (int i = 0; i < killAfter && ::read(pipeEnds[0], &n, sizeof n) == sizeof n; ++i) {
+            ASSERT_GT(n, 0);
+            completed.insert(n);
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status));
+        while (::read(pipeEnds[0], &n, sizeof n) == sizeof n)
+            if (n > 0) completed.insert(n);
+        ::close(pipeEnds[0]);
+
+        OpenRec(Name());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        EXPECT_TRUE(boxes.shown.empty()) << Texts().front();
+        TRecList tests;
+        ASSERT_TRUE(ListTests(b, tests));
+        const std::vector<std::int32_t> listed = Numbers(tests);
+        for (std::int32_t test : completed)
+            EXPECT_NE(std::find(listed.begin(), listed.end(), test), listed.end()) << test;
+        EXPECT_EQ(LiveRecordCount(), static_cast<std::int32_t>(listed.size()) + 1);
+        CloseRec();
+        const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
+        EXPECT_TRUE(index.Sound()) << index.FaultText();
+    }
+}
+
+// ---- Rebuilding the index ----------------------------------------------------------------------------
+
+class IndexRebuildTest : public BrinovaDBTest {
+protected:
+    // Bodies 1, 2 and 3 with tests; test 5 deleted, then a child in the old normal mode adds
+    // body 7 with tests 8 and 9 and a test 10 of a body 99 that does not exist, and dies
+    // without closing: the data file stays marked in use with stale counters.
+    void CrashInNormalMode() {
+        Open();
+        for (int i = 0; i < 3; ++i) {
+            TStoredRecord body = BodyRecordOf(static_cast<std::uint8_t>(i));
+            TStoredRecord test = TestRecordOf(45000 + i);
+            AddBodyAddTest(body, test); // 1 2, 3 4, 5 6
+        }
+        DeleteTest(5, 6);
+        CloseRec();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            Fileblock* fb = nullptr;
+            FbOpen(fb, Name(), false, false, false, false);
+            auto append = [&](std::int32_t kind, std::int32_t parent, std::int32_t key) {
+                TStoredRecord record = kind == rkBody ? BodyRecordOf() : TestRecordOf(46000);
+                record.kind = kind;
+                record.parent = parent;
+                std::int32_t n = 0;
+                FbAppendRecord(fb, n, record.Encode());
+                if (key != 0) FbInsertKey(fb, key == 1 ? 1 : 2, n, MakeRecordKey(key == 1 ? n : parent));
+                return n;
+            };
+            const std::int32_t body = append(rkBody, 0, 1); // 6, from the free chain
+            append(rkTest, body, 2);                        // 7
+            append(rkTest, body, 2);                        // 8
+            append(rkTest, 99, 0);                          // 9: its body is missing
+            ::_exit(FbOk ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(test::ReadWholeFile(Name())[20], 1);
+    }
+
+    std::map<std::string, std::vector<unsigned char>> Originals() const {
+        std::map<std::string, std::vector<unsigned char>> files;
+        for (const std::string& path : {Name(), Index(), Dialog()})
+            if (test::FileExists(path)) files[path] = test::ReadWholeFile(path);
+        return files;
+    }
+
+    // The copies in the data folder: original path -> copy path.
+    std::map<std::string, std::string> Copies() const {
+        std::map<std::string, std::string> copies;
+        for (const auto& entry : fs::directory_iterator(folder.Path())) {
+            const std::string path = entry.path().string();
+            for (const std::string& original : {Name(), Index(), Dialog()})
+                if (path.rfind(original + ".", 0) == 0) copies[original] = path;
+        }
+        return copies;
+    }
+};
+
+TEST_F(IndexRebuildTest, AFileLeftInUseIsRebuiltOnYes) {
+    CrashInNormalMode();
+    const auto originals = Originals();
+    boxes.SetNextAnswer(MessageAnswer::Ok);
+    boxes.SetNextAnswer(MessageAnswer::Yes);
+    OpenRec(Name());
+    ASSERT_NE(RecordFileblock(), nullptr);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(Texts()[0], DataErrorText(fberr::kFileDefect, "OpenRec"));
+    EXPECT_EQ(boxes.shown[1].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Question);
+    EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
+    const std::string report = Texts()[2];
+    EXPECT_NE(report.find("4 bodies of water, 4 tests, 0 free records"), std::string::npos) << report;
+    EXPECT_NE(report.find("1 tests whose body of water is missing"), std::string::npos) << report;
+    EXPECT_NE(report.find("record 9."), std::string::npos) << report;
+
+    // Both keys walked against the live records.
+    using Entries = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(
+        KeyEntries(1),
+        (Entries{
+            {MakeRecordKey(1), 1}, {MakeRecordKey(3), 3}, {MakeRecordKey(5), 5}, {MakeRecordKey(6), 6}}));
+    EXPECT_EQ(
+        KeyEntries(2),
+        (Entries{
+            {MakeRecordKey(1), 2}, {MakeRecordKey(3), 4}, {MakeRecordKey(6), 7}, {MakeRecordKey(6), 8}}));
+    EXPECT_EQ(LiveRecordCount(), 9);
+    TRecList bodies, tests;
+    ASSERT_TRUE(ListBodies(bodies));
+    EXPECT_EQ(Numbers(bodies), (std::vector<std::int32_t>{1, 3, 5, 6}));
+    ASSERT_TRUE(ListTests(6, tests));
+    EXPECT_EQ(tests.size(), 2u);
+
+    // The copies hold the files exactly as they were, and their names are in the report.
+    const auto copies = Copies();
+    ASSERT_EQ(copies.size(), originals.size());
+    for (const auto& [path, bytes] : originals) {
+        ASSERT_TRUE(copies.count(path)) << path;
+        EXPECT_EQ(test::ReadWholeFile(copies.at(path)), bytes) << path;
+        EXPECT_NE(report.find(copies.at(path)), std::string::npos) << report;
+    }
+    // The rebuilt files close and open again cleanly, and the next add gets a new number.
+    CloseRec();
+    const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
+    EXPECT_TRUE(index.Sound()) << index.FaultText();
+    boxes.shown.clear();
+    Open();
+    TStoredRecord body = BodyRecordOf();
+    EXPECT_EQ(AddBody(body), 10);
+}
+
+TEST_F(IndexRebuildTest, FreeRecordsGoOnTheChainAndAreReused) {
+    Open();
+    TStoredRecord b1 = BodyRecordOf(), b2 = BodyRecordOf(), t1 = TestRecordOf(1);
+    AddBodyAddTest(b1, t1); // 1, 2
+    AddBody(b2);            // 3
+    DeleteTest(1, 2);
+    CloseRec();
+    fs::remove(Index());
+    OpenRec(Name());
+    ASSERT_NE(RecordFileblock(), nullptr);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_NE(Texts()[2].find("2 bodies of water, 0 tests, 1 free records"), std::string::npos) << Texts()[2];
+    EXPECT_EQ(LiveRecordCount(), 2);
+    TStoredRecord t2 = TestRecordOf(2);
+    EXPECT_EQ(AddTestRecord(t2, 3), 2);
+}
+
+TEST_F(IndexRebuildTest, OnNoNothingChangesAndNoFileblockIsOpen) {
+    CrashInNormalMode();
+    const auto originals = Originals();
+    boxes.SetNextAnswer(MessageAnswer::Ok);
+    boxes.SetNextAnswer(MessageAnswer::No);
+    OpenRec(Name());
+    EXPECT_EQ(RecordFileblock(), nullptr);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(Originals(), originals);
+    EXPECT_TRUE(Copies().empty());
+}
+
+TEST_F(IndexRebuildTest, AFailedRebuildLeavesTheFileToBeAskedAgain) {
+    CrashInNormalMode();
+    const auto originals = Originals();
+    {
+        test::FaultyFileOps files;
+        files.FailAll(FileCall::Write, platform::win32::kDiskFull, "-rebuild.IX");
+        boxes.SetNextAnswer(MessageAnswer::Ok);
+        boxes.SetNextAnswer(MessageAnswer::Yes);
+        OpenRec(Name());
+    }
+    EXPECT_EQ(RecordFileblock(), nullptr);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
+    EXPECT_EQ(Texts()[2].rfind("The index could not be rebuilt: ", 0), 0u) << Texts()[2];
+    EXPECT_EQ(Originals(), originals);
+    // Asked again at the next open, where it succeeds.
+    boxes.shown.clear();
+    OpenRec(Name());
+    EXPECT_NE(RecordFileblock(), nullptr);
+    EXPECT_EQ(boxes.shown.size(), 3u);
+}
+
+TEST(IndexRebuildText, ManyOrphansAreCountedAndTheFirstTwentyNamed) {
+    TRebuildReport report;
+    report.bodies = 2;
+    for (int i = 1; i <= 25; ++i)
+        report.orphanTests.push_back(100 + i);
+    report.copies = {"/d/zelp.DAT.x"};
+    const std::string text = RebuildReportText(report);
+    EXPECT_NE(text.find("25 tests whose body"), std::string::npos);
+    EXPECT_NE(text.find("records 101, 102,"), std::string::npos);
+    EXPECT_NE(text.find("120, ..."), std::string::npos);
+    EXPECT_EQ(text.find("121"), std::string::npos);
+    EXPECT_NE(text.find("\n/d/zelp.DAT.x"), std::string::npos);
+}
+
+} // namespace
