@@ -121,6 +121,7 @@ TfmChart::TfmChart(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::
     chart_->addSeries(Series1);
     Chart->setChart(chart_);
     Chart->setRenderHint(QPainter::Antialiasing);
+    Chart->installEventFilter(this);
     FormCreate();
 }
 
@@ -168,10 +169,23 @@ void TfmChart::ShowSeries(const TChartData& data) {
     Series1->attachAxis(values);
 }
 
+bool TfmChart::FormKeyPress(const QKeyEvent& key) {
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter && key.key() != Qt::Key_Escape)
+        return false;
+    close();
+    return true;
+}
+
+bool TfmChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Chart && event->type() == QEvent::KeyPress &&
+        FormKeyPress(static_cast<QKeyEvent&>(*event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
 void TfmChart::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    if (FormKeyPress(*event)) {
         event->accept();
-        close();
         return;
     }
     QDialog::keyPressEvent(event);

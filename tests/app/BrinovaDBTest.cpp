@@ -281,6 +281,26 @@ TEST_F(BrinovaDBTest, EightAndNineDigitRecordNumbersAreKeyedAndListed) {
                                  {"       7", 7}, {"12345678", 12345678}, {"123456789", 123456789}}));
 }
 
+TEST_F(BrinovaDBTest, ListsLeaveOutEntriesWhoseRecordIsNotOfTheirKind) {
+    Open();
+    TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+    const std::int32_t b = AddBodyAddTest(body, test); // 1, test 2
+    TStoredRecord unknown = BodyRecordOf();
+    unknown.kind = 7; // neither a body nor a test: no block is read or written for it
+    std::int32_t odd = 0;
+    FbAppendRecord(RecordFileblock(), odd, unknown.Encode());
+    EXPECT_EQ(TStoredRecord::Decode(unknown.Encode()).body.note, "");
+    FbInsertKey(RecordFileblock(), 1, 2, MakeRecordKey(2));     // a body key naming the test
+    FbInsertKey(RecordFileblock(), 1, odd, MakeRecordKey(odd)); // and one naming the odd record
+    FbInsertKey(RecordFileblock(), 2, odd, MakeRecordKey(b));
+    TRecList bodies, tests;
+    ASSERT_TRUE(ListBodies(bodies));
+    EXPECT_EQ(Numbers(bodies), std::vector<std::int32_t>{b});
+    ASSERT_TRUE(ListTests(b, tests));
+    EXPECT_EQ(Numbers(tests), std::vector<std::int32_t>{2});
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 // ---- Deleting ----------------------------------------------------------------------------------------
 
 TEST_F(BrinovaDBTest, DeletingTestsAndBodiesRemovesRecordsAndKeys) {
