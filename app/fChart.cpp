@@ -27,8 +27,7 @@ std::size_t ReadingOffset(int reading) {
 
 constexpr int kTemperatureReading = 13;
 
-QString ShortDateText(double date) {
-    const platform::FormatSettings settings = platform::WindowsFormatSettings();
+QString ShortDateText(double date, const platform::FormatSettings& settings) {
     return platform::FormatDateTime(settings.shortDateFormat, date, settings);
 }
 
@@ -65,6 +64,7 @@ bool ReadReading(std::int32_t record, int reading, long double& value) {
 TChartData FillSeries(const TRecList& tests, int reading) {
     TChartData data;
     if (reading < 0 || reading >= kReadingCount) return data;
+    const platform::FormatSettings settings = platform::WindowsFormatSettings();
     for (auto entry = tests.rbegin(); entry != tests.rend(); ++entry) {
         TStoredBytes bytes{};
         if (!GetRec(entry->recordNumber, bytes)) break;
@@ -72,7 +72,7 @@ TChartData FillSeries(const TRecList& tests, int reading) {
         if (value == 0) continue;
         const TTestData test = TTestData::Decode(bytes.data() + stored_offset::block);
         if (entry == tests.rbegin()) data.axisTitle = AxisUnitText(reading, test);
-        data.points.push_back({value, ShortDateText(test.date)});
+        data.points.push_back({value, ShortDateText(test.date, settings)});
     }
     return data;
 }
