@@ -719,26 +719,46 @@ TEST_F(IndexRebuildTest, OnNoNothingChangesAndNoFileblockIsOpen) {
     EXPECT_TRUE(Copies().empty());
 }
 
-TEST_F(IndexRebuildTest, AFailedRebuildLeavesTheFileToBeAskedAgain) {
-    CrashInNormalMode();
-    const auto originals = Originals();
-    {
-        test::FaultyFileOps files;
-        files.FailAll(FileCall::Write, platform::win32::kDiskFull, "-rebuild.IX");
-        boxes.SetNextAnswer(MessageAnswer::Ok);
-        boxes.SetNextAnswer(MessageAnswer::Yes);
+TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
+    struct Case {
+        const char* name;
+        const char* failingFile;
+        bool filesUnchanged; // the failure comes before the first change
+    };
+    const std::vector<Case> cases = {
+        {"building the new index", "-rebuild.IX", true},
+        {"clearing the mark, the last step", "/zelp.DAT", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        boxes.shown.clear();
+        std::filesystem::remove_all(folder.Path());
+        std::filesystem::create_directory(folder.Path());
+        SetUp();
+        CrashInNormalMode();
+        const auto originals = Originals();
+        {
+            test::FaultyFileOps files;
+            files.FailAll(FileCall::Write, platform::win32::kDiskFull, c.failingFile);
+            OpenRec(Name()); // the recorder answers Ok, then Yes
+        }
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        ASSERT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
+        EXPECT_EQ(Texts()[2].rfind("The index could not be rebuilt: ", 0), 0u) << Texts()[2];
+        if (c.filesUnchanged) {
+            EXPECT_EQ(Originals(), originals);
+        }
+        EXPECT_EQ(test::ReadWholeFile(Name())[20], 1); // still marked in use
+        // Asked again at the next open, where it succeeds.
+        boxes.shown.clear();
         OpenRec(Name());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        EXPECT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(KeyEntries(2).size(), 4u);
+        EXPECT_EQ(LiveRecordCount(), 9);
     }
-    EXPECT_EQ(RecordFileblock(), nullptr);
-    ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
-    EXPECT_EQ(Texts()[2].rfind("The index could not be rebuilt: ", 0), 0u) << Texts()[2];
-    EXPECT_EQ(Originals(), originals);
-    // Asked again at the next open, where it succeeds.
-    boxes.shown.clear();
-    OpenRec(Name());
-    EXPECT_NE(RecordFileblock(), nullptr);
-    EXPECT_EQ(boxes.shown.size(), 3u);
 }
 
 TEST(IndexRebuildText, ManyOrphansAreCountedAndTheFirstTwentyNamed) {
