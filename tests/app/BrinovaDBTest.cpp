@@ -84,6 +84,15 @@ protected:
         ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
     }
 
+    // A fresh engine and an empty folder, for each case of a table.
+    void StartOver() {
+        TearDown();
+        boxes.shown.clear();
+        fs::remove_all(folder.Path());
+        fs::create_directory(folder.Path());
+        SetUp();
+    }
+
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
         for (const auto& box : boxes.shown)
@@ -474,11 +483,7 @@ TEST_F(BrinovaDBTest, EachFailingOperationShowsItsLabels) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        boxes.shown.clear();
-        fs::remove_all(folder.Path());
-        fs::create_directory(folder.Path());
-        SetUp();
+        StartOver();
         Open();
         TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
         ASSERT_EQ(AddBodyAddTest(body, test), 1);
@@ -731,11 +736,7 @@ TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        boxes.shown.clear();
-        std::filesystem::remove_all(folder.Path());
-        std::filesystem::create_directory(folder.Path());
-        SetUp();
+        StartOver();
         CrashInNormalMode();
         const auto originals = Originals();
         {
