@@ -38,6 +38,7 @@ protected:
         program = root + "/program/";
         fs::create_directory(program);
         fs::create_directory(root + "/run");
+        fs::permissions(root + "/run", fs::perms::owner_all); // a runtime folder is private to its user
         iniPath = root + "/config/zelplus.ini";
         SetConfigurationFile(iniPath);
         SetProgramFolder(program);
