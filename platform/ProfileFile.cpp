@@ -1,6 +1,7 @@
 #include "ProfileFile.h"
 
 #include "Cp1252.h"
+#include "PlainFile.h"
 #include "ReplaceFile.h"
 
 #include <QChar>
@@ -167,29 +168,10 @@ enum class ReadResult { Read, Missing, Failed };
 constexpr std::size_t kMaxProfileSize = 1 << 20;
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-    content.clear();
-    // Not blocking: a pipe in the file's place must not hang the program.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || content.size() + static_cast<std::size_t>(n) > kMaxProfileSize) {
-            ::close(fd);
-            content.clear();
-            return ReadResult::Failed;
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Read;
+    PlainFileRead read = ReadPlainFile(path, kMaxProfileSize);
+    content = std::move(read.bytes);
+    if (read.result == PlainFileRead::Result::Read) return ReadResult::Read;
+    return read.result == PlainFileRead::Result::Missing ? ReadResult::Missing : ReadResult::Failed;
 }
 
 // A profile file reached through a symbolic link is written where the link points.

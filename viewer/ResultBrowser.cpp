@@ -2,6 +2,7 @@
 
 #include "PageNesting.h"
 #include "platform/Cp1252.h"
+#include "platform/PlainFile.h"
 #include "platform/Shell.h"
 
 #include <QFile>
@@ -12,10 +13,12 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <cstring>
+
 namespace viewer {
 namespace {
 
-constexpr qint64 kMaxPageSize = 16 << 20;
+constexpr std::size_t kMaxPageSize = 16 << 20;
 
 QString ErrorPage(const QString& what, const QString& reason) {
     return QStringLiteral("<html><body><h3>The page cannot be displayed</h3>"
@@ -65,18 +68,21 @@ QImage NoImage() {
 } // namespace
 
 QString ReadResultPage(const QString& fileName) {
-    // A pipe or device would block or never end; only a plain file is a page.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile()) return ErrorPage(fileName, QStringLiteral("It is not a file."));
     // An advice page takes some ten kilobytes; one far larger would exhaust the memory.
-    if (info.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return ErrorPage(fileName, file.errorString());
-    const QByteArray bytes = file.read(kMaxPageSize + 1);
-    if (file.error() != QFileDevice::NoError) return ErrorPage(fileName, file.errorString());
-    if (bytes.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
-    const QString html =
-        platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const platform::PlainFileRead read =
+        platform::ReadPlainFile(QFile::encodeName(fileName).toStdString(), kMaxPageSize);
+    switch (read.result) {
+    case platform::PlainFileRead::Result::Read:
+        break;
+    case platform::PlainFileRead::Result::NotPlain:
+        return ErrorPage(fileName, QStringLiteral("It is not a file."));
+    case platform::PlainFileRead::Result::TooLarge:
+        return ErrorPage(fileName, QStringLiteral("It is too large to show."));
+    case platform::PlainFileRead::Result::Missing:
+    case platform::PlainFileRead::Result::Failed:
+        return ErrorPage(fileName, QString::fromLocal8Bit(std::strerror(read.error)));
+    }
+    const QString html = platform::FromCp1252(read.bytes);
     if (PageNesting(html) > kMaxPageNesting)
         return ErrorPage(fileName, QStringLiteral("Its elements are nested too deeply to show."));
     return WithRuleColours(html);
