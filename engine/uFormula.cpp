@@ -9,6 +9,7 @@
 
 #include "platform/Cp1252.h"
 #include "platform/DateTimeText.h"
+#include "platform/ReplaceFile.h"
 #include "platform/WindowsLocale.h"
 
 #include <QFile>
@@ -129,21 +130,6 @@ QString CreateError(const char* path, const QString& reason) {
     return QStringLiteral("Cannot create file \"%1\". %2").arg(PathText(path), reason);
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Writes the page beside the result path and renames it over the path, so a failed write
 // never leaves a half-written page and a failure at flush or close is seen. An existing path
 // must be a regular file: a symbolic link, a device or a folder is not replaced.
@@ -164,18 +150,11 @@ std::optional<QString> SavePage(const char* path, const std::vector<std::string>
         content += "\r\n";
     }
 
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return CreateError(path, OsMessage(errno));
-    int error = 0;
-    if (!WriteAll(fd, content)) error = errno;
-    if (!error && ::fsync(fd) != 0 && errno != EINVAL) error = errno;
-    if (::close(fd) != 0 && !error) error = errno;
-    if (!error && ::rename(temporary.c_str(), path) != 0) error = errno;
-    if (error) {
-        ::unlink(temporary.c_str());
-        return QStringLiteral("Cannot write file \"%1\". %2").arg(PathText(path), OsMessage(error));
-    }
+    const platform::ReplaceOutcome saved = platform::ReplaceFile(path, content);
+    if (saved.failed == platform::ReplaceOutcome::Step::Create)
+        return CreateError(path, OsMessage(saved.error));
+    if (!saved)
+        return QStringLiteral("Cannot write file \"%1\". %2").arg(PathText(path), OsMessage(saved.error));
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 #include "ProfileFile.h"
 
 #include "Cp1252.h"
+#include "PlainFile.h"
+#include "ReplaceFile.h"
 
 #include <QChar>
 
@@ -63,33 +65,46 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
     return Trimmed(line.substr(0, equals));
 }
 
+// Windows drops one matching pair of quotes around the trimmed value: "Jane" and 'Jane' read
+// as Jane, a lone or unmatched quote stays.
 std::string_view ValueOf(std::string_view line) {
-    return Trimmed(line.substr(line.find('=') + 1));
+    std::string_view value = Trimmed(line.substr(line.find('=') + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return value;
 }
 
-// The file as lines without their terminators; a file written with CR LF keeps CR LF.
+// The lines Windows writes end in CR LF.
+constexpr std::string_view kNewLineEnd = "\r\n";
+
+// The file as lines, each with its own line end ("" for a last line that has none), so a
+// rewrite gives back every line it did not change byte for byte.
 struct ProfileText {
-    std::vector<std::string> lines;
-    std::string lineEnd = "\n";
+    struct Line {
+        std::string text;
+        std::string end;
+    };
+    std::vector<Line> lines;
 
     explicit ProfileText(std::string_view content) {
-        const std::size_t firstBreak = content.find('\n');
-        if (firstBreak != std::string_view::npos && firstBreak > 0 && content[firstBreak - 1] == '\r')
-            lineEnd = "\r\n";
         while (!content.empty()) {
-            std::size_t end = content.find('\n');
-            std::string_view line = content.substr(0, end);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            lines.emplace_back(line);
-            if (end == std::string_view::npos) break;
-            content.remove_prefix(end + 1);
+            const std::size_t newline = content.find('\n');
+            std::string_view text = content.substr(0, newline);
+            std::size_t endLength = newline == std::string_view::npos ? 0 : 1;
+            if (!text.empty() && text.back() == '\r') {
+                text.remove_suffix(1);
+                ++endLength;
+            }
+            lines.push_back({std::string(text), std::string(content.substr(text.size(), endLength))});
+            if (newline == std::string_view::npos) break;
+            content.remove_prefix(newline + 1);
         }
     }
 
     std::string Content() const {
         std::string content;
-        for (const std::string& line : lines)
-            content += line + lineEnd;
+        for (const Line& line : lines)
+            content += line.text + line.end;
         return content;
     }
 
@@ -100,10 +115,10 @@ struct ProfileText {
     };
     std::optional<Range> FindSection(std::string_view section) const {
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            const auto name = SectionOf(lines[i]);
+            const auto name = SectionOf(lines[i].text);
             if (!name || !SameName(*name, section)) continue;
             std::size_t end = i + 1;
-            while (end < lines.size() && !SectionOf(lines[end]))
+            while (end < lines.size() && !SectionOf(lines[end].text))
                 ++end;
             return Range{i, end};
         }
@@ -112,31 +127,37 @@ struct ProfileText {
 
     std::optional<std::size_t> FindKey(const Range& range, std::string_view key) const {
         for (std::size_t i = range.header + 1; i < range.end; ++i) {
-            const auto name = KeyOf(lines[i]);
+            const auto name = KeyOf(lines[i].text);
             if (name && SameName(*name, key)) return i;
         }
         return std::nullopt;
     }
 
+    // A new line at `at`; a line before it that ended the file gets a line end first.
+    void Insert(std::size_t at, std::string text) {
+        if (at > 0 && lines[at - 1].end.empty()) lines[at - 1].end = kNewLineEnd;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                     Line{std::move(text), std::string(kNewLineEnd)});
+    }
+
     void Set(std::string_view section, std::string_view key, std::string_view value) {
+        const std::string keyLine = std::string(key) + "=" + std::string(value);
         const auto range = FindSection(section);
         if (!range) {
-            if (!lines.empty() && !Trimmed(lines.back()).empty()) lines.emplace_back();
-            lines.push_back("[" + std::string(section) + "]");
-            lines.push_back(std::string(key) + "=" + std::string(value));
+            Insert(lines.size(), "[" + std::string(section) + "]");
+            Insert(lines.size(), keyLine);
             return;
         }
         if (const auto at = FindKey(*range, key)) {
             // Keep the line's own spelling of the key and its blanks up to the '='.
-            std::string& line = lines[*at];
+            std::string& line = lines[*at].text;
             line = line.substr(0, line.find('=') + 1) + std::string(value);
             return;
         }
         std::size_t after = range->end;
-        while (after > range->header + 1 && Trimmed(lines[after - 1]).empty())
+        while (after > range->header + 1 && Trimmed(lines[after - 1].text).empty())
             --after;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after),
-                     std::string(key) + "=" + std::string(value));
+        Insert(after, keyLine);
     }
 };
 
@@ -147,39 +168,10 @@ enum class ReadResult { Read, Missing, Failed };
 constexpr std::size_t kMaxProfileSize = 1 << 20;
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-    content.clear();
-    // Not blocking: a pipe in the file's place must not hang the program.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || content.size() + static_cast<std::size_t>(n) > kMaxProfileSize) {
-            ::close(fd);
-            content.clear();
-            return ReadResult::Failed;
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Read;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    PlainFileRead read = ReadPlainFile(path, kMaxProfileSize);
+    content = std::move(read.bytes);
+    if (read.result == PlainFileRead::Result::Read) return ReadResult::Read;
+    return read.result == PlainFileRead::Result::Missing ? ReadResult::Missing : ReadResult::Failed;
 }
 
 // A profile file reached through a symbolic link is written where the link points.
@@ -195,33 +187,12 @@ std::string WriteTarget(const std::string& path) {
     return path;
 }
 
-// Writes a new file beside the old one and renames it over it, so a reader sees the old
-// file or the new one, never a part.
-bool ReplaceFile(const std::string& path, std::string_view content) {
+// Creates the profile's folder as needed, then replaces the file in one step.
+bool StoreFile(const std::string& path, std::string_view content) {
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code error;
     if (!folder.empty()) std::filesystem::create_directories(folder, error);
-    if (error) return false;
-
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat old {};
-    bool ok = WriteAll(fd, content);
-    if (ok && ::stat(path.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
+    return !error && ReplaceFile(path, content);
 }
 
 std::optional<int> DecimalInteger(std::string_view text) {
@@ -266,7 +237,7 @@ std::optional<std::string> ProfileFile::ReadString(std::string_view section, std
     if (!range) return std::nullopt;
     const auto at = text.FindKey(*range, Trimmed(key));
     if (!at) return std::nullopt;
-    return std::string(ValueOf(text.lines[*at]));
+    return std::string(ValueOf(text.lines[*at].text));
 }
 
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
@@ -304,7 +275,7 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     text.Set(section, key, value);
     const std::string updated = text.Content();
     if (updated == content) return true;
-    return ReplaceFile(target, updated);
+    return StoreFile(target, updated);
 }
 
 bool ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {

@@ -6,9 +6,10 @@
 
 // A profile file as Windows keeps one: "[section]" lines and "key=value" lines, sections and
 // keys matched without regard to case, the first match winning, blanks around keys and values
-// trimmed, the value being the raw rest of the line. A write replaces the key's line in place,
-// or adds the key at the end of its section, or a new section at the end of the file; every
-// other line (comments, unknown keys, blank lines) is kept as it stands.
+// trimmed and one matching pair of quotes around a value dropped. A write replaces the key's
+// line in place, or adds the key at the end of its section, or a new section at the end of the
+// file; lines it adds end in CR LF, and every other line (comments, unknown keys, blank lines)
+// is kept byte for byte, its own line end included.
 // Texts are Windows-1252 bytes. Every call reads or writes the file anew; nothing is cached.
 namespace platform {
 

@@ -21,10 +21,31 @@ std::optional<std::string> PrivateFolder(const std::string& path) {
     return path;
 }
 
+namespace {
+
+// $XDG_RUNTIME_DIR as the base directory rules require it: an absolute path naming a real
+// folder (no symbolic link) of the user's own that neither the group nor others may enter.
+// Its mode is not ours to change, so any other folder is passed over.
+bool IsPrivateRuntimeFolder(std::string path) {
+    if (path.empty() || path.front() != '/') return false;
+    // A trailing slash would make the open follow a link.
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    // Opened only to be looked at, so a folder the user may not read is judged by its owner too.
+    const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+                    (info.st_mode & 077) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
 std::string TempFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info {};
-    if (runtime && runtime[0] == '/' && ::stat(runtime, &info) == 0 && S_ISDIR(info.st_mode)) return runtime;
+    if (runtime && IsPrivateRuntimeFolder(runtime)) return runtime;
     return PrivateFolder("/tmp/zelplus-" + std::to_string(::getuid())).value_or(std::string());
 }
 

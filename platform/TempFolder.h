@@ -7,9 +7,9 @@
 // neither read the result page nor plant a file or link in its place.
 namespace platform {
 
-// $XDG_RUNTIME_DIR when it names an existing folder, else /tmp/zelplus-<uid> made private by
-// PrivateFolder. Empty when neither can be had. Reported as the system has it: no trailing
-// slash is promised.
+// $XDG_RUNTIME_DIR when it names a folder of the user's own that only the user may enter (no
+// symbolic link), else /tmp/zelplus-<uid> made private by PrivateFolder. Empty when neither can be had.
+// Reported as the system has it: no trailing slash is promised.
 std::string TempFolder();
 
 // Makes sure `path` is a folder of the user's own that nobody else may enter: creates it with

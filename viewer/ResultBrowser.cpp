@@ -1,20 +1,28 @@
 #include "ResultBrowser.h"
 
+#include "PageNesting.h"
 #include "platform/Cp1252.h"
+#include "platform/PlainFile.h"
+#include "platform/Shell.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QImage>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include <cstring>
 
 namespace viewer {
 namespace {
 
-constexpr qint64 kMaxPageSize = 16 << 20;
+constexpr std::size_t kMaxPageSize = 16 << 20;
 
 QString ErrorPage(const QString& what, const QString& reason) {
     return QStringLiteral("<html><body><h3>The page cannot be displayed</h3>"
-                          "<p>The file <b>%1</b> could not be read.</p><p>%2</p></body></html>")
+                          "<p>The file <b>%1</b> could not be shown.</p><p>%2</p></body></html>")
         .arg(what.toHtmlEscaped(), reason.toHtmlEscaped());
 }
 
@@ -41,30 +49,57 @@ QString WithRuleColours(QString html) {
     return result;
 }
 
+// The folder that really holds `file`, links resolved, also when the file itself is missing;
+// empty when there is no such folder.
+QString RealFolderOf(const QString& file) {
+    const QFileInfo info(file);
+    const QString real = info.canonicalFilePath();
+    if (!real.isEmpty()) return QFileInfo(real).absolutePath();
+    return QFileInfo(info.absolutePath()).canonicalFilePath();
+}
+
+// What every image of a page shows: one transparent pixel.
+QImage NoImage() {
+    QImage pixel(1, 1, QImage::Format_ARGB32);
+    pixel.fill(Qt::transparent);
+    return pixel;
+}
+
 } // namespace
 
 QString ReadResultPage(const QString& fileName) {
-    // A pipe or device would block or never end; only a plain file is a page.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile()) return ErrorPage(fileName, QStringLiteral("It is not a file."));
     // An advice page takes some ten kilobytes; one far larger would exhaust the memory.
-    if (info.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return ErrorPage(fileName, file.errorString());
-    const QByteArray bytes = file.read(kMaxPageSize + 1);
-    if (file.error() != QFileDevice::NoError) return ErrorPage(fileName, file.errorString());
-    if (bytes.size() > kMaxPageSize) return ErrorPage(fileName, QStringLiteral("It is too large to show."));
-    return WithRuleColours(
-        platform::FromCp1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    const platform::PlainFileRead read =
+        platform::ReadPlainFile(QFile::encodeName(fileName).toStdString(), kMaxPageSize);
+    switch (read.result) {
+    case platform::PlainFileRead::Result::Read:
+        break;
+    case platform::PlainFileRead::Result::NotPlain:
+        return ErrorPage(fileName, QStringLiteral("It is not a file."));
+    case platform::PlainFileRead::Result::TooLarge:
+        return ErrorPage(fileName, QStringLiteral("It is too large to show."));
+    case platform::PlainFileRead::Result::Missing:
+    case platform::PlainFileRead::Result::Failed:
+        return ErrorPage(fileName, QString::fromLocal8Bit(std::strerror(read.error)));
+    }
+    const QString html = platform::FromCp1252(read.bytes);
+    if (PageNesting(html) > kMaxPageNesting)
+        return ErrorPage(fileName, QStringLiteral("Its elements are nested too deeply to show."));
+    return WithRuleColours(html);
 }
 
 ResultBrowser::ResultBrowser(QWidget* parent) : QTextBrowser(parent) {
     // The pages name no font: show them in the browser's usual serif face (its metric twin
     // Liberation Serif stands in for Times New Roman).
     document()->setDefaultFont(QFont(QStringLiteral("Times New Roman"), 12));
+    // Links are followed here, so that none leads out of the result page's folder.
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &ResultBrowser::FollowLink);
 }
 
 void ResultBrowser::Navigate(const QUrl& address) {
+    page_ = address.adjusted(QUrl::RemoveFragment);
+    pageFolder_ = RealFolderOf(page_.toLocalFile());
     // The same address again would only scroll; a navigation always reads the file.
     if (address == source())
         reload();
@@ -73,17 +108,55 @@ void ResultBrowser::Navigate(const QUrl& address) {
 }
 
 void ResultBrowser::GoBack() {
-    if (isBackwardAvailable()) backward();
+    if (!isBackwardAvailable()) return;
+    ForgetClickedLink();
+    backward();
 }
 
 void ResultBrowser::GoForward() {
-    if (isForwardAvailable()) forward();
+    if (!isForwardAvailable()) return;
+    ForgetClickedLink();
+    forward();
+}
+
+void ResultBrowser::ForgetClickedLink() {
+    // A clicked link stays selected as the focused link; the history would remember it with the
+    // page left and, on coming back, scroll to show the link instead of the place left.
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) return;
+    const int horizontal = horizontalScrollBar()->value();
+    const int vertical = verticalScrollBar()->value();
+    cursor.clearSelection();
+    setTextCursor(cursor);
+    horizontalScrollBar()->setValue(horizontal);
+    verticalScrollBar()->setValue(vertical);
+}
+
+bool ResultBrowser::MayShow(const QUrl& address) const {
+    if (!address.isLocalFile()) return false;
+    if (address.adjusted(QUrl::RemoveFragment) == page_) return true;
+    return !pageFolder_.isEmpty() && RealFolderOf(address.toLocalFile()) == pageFolder_;
+}
+
+void ResultBrowser::FollowLink(const QUrl& link) {
+    const QString scheme = link.scheme().toLower();
+    if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
+        platform::CurrentShell().Open(link);
+        return;
+    }
+    // Anything else becomes a page of the history; one that may not be shown is the error page.
+    setSource(link, QTextDocument::HtmlResource);
 }
 
 QVariant ResultBrowser::loadResource(int type, const QUrl& name) {
-    if (type != QTextDocument::HtmlResource) return QTextBrowser::loadResource(type, name);
-    if (!name.isLocalFile())
-        return ErrorPage(name.toString(), QStringLiteral("Only pages on this computer can be shown here."));
+    // The advice page uses no images or style sheets. A refusal must still be a value, and for
+    // an image a valid one: given nothing, the document or its layout would read the file
+    // itself, a device or a pipe included.
+    if (type == QTextDocument::ImageResource) return NoImage();
+    if (type != QTextDocument::HtmlResource) return QByteArray();
+    if (!MayShow(name))
+        return ErrorPage(name.toString(),
+                         QStringLiteral("Only pages in the folder of the result page are shown here."));
     return ReadResultPage(name.toLocalFile());
 }
 

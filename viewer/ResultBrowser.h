@@ -12,18 +12,30 @@ namespace viewer {
 QString ReadResultPage(const QString& fileName);
 
 // The viewer's browser: shows file pages, follows their links and keeps the history for
-// Go back / Go forward. Every page is read from the file afresh, never from a cache.
+// Go back / Go forward. Every page is read from the file afresh, never from a cache. Only the
+// page itself, anchors within it and the pages in its own folder are shown; web addresses go
+// to the desktop's browser through the shell, every other link gives the error page. No image,
+// style sheet or other resource is loaded.
 class ResultBrowser : public QTextBrowser {
     Q_OBJECT
 public:
     explicit ResultBrowser(QWidget* parent = nullptr);
 
+    // Shows the page at `address`; its folder is the one whose pages may be shown.
     void Navigate(const QUrl& address);
     // Without history these do nothing.
     void GoBack();
     void GoForward();
 
     QVariant loadResource(int type, const QUrl& name) override;
+
+private:
+    void FollowLink(const QUrl& link);
+    bool MayShow(const QUrl& address) const;
+    void ForgetClickedLink();
+
+    QUrl page_;          // the page of the last Navigate, without its anchor
+    QString pageFolder_; // the folder that really holds it
 };
 
 } // namespace viewer

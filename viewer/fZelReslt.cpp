@@ -4,6 +4,7 @@
 #include "ResultBrowser.h"
 #include "ViewerGlyphs.h"
 #include "ViewerHeight.h"
+#include "platform/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -145,10 +146,22 @@ void TfmZelReslt::SpeedButton3Click() {
     QPrinter printer(QPrinter::HighResolution);
     if (!printChoice_.Choose(this, printer)) return;
     // The result file itself is printed, read afresh, whatever page is shown.
-    QTextDocument page;
+    // Owned by the browser, the page asks it for any image or style sheet, which it refuses.
+    QTextDocument page(brow);
     page.setDefaultFont(brow->document()->defaultFont()); // printed in the face it is shown in
     page.setHtml(ReadResultPage(resultFileName_));
     page.print(&printer);
+    // The printer refuses quietly (an output file that cannot be written, a printer gone).
+    if (printer.printerState() == QPrinter::Error) TellPrintFailed(printer);
+}
+
+void TfmZelReslt::TellPrintFailed(const QPrinter& printer) {
+    const QString where = printer.outputFileName().isEmpty()
+                              ? QStringLiteral("on the printer \"%1\"").arg(printer.printerName())
+                              : QStringLiteral("to the file \"%1\"").arg(printer.outputFileName());
+    platform::Messages().Show(this, QStringLiteral("Error"),
+                              QStringLiteral("The result page could not be printed %1.").arg(where),
+                              platform::MessageIcon::Error, platform::MessageButtons::Ok);
 }
 
 } // namespace viewer

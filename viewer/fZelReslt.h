@@ -5,6 +5,7 @@
 
 class QFrame;
 class QLabel;
+class QPrinter;
 class QStatusBar;
 class QToolButton;
 
@@ -45,6 +46,7 @@ protected:
 
 private:
     bool PreviewKey(QKeyEvent* event);
+    void TellPrintFailed(const QPrinter& printer);
 
     QString resultFileName_;
     PrintChoice& printChoice_;

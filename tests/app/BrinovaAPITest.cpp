@@ -1,8 +1,8 @@
 #include "app/BrinovaAPI.h"
 
-#include "support/RecordingShell.h"
 #include "support/AsOrdinaryUser.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/RecordingShell.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +38,7 @@ protected:
         program = root + "/program/";
         fs::create_directory(program);
         fs::create_directory(root + "/run");
+        fs::permissions(root + "/run", fs::perms::owner_all); // a runtime folder is private to its user
         iniPath = root + "/config/zelplus.ini";
         SetConfigurationFile(iniPath);
         SetProgramFolder(program);
@@ -134,7 +135,7 @@ TEST_F(BrinovaAPITest, DefaultsWhenTheFileOrAKeyIsMissing) {
 
 TEST_F(BrinovaAPITest, OwnerTextOfThreeLinesIsOneLineInTheFile) {
     ASSERT_TRUE(WriteOwnerText("Jo Smith\r\n1 Pool St\r\nTown\r\n"));
-    EXPECT_EQ(Ini(), "[DATA]\nOWNER=Jo Smith~~1 Pool St~~Town~~\n");
+    EXPECT_EQ(Ini(), "[DATA]\r\nOWNER=Jo Smith~~1 Pool St~~Town~~\r\n");
     EXPECT_EQ(ReadOwnerText(), "Jo Smith\r\n1 Pool St\r\nTown\r\n");
 }
 
@@ -142,7 +143,7 @@ TEST_F(BrinovaAPITest, LinuxLineBreaksAreStoredAsWindowsOnes) {
     // A raw LF would end the value's line in the file and lose the lines after it.
     ASSERT_TRUE(WriteOwnerText("Jo\nPool St\rTown"));
     ASSERT_TRUE(WriteLastSupplier("Aqua\n"));
-    EXPECT_EQ(Ini(), "[DATA]\nOWNER=Jo~~Pool St~~Town\nLAST_SUPPLIER=Aqua~~\n");
+    EXPECT_EQ(Ini(), "[DATA]\r\nOWNER=Jo~~Pool St~~Town\r\nLAST_SUPPLIER=Aqua~~\r\n");
     EXPECT_EQ(ReadOwnerText(), "Jo\r\nPool St\r\nTown");
     EXPECT_EQ(ReadLastSupplier(), "Aqua\r\n");
 }
@@ -173,7 +174,7 @@ TEST_F(BrinovaAPITest, HandWrittenFileIsReadAndKept) {
                      "Extra=keep me\n"
                      "[Data]\n"
                      "Owner=Smith, J.~~a=b\n"
-                     "LAST_SUPPLIER=Pool, Spa & Co = best\n");
+                     "LAST_SUPPLIER=Pool, Spa & Co = best\r\n");
     EXPECT_EQ(ReadLastSupplier(), "Pool, Spa & Co = best");
 }
 
@@ -190,7 +191,7 @@ TEST_F(BrinovaAPITest, NotAnIntegerReadsAsTheDefault) {
 
 TEST_F(BrinovaAPITest, SavePositionWritesTheFourValuesOnlyWhenAsked) {
     ASSERT_TRUE(SaveFormPosition({-8, 30, 700, 500}));
-    EXPECT_EQ(Ini(), "[POSITION]\nLEFT=-8\nTOP=30\n\n[SIZE]\nWIDTH=700\nHEIGHT=500\n");
+    EXPECT_EQ(Ini(), "[POSITION]\r\nLEFT=-8\r\nTOP=30\r\n[SIZE]\r\nWIDTH=700\r\nHEIGHT=500\r\n");
     const TFormBounds loaded = LoadFormPosition({});
     EXPECT_EQ(loaded.left, -8);
     EXPECT_EQ(loaded.top, 30);

@@ -512,6 +512,20 @@ TEST_F(QuibsFormulaTest, ReplacesAnExistingPage) {
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"zelreslt.htm"});
 }
 
+TEST_F(QuibsFormulaTest, WritesEveryNameTheFileSystemTakes) {
+    const Bytes body = PoolBlock();
+    const Bytes test = QuietTestBlock();
+    for (std::size_t length = 248; length <= 255; ++length) {
+        const std::string path = dir_.filePath(QString(static_cast<qsizetype>(length), 'r')).toStdString();
+        EXPECT_EQ(Call(&body, &test, "Jane", path.c_str()), -1) << length;
+        EXPECT_TRUE(errors_.shown.empty()) << length << ": " << errors_.shown.front().toStdString();
+        EXPECT_NE(ReadFile(path).find("Your Brinova Vesk record"), std::string::npos) << length;
+        std::filesystem::remove(path);
+        errors_.shown.clear();
+    }
+    EXPECT_TRUE(FilesInDir().empty()) << "no temporary file left";
+}
+
 TEST_F(QuibsFormulaTest, OutOfRangeValuesAreReportedNotRounded) {
     Bytes body = PoolBlock();
     Put(body, 16, k1e20); // a width no 32-bit integer holds

@@ -90,13 +90,12 @@ TEST_F(ProfileFileTest, WritesReplaceInPlaceAndKeepEveryOtherLine) {
                          "owner=Ann\n"
                          "; keep this\n"
                          "Unknown=x\n"
-                         "LAST_SUPPLIER=Aqua, Inc.\n"
+                         "LAST_SUPPLIER=Aqua, Inc.\r\n"
                          "\n"
                          "[Position]\n"
                          "left=12\n"
-                         "\n"
-                         "[SIZE]\n"
-                         "WIDTH=640\n");
+                         "[SIZE]\r\n"
+                         "WIDTH=640\r\n");
 }
 
 TEST_F(ProfileFileTest, FirstSectionAndFirstKeyWin) {
@@ -106,7 +105,7 @@ TEST_F(ProfileFileTest, FirstSectionAndFirstKeyWin) {
     EXPECT_EQ(ini.ReadString("A", "J"), std::nullopt);
     ASSERT_TRUE(ini.WriteString("A", "K", "9"));
     ASSERT_TRUE(ini.WriteString("A", "J", "8"));
-    EXPECT_EQ(Content(), "[A]\nK=9\nk=2\nJ=8\n[a]\nK=3\nJ=4\n");
+    EXPECT_EQ(Content(), "[A]\nK=9\nk=2\nJ=8\r\n[a]\nK=3\nJ=4\n");
 }
 
 TEST_F(ProfileFileTest, NamesMatchAccentedLettersWithoutRegardToCase) {
@@ -148,6 +147,69 @@ TEST_F(ProfileFileTest, IntegersAndBooleans) {
     EXPECT_EQ(ini.ReadString("S", "K"), "-12");
 }
 
+TEST_F(ProfileFileTest, OneMatchingPairOfQuotesIsDroppedAsWindowsReadsIt) {
+    struct Row {
+        const char* line;  // the key's line in the file
+        const char* value; // as read
+    };
+    const Row rows[] = {
+        {"OWNER=\"Jane\"", "Jane"},
+        {"OWNER='Jane'", "Jane"},
+        {"OWNER =  \"Jane\"\t ", "Jane"},
+        {"OWNER=\" Jane \"", " Jane "},
+        {"OWNER=\"\"", ""},
+        {"OWNER=\"", "\""},
+        {"OWNER='", "'"},
+        {"OWNER=\"Jane", "\"Jane"},
+        {"OWNER=Jane\"", "Jane\""},
+        {"OWNER=\"Jane'", "\"Jane'"},
+        {"OWNER=\"a\"b\"", "a\"b"},
+        {"OWNER=''x''", "'x'"},
+        {"OWNER=x \"y\"", "x \"y\""},
+    };
+    const ProfileFile ini(path);
+    for (const Row& row : rows) {
+        Put(std::string("[DATA]\r\n") + row.line + "\r\n");
+        EXPECT_EQ(ini.ReadString("DATA", "OWNER"), row.value) << row.line;
+    }
+
+    Put("[POSITION]\r\nLEFT=\"100\"\r\nTOP='-5'\r\n[OTHER]\r\nVIEWER=\"1\"\r\nSAVEPOS=\"0'\r\n");
+    EXPECT_EQ(ini.ReadInteger("POSITION", "LEFT", 7), 100);
+    EXPECT_EQ(ini.ReadInteger("POSITION", "TOP", 7), -5);
+    EXPECT_TRUE(ini.ReadBool("OTHER", "VIEWER", false));
+    EXPECT_TRUE(ini.ReadBool("OTHER", "SAVEPOS", true)) << "unmatched quotes are no number";
+}
+
+TEST_F(ProfileFileTest, ANewFileHasWindowsBytes) {
+    const ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteInteger("POSITION", "LEFT", 10));
+    ASSERT_TRUE(ini.WriteInteger("POSITION", "TOP", 20));
+    ASSERT_TRUE(ini.WriteInteger("SIZE", "WIDTH", 640));
+    ASSERT_TRUE(ini.WriteInteger("SIZE", "HEIGHT", 480));
+    ASSERT_TRUE(ini.WriteBool("OTHER", "SAVEPOS", true));
+    EXPECT_EQ(Content(), "[POSITION]\r\nLEFT=10\r\nTOP=20\r\n"
+                         "[SIZE]\r\nWIDTH=640\r\nHEIGHT=480\r\n"
+                         "[OTHER]\r\nSAVEPOS=1\r\n");
+}
+
+TEST_F(ProfileFileTest, ARewriteTouchesOnlyTheChangedLine) {
+    Put("; mixed\n[A]\nB=1\r\nC=2\n; note\r\n\n[D]\r\nE=3");
+    const ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteString("A", "C", "9"));
+    EXPECT_EQ(Content(), "; mixed\n[A]\nB=1\r\nC=9\n; note\r\n\n[D]\r\nE=3");
+    ASSERT_TRUE(ini.WriteString("D", "E", "4"));
+    EXPECT_EQ(Content(), "; mixed\n[A]\nB=1\r\nC=9\n; note\r\n\n[D]\r\nE=4")
+        << "a last line without a line end keeps none";
+    ASSERT_TRUE(ini.WriteString("A", "F", "5"));
+    EXPECT_EQ(Content(), "; mixed\n[A]\nB=1\r\nC=9\n; note\r\nF=5\r\n\n[D]\r\nE=4");
+    ASSERT_TRUE(ini.WriteString("D", "G", "6"));
+    EXPECT_EQ(Content(), "; mixed\n[A]\nB=1\r\nC=9\n; note\r\nF=5\r\n\n[D]\r\nE=4\r\nG=6\r\n");
+
+    Put("[A]\nB=1");
+    ASSERT_TRUE(ini.WriteString("X", "Y", "z"));
+    EXPECT_EQ(Content(), "[A]\nB=1\r\n[X]\r\nY=z\r\n");
+}
+
 TEST_F(ProfileFileTest, MissingFileGivesDefaultsAndWritingCreatesFolderAndFile) {
     const ProfileFile ini(folder + "/new/sub/zelplus.ini");
     EXPECT_EQ(ini.ReadString("A", "B"), std::nullopt);
@@ -155,7 +217,7 @@ TEST_F(ProfileFileTest, MissingFileGivesDefaultsAndWritingCreatesFolderAndFile) 
     ASSERT_TRUE(ini.WriteString("A", "B", "c"));
     EXPECT_EQ(ini.ReadString("A", "B"), "c");
     path = ini.Path();
-    EXPECT_EQ(Content(), "[A]\nB=c\n");
+    EXPECT_EQ(Content(), "[A]\r\nB=c\r\n");
 }
 
 TEST_F(ProfileFileTest, KeepsWindowsLineEnds) {
@@ -164,6 +226,17 @@ TEST_F(ProfileFileTest, KeepsWindowsLineEnds) {
     EXPECT_EQ(ini.ReadString("A", "B"), "1");
     ASSERT_TRUE(ini.WriteString("A", "C", "2"));
     EXPECT_EQ(Content(), "[A]\r\nB=1\r\nC=2\r\n");
+}
+
+TEST_F(ProfileFileTest, WritesEveryNameTheFileSystemTakes) {
+    for (std::size_t length = 248; length <= 255; ++length) {
+        const ProfileFile ini(folder + "/" + std::string(length, 'p'));
+        ASSERT_TRUE(ini.WriteString("A", "B", "1")) << length;
+        ASSERT_TRUE(ini.WriteString("A", "B", "2")) << length;
+        EXPECT_EQ(ini.ReadString("A", "B"), "2") << length;
+        fs::remove(ini.Path());
+    }
+    EXPECT_TRUE(FolderEntries().empty()) << "no temporary file left";
 }
 
 TEST_F(ProfileFileTest, RefusesWhatCannotStandOnOneLine) {

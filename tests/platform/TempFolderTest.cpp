@@ -98,4 +98,49 @@ TEST_F(TempFolderTest, RuntimeFolderFirstElseOurOwnUnderTmp) {
     EXPECT_EQ(ModeOf(fallback), 0700u);
 }
 
+TEST_F(TempFolderTest, ARuntimeFolderOthersMayEnterIsPassedOver) {
+    const std::string fallback = "/tmp/zelplus-" + std::to_string(::getuid());
+    const std::string good = folder + "/good";
+    ASSERT_EQ(::mkdir(good.c_str(), 0700), 0);
+    struct Case {
+        const char* name;
+        std::string runtime;
+        mode_t mode; // given to the folder first, 0 for none
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"shared like /tmp", folder + "/sticky", 01777, fallback},
+        {"group may enter", folder + "/group", 0750, fallback},
+        {"others may read", folder + "/others", 0704, fallback},
+        {"a link to a good folder", folder + "/link", 0, fallback},
+        {"a link with a slash", folder + "/link/", 0, fallback},
+        {"a good folder", good, 0, good},
+        {"a good folder with a slash", good + "/", 0, good + "/"},
+    };
+    fs::create_directory_symlink(good, folder + "/link");
+    for (const Case& c : cases) {
+        if (c.mode != 0) {
+            ASSERT_EQ(::mkdir(c.runtime.c_str(), 0700), 0) << c.name;
+            ASSERT_EQ(::chmod(c.runtime.c_str(), c.mode), 0) << c.name;
+        }
+        ::setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
+        EXPECT_EQ(platform::TempFolder(), c.expected) << c.name;
+        if (c.mode != 0) {
+            EXPECT_EQ(ModeOf(c.runtime), static_cast<unsigned>(c.mode)) << "left as it was: " << c.name;
+        }
+    }
+}
+
+TEST_F(TempFolderTest, ARuntimeFolderOfAnotherUserIsPassedOver) {
+    std::string others = "/";
+    if (::geteuid() == 0) { // root's private folder, named to an ordinary user
+        others = folder + "/roots";
+        ASSERT_EQ(::mkdir(others.c_str(), 0700), 0);
+        ::chmod(folder.c_str(), 0755);
+    }
+    ::setenv("XDG_RUNTIME_DIR", others.c_str(), 1);
+    EXPECT_TRUE(AsOrdinaryUser(
+        [] { return platform::TempFolder() == "/tmp/zelplus-" + std::to_string(::getuid()); }));
+}
+
 } // namespace

@@ -1,8 +1,10 @@
 #include "ViewerFixtures.h"
+#include "support/RecordingMessageBoxes.h"
 #include "viewer/PrintChoice.h"
 #include "viewer/ResultBrowser.h"
 #include "viewer/fZelReslt.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -91,6 +93,42 @@ TEST(fZelReslt, PrintsTheResultFileWhereTheDialogSays) {
     QFile printed(pdf);
     ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
     EXPECT_TRUE(printed.readAll().contains("/BaseFont /" + shownFace.toLatin1())) << shownFace.toStdString();
+}
+
+TEST(fZelReslt, PrintingLoadsNoImage) {
+    PageFolder folder;
+    const QString pipe = folder.Path() + "/pipe.png";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString pdf = folder.Path() + "/printed.pdf";
+    AnsweringPrintChoice print(true, pdf);
+    const std::string page = "<html><body><p>text</p><img src=\"" + pipe.toStdString() + "\"></body></html>";
+    TfmZelReslt form(folder.Write("zelreslt.htm", page), print);
+    form.setAttribute(Qt::WA_DeleteOnClose, false);
+    form.show();
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton); // would wait for a writer to the pipe
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+}
+
+TEST(fZelReslt, AFailedPrintIsReportedNamingWhereItWent) {
+    PageFolder folder;
+    const QString pdf = folder.Path() + "/a folder.pdf";
+    ASSERT_TRUE(QDir().mkdir(pdf));
+    AnsweringPrintChoice print(true, pdf);
+    TfmZelReslt form(folder.Write("zelreslt.htm", LinkedPage("Not printed")), print);
+    form.setAttribute(Qt::WA_DeleteOnClose, false);
+    form.show();
+    const QString shown = form.brow->toPlainText();
+
+    RecordingMessageBoxes boxes;
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].owner, &form);
+    EXPECT_EQ(boxes.shown[0].caption.toStdString(), "Error");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_TRUE(boxes.shown[0].text.contains(pdf)) << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.brow->toPlainText(), shown);
+    EXPECT_TRUE(QFileInfo(pdf).isDir());
 }
 
 TEST(fZelReslt, CancelledPrintDialogPrintsNothing) {

@@ -142,6 +142,22 @@ TEST(zelShowResult, MissingFileShowsAnErrorPageNamingIt) {
     });
 }
 
+TEST(zelShowResult, AHostilePageLeavesTheViewerUsable) {
+    PageFolder folder;
+    std::string nested;
+    for (int i = 0; i < 3000; ++i)
+        nested += "<table><tr><td>";
+    const QString path = folder.Write("zelreslt.htm", "<html><body><img src=\"file:///dev/zero\">" + nested);
+    bool closed = false;
+    Show(path, [&](QWidget& viewer) {
+        EXPECT_TRUE(Browser(viewer).toPlainText().contains("The page cannot be displayed"));
+        Click(viewer, "SpeedButton1");
+        QTest::keyClick(&Browser(viewer), Qt::Key_Escape);
+        closed = !viewer.isVisible();
+    });
+    EXPECT_TRUE(closed);
+}
+
 TEST(zelShowResult, KeepsAPathOf300CharactersWhole) {
     PageFolder folder;
     QString name;
