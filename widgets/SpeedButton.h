@@ -65,7 +65,8 @@ public:
     bool GrayedInactive() const { return grayedInactive_; }
     void SetGrayedInactive(bool grayedInactive);
     int InitPause() const { return initPause_; }
-    void SetInitPause(int milliseconds) { initPause_ = milliseconds; }
+    // 0 to 65535 milliseconds.
+    void SetInitPause(int milliseconds);
     TButtonLayout Layout() const { return layout_; }
     void SetLayout(TButtonLayout layout);
     int Margin() const { return margin_; }
@@ -76,10 +77,11 @@ public:
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int modalResult) { modalResult_ = modalResult; }
     int NumGlyphs() const { return glyphPainter_->CellCount(); }
-    // 1 to 5; more is taken as 5.
+    // 1 to 5; more is taken as 5, less than 1 is ignored.
     void SetNumGlyphs(int numGlyphs);
     int RepeatInterval() const { return repeatInterval_; }
-    void SetRepeatInterval(int milliseconds) { repeatInterval_ = milliseconds; }
+    // 0 to 65535 milliseconds.
+    void SetRepeatInterval(int milliseconds);
     int Spacing() const { return spacing_; }
     void SetSpacing(int spacing);
     TButtonStyle Style() const { return style_; }

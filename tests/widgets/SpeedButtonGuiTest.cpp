@@ -309,24 +309,32 @@ TEST_F(Form, ADoubleClickFiresOnlyOnADownButton) {
     EXPECT_EQ(groupedDouble.count(), 1);
 }
 
-TEST_F(Form, PropertyLimits) {
+TEST_F(Form, DefaultsAndPropertyLimits) {
     TZlSpeedButton* button = Button();
+    EXPECT_EQ(button->InitPause(), 500);
+    EXPECT_EQ(button->RepeatInterval(), 100);
+    EXPECT_EQ(button->Spacing(), 1);
+    EXPECT_EQ(button->Margin(), -1);
+    EXPECT_EQ(button->Layout(), blGlyphTop);
+    EXPECT_EQ(button->Style(), bsAutoDetect);
+    EXPECT_TRUE(button->GrayedInactive());
+    EXPECT_TRUE(button->MarkDropDown());
+    EXPECT_EQ(TZlSpeedButton().size(), QSize(25, 25));
+
     button->SetNumGlyphs(9);
     EXPECT_EQ(button->NumGlyphs(), 5);
     button->SetNumGlyphs(0);
+    button->SetNumGlyphs(-3);
     EXPECT_EQ(button->NumGlyphs(), 5);
+    button->SetInitPause(70000);
+    EXPECT_EQ(button->InitPause(), 65535);
+    button->SetRepeatInterval(-5);
+    EXPECT_EQ(button->RepeatInterval(), 0);
     button->SetMargin(-2);
     EXPECT_EQ(button->Margin(), -1);
     button->SetMargin(3);
     button->SetMargin(-2);
     EXPECT_EQ(button->Margin(), 3);
-    EXPECT_EQ(button->Spacing(), 1);
-    EXPECT_EQ(button->Layout(), blGlyphTop);
-    EXPECT_EQ(button->InitPause(), 500);
-    EXPECT_EQ(button->RepeatInterval(), 100);
-    EXPECT_TRUE(button->GrayedInactive());
-    EXPECT_TRUE(button->MarkDropDown());
-    EXPECT_EQ(TZlSpeedButton().size(), QSize(25, 25));
 }
 
 TEST(PaintBevel, EachFrameOfTheTable) {
