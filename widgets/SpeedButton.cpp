@@ -185,6 +185,11 @@ void TZlSpeedButton::SetCaption(const QString& caption) {
     update();
 }
 
+void TZlSpeedButton::SetFontColor(TColor color) {
+    RepaintWhenChanged(FontColor() != color);
+    fontColor_ = color;
+}
+
 void TZlSpeedButton::SetFlat(bool flat) {
     RepaintWhenChanged(flat_ != flat);
     flat_ = flat;
@@ -650,7 +655,8 @@ void TZlSpeedButton::paintEvent(QPaintEvent*) {
     QPainter canvas(&offscreenImage_);
     canvas.setFont(font());
     canvas.setLayoutDirection(layoutDirection());
-    canvas.setPen(colors.color(QPalette::Active, foregroundRole()));
+    canvas.setPen(fontColor_ ? ToQColor(*fontColor_, colors)
+                             : colors.color(QPalette::Active, foregroundRole()));
 
     if (transparent_) CopyParentBackground(this, canvas);
 

@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 #include "ButtonGlyph.h"
+#include "ZlColors.h"
 #include "ZlCtrlTypes.h"
 
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 
@@ -58,6 +60,9 @@ public:
     void SetMenuPosition(TZlDropDownMenuPos position) { menuPosition_ = position; }
     const QString& Caption() const { return caption_; }
     void SetCaption(const QString& caption);
+    // The caption's colour (the class library's font colour): the palette's ButtonText unless set.
+    TColor FontColor() const { return fontColor_.value_or(clBtnText); }
+    void SetFontColor(TColor color);
     bool Flat() const { return flat_; }
     void SetFlat(bool flat);
     const TBitmap& Glyph() const { return glyphPainter_->SourceBitmap(); }
@@ -165,6 +170,7 @@ private:
     QPointer<QAction> action_;
     QPointer<QMenu> dropDownMenu_;
     QString caption_;
+    std::optional<TColor> fontColor_;
     TSpeedFaceState faceState_ = sfUp;
     TZlDropDownMenuPos menuPosition_ = dmpBottom;
     TButtonLayout layout_ = blGlyphTop;

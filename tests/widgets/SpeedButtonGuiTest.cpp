@@ -450,6 +450,23 @@ TEST_F(Form, AFlatButtonAtRestShowsItsGreyImageUnlessGreyingIsOff) {
     EXPECT_NE(FirstPixel(Face(button), qRgb(255, 0, 0)), QPoint(-1, -1));
 }
 
+TEST_F(Form, TheCaptionTakesTheFontColour) {
+    TZlSpeedButton* button = Button(QRect(10, 10, 60, 30));
+    button->SetCaption("WWW");
+    const auto purplish = [](const QImage& face) {
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x) {
+                const QRgb p = face.pixel(x, y);
+                if (qRed(p) > 90 && qBlue(p) > 90 && qGreen(p) < 40) return true;
+            }
+        return false;
+    };
+    EXPECT_FALSE(purplish(Face(button)));
+    button->SetFontColor(clPurple);
+    EXPECT_EQ(button->FontColor(), clPurple);
+    EXPECT_TRUE(purplish(Face(button)));
+}
+
 TEST_F(Form, TheDropMarkOfAnEmptyButtonIsCentred) {
     TZlSpeedButton* button = Button();
     QMenu menu;
