@@ -2,6 +2,8 @@
 
 #include "platform/DateTimeText.h"
 
+namespace widgets {
+
 namespace {
 
 platform::DateTimeParts Decode(TDateTime date) {
@@ -184,3 +186,5 @@ bool CalendarModel::KeyPress(QChar ch) {
 void CalendarModel::DateChanged() {
     if (onDateChanged) onDateChanged();
 }
+
+} // namespace widgets

@@ -7,6 +7,8 @@
 #include <Qt>
 #include <functional>
 
+namespace widgets {
+
 // The month that a calendar grid of 7 columns and 7 rows shows: row 0 holds the short day
 // names, rows 1 to 6 the days, day 1 in row 1 under its weekday. It keeps the shown date and
 // steps it by day, month and year; the grid that draws it listens to its two notifications.
@@ -92,3 +94,5 @@ private:
     bool useCurrentDate_ = false;
     TDaysOfWeek weekends_{TDayOfWeekName::Sun};
 };
+
+} // namespace widgets

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+namespace widgets {
+
 // Weekdays of the calendars and the date edit, Sunday = 0.
 enum class TDayOfWeekName : std::uint8_t { Sun = 0, Mon, Tue, Wed, Thu, Fri, Sat };
 
@@ -28,3 +30,5 @@ private:
     static constexpr std::uint8_t Bit(TDayOfWeekName day) { return std::uint8_t(1u << unsigned(day)); }
     std::uint8_t bits_ = 0;
 };
+
+} // namespace widgets

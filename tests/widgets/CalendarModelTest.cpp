@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+using namespace widgets;
+
 namespace {
 
 class FixedClock final : public platform::Clock {
