@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateUtil.h"
+#include "ZlResources.h"
 
 #include <QStringList>
 #include <QVariant>
@@ -20,10 +21,10 @@ struct TNavigationButton {
     int hintId;             // string table entry, "short|long"
 };
 inline constexpr std::array<TNavigationButton, 4> kNavigationButtons = {{
-    {TCalendarStep::YearBack, "PREV2", 61259},
-    {TCalendarStep::MonthBack, "PREV1", 61258},
-    {TCalendarStep::MonthForward, "NEXT1", 61260},
-    {TCalendarStep::YearForward, "NEXT2", 61261},
+    {TCalendarStep::YearBack, "PREV2", SPrevYear},
+    {TCalendarStep::MonthBack, "PREV1", SPrevMonth},
+    {TCalendarStep::MonthForward, "NEXT1", SNextMonth},
+    {TCalendarStep::YearForward, "NEXT2", SNextYear},
 }};
 
 // The month and year of `date` as "MMMM, YYYY": the locale's full month name, a comma, a blank
