@@ -1,5 +1,6 @@
 #include "widgets/CalendarModel.h"
 
+#include "FixedClock.h"
 #include "platform/DateTimeText.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +9,6 @@
 using namespace widgets;
 
 namespace {
-
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double now) : now_(now) {}
-    double Now() const override { return now_; }
-
-private:
-    double now_;
-};
 
 double DayOf(int year, int month, int day) {
     return *platform::EncodeDayCount(year, month, day);
@@ -28,7 +20,6 @@ const QStringList DayNames = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
 class CalendarModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = platform::SetClock(&clock_);
         model_ = std::make_unique<CalendarModel>(DayNames);
         model_->onDateChanged = [this] { ++changes_; };
         model_->onRelaidOut = [this](bool dayOnly) {
@@ -37,7 +28,6 @@ protected:
             relaidOutInside_ = model_->InRelayout();
         };
     }
-    void TearDown() override { platform::SetClock(previous_); }
 
     void Show(int year, int month, int day) {
         model_->SetCalendarDate(DayOf(year, month, day));
@@ -48,7 +38,6 @@ protected:
     }
 
     FixedClock clock_{DayOf(2026, 6, 10) + 0.25};
-    const platform::Clock* previous_ = nullptr;
     std::unique_ptr<CalendarModel> model_;
     int changes_ = 0, layouts_ = 0;
     bool lastDayOnly_ = false, relaidOutInside_ = false;
