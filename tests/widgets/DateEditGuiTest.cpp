@@ -1,5 +1,6 @@
 #include "widgets/DateEdit.h"
 
+#include "FixedClock.h"
 #include "platform/DateTimeText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "widgets/PopupCalendar.h"
@@ -18,15 +19,6 @@
 using namespace widgets;
 
 namespace {
-
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double now) : now_(now) {}
-    double Now() const override { return now_; }
-
-private:
-    double now_;
-};
 
 double DayOf(int year, int month, int day) {
     return *platform::EncodeDayCount(year, month, day);
@@ -68,7 +60,6 @@ TEST(DateEditRules, HintsAreCutToFourLines) {
 // A form with the date edit, focused, and a second edit to leave it for. Today is 10 June 2026.
 struct DateEditOnForm : ::testing::Test {
     FixedClock clock{DayOf(2026, 6, 10) + 0.6};
-    const platform::Clock* previousClock = platform::SetClock(&clock);
     QDialog form;
     TDateEdit* edit = new TDateEdit(&form);
     QLineEdit* other = new QLineEdit(&form);
@@ -86,7 +77,6 @@ struct DateEditOnForm : ::testing::Test {
         ASSERT_TRUE(edit->hasFocus());
         changes = std::make_unique<QSignalSpy>(edit, &TCustomComboEdit::OnChange);
     }
-    void TearDown() override { platform::SetClock(previousClock); }
 
     TPopupCalendar* Popup() const { return qobject_cast<TPopupCalendar*>(edit->Popup()); }
     void Open() {
@@ -303,6 +293,53 @@ TEST_F(DateEditOnForm, ADoubleClickOnTheTitleGoesToTodayWithoutClosing) {
     EXPECT_TRUE(edit->PopupShowing());
     QTest::keyClick(edit, Qt::Key_Escape);
     EXPECT_EQ(edit->Text(), "15/09/2024");
+}
+
+TEST_F(DateEditOnForm, DefaultsAndTheCalendarSettingsReachThePopup) {
+    EXPECT_EQ(edit->GlyphKind(), gkDefault);
+    EXPECT_EQ(edit->NumGlyphs(), 2);
+    EXPECT_EQ(edit->ButtonWidth(), 21);
+    EXPECT_EQ(edit->DialogTitle(), "Select a Date");
+    EXPECT_EQ(edit->CalendarStyle(), csPopup);
+    EXPECT_EQ(edit->PopupColor(), clBtnFace);
+    TLocCalendar* calendar = Popup()->Calendar();
+    EXPECT_EQ(calendar->StartOfWeek(), TDayOfWeekName::Mon);
+    EXPECT_EQ(calendar->Weekends(), TDaysOfWeek{TDayOfWeekName::Sun});
+
+    edit->SetStartOfWeek(TDayOfWeekName::Sun);
+    edit->SetWeekends({TDayOfWeekName::Sat, TDayOfWeekName::Sun});
+    edit->SetWeekendColor(clBlue);
+    edit->SetPopupColor(clAqua);
+    EXPECT_EQ(calendar->StartOfWeek(), TDayOfWeekName::Sun);
+    EXPECT_EQ(calendar->Weekends(), (TDaysOfWeek{TDayOfWeekName::Sat, TDayOfWeekName::Sun}));
+    EXPECT_EQ(calendar->WeekendColor(), clBlue);
+    EXPECT_EQ(edit->PopupColor(), clAqua);
+    EXPECT_EQ(Popup()->palette().color(QPalette::Window), QColor(0, 255, 255));
+
+    // A popup made again takes the settings the edit keeps.
+    edit->SetCalendarStyle(csDialog);
+    edit->SetCalendarStyle(csPopup);
+    EXPECT_EQ(Popup()->Calendar()->StartOfWeek(), TDayOfWeekName::Sun);
+    EXPECT_EQ(edit->PopupColor(), clAqua);
+}
+
+TEST_F(DateEditOnForm, OnAcceptDateMayChangeOrRefuseThePopupsDate) {
+    edit->SetDateValue(DayOf(2024, 9, 15));
+    changes->clear();
+    edit->OnAcceptDate = [](TCustomDateEdit&, TDateTime& date, bool& accept) {
+        accept = date != DayOf(2024, 9, 16);
+        date += 7;
+    };
+    Open();
+    QTest::keyClick(edit, Qt::Key_Right);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->Text(), "15/09/2024");
+    EXPECT_EQ(changes->count(), 0);
+    Open();
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->Text(), "21/09/2024");
+    EXPECT_EQ(changes->count(), 1);
 }
 
 TEST_F(DateEditOnForm, ThePopupLooksLikeTheDesign) {

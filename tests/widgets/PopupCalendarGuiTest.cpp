@@ -1,5 +1,6 @@
 #include "widgets/PopupCalendar.h"
 
+#include "FixedClock.h"
 #include "platform/DateTimeText.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +8,6 @@
 using namespace widgets;
 
 namespace {
-
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double now) : now_(now) {}
-    double Now() const override { return now_; }
-
-private:
-    double now_;
-};
 
 double DayOf(int year, int month, int day) {
     return *platform::EncodeDayCount(year, month, day);
@@ -32,11 +24,7 @@ platform::FormatSettings DayMonthYear() {
 // Today is 10 June 2026, in the afternoon.
 class PopupCalendarRules : public ::testing::Test {
 protected:
-    void SetUp() override { previous_ = platform::SetClock(&clock_); }
-    void TearDown() override { platform::SetClock(previous_); }
-
     FixedClock clock_{DayOf(2026, 6, 10) + 0.6};
-    const platform::Clock* previous_ = nullptr;
 };
 
 TEST_F(PopupCalendarRules, TitleIsTheFullMonthNameAndTheYear) {

@@ -1,5 +1,6 @@
 #include "widgets/SelectDateDlg.h"
 
+#include "FixedClock.h"
 #include "platform/DateTimeText.h"
 #include "widgets/SpeedButton.h"
 #include "widgets/ZlCalendar.h"
@@ -16,15 +17,6 @@ using namespace widgets;
 
 namespace {
 
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double now) : now_(now) {}
-    double Now() const override { return now_; }
-
-private:
-    double now_;
-};
-
 double DayOf(int year, int month, int day) {
     return *platform::EncodeDayCount(year, month, day);
 }
@@ -32,12 +24,7 @@ double DayOf(int year, int month, int day) {
 // Today is 10 June 2026; the locale is British.
 struct SelectDateDialog : ::testing::Test {
     FixedClock clock{DayOf(2026, 6, 10) + 0.6};
-    const platform::Clock* previousClock = nullptr;
-    void SetUp() override {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-        previousClock = platform::SetClock(&clock);
-    }
-    void TearDown() override { platform::SetClock(previousClock); }
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
 
     // Runs SelectDateByDialog on `date`, doing `user` in the open dialog.
     static bool Select(TDateTime& date, const std::function<void(TSelectDateDlg&)>& user,
@@ -138,6 +125,8 @@ TEST_F(SelectDateDialog, OpensOnTodayForNoDateWithItsCaptionAndHints) {
             EXPECT_EQ(dialog.Buttons()[0]->toolTip(), "Previous Year");
             EXPECT_EQ(dialog.Buttons()[1]->toolTip(), "Back a month");
             EXPECT_EQ(dialog.Buttons()[3]->toolTip(), "Next Year");
+            if (const QByteArray folder = qgetenv("ZEL_SCREENSHOTS"); !folder.isEmpty())
+                dialog.grab().save(QString::fromLocal8Bit(folder) + "/SelectDateDlg.png");
         },
         &hints);
     EXPECT_EQ(date, NoDate);
