@@ -4,6 +4,7 @@
 #include "app/BrinovaAPI.h"
 #include "app/MainWindowRules.h"
 #include "app/TestLineDelegate.h"
+#include "app/fChart.h"
 #include "engine/BrinovaDEF.h"
 #include "platform/Cp1252.h"
 #include "platform/DateTimeText.h"
@@ -82,6 +83,8 @@ void TZELP::FormCreate() {
           ui->Label15, ui->Label16, ui->Label17, ui->Label18, ui->Label19, ui->Label20})
         link->setFont(PixelFont(arial, 11, false, true));
 
+    for (int kind = 0; kind < kBodyPictureCount; ++kind)
+        bodyimages.append(QIcon(BodyPicture(kind)));
     ui->SpeedButton3->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBody));
     ui->SpeedButton1->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBodyAndTest));
     ui->SpeedButton2->setIcon(SpeedButtonGlyph(TSpeedGlyph::EditBody));
@@ -392,7 +395,7 @@ QListWidgetItem* TZELP::RefreshBodies(std::int32_t wanted) {
                 new QListWidgetItem(platform::FromCp1252(BodyItemCaption(++running, stored.body.kind)));
             item->setData(kRecordRole, entry.recordNumber);
             item->setData(kImageIndexRole, picture);
-            item->setIcon(QIcon(BodyPicture(picture)));
+            item->setIcon(bodyimages.value(picture));
             ui->BV->addItem(item);
             if (entry.recordNumber == wanted) wantedItem = item;
         }
@@ -512,7 +515,8 @@ void TZELP::BVSelectItem() {
 void TZELP::ChartClick() {
     const auto* link = qobject_cast<const QLabel*>(sender());
     if (!link) return;
-    // The chart form comes with its own unit.
+    ShowChart(testList_, link->property("Tag").toInt(),
+              ui->lBody->text() + QStringLiteral(", ") + ui->lVolume->text(), link->text());
 }
 
 // ---- Command handlers: the commands fill them ----------------------------------------------

@@ -2,6 +2,8 @@
 
 #include "app/BrinovaDB.h"
 
+#include <QIcon>
+#include <QList>
 #include <QMainWindow>
 #include <QRect>
 
@@ -99,6 +101,8 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QLabel* panels_[2] = {nullptr, nullptr};
+    // One picture per body kind, index = kind.
+    QList<QIcon> bodyimages;
     TRecList bodyList_;
     TRecList testList_;
     // Where each control stood at the design size, for the resize rules.

@@ -1,5 +1,6 @@
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/fChart.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
 #include "platform/FileOps.h"
@@ -8,6 +9,9 @@
 #include "support/RecordingShell.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -601,6 +606,25 @@ TEST_F(MainWindowTest, EveryControlRunsItsHandler) {
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_TRUE(shell.opened[0].toString().endsWith("/zel_plus.chm"))
         << shell.opened[0].toString().toStdString();
+}
+
+TEST_F(MainWindowTest, AChartLinkChartsItsReadingOverTheShownTests) {
+    Store({{Body(1, 2200), {WaterTest(Day(2024, 6, 1), "a"), WaterTest(Day(2024, 6, 2), "b")}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QString caption;
+    QString chartTitle;
+    QTimer::singleShot(50, [&] {
+        QWidget* chart = QApplication::activeModalWidget();
+        if (!chart) return;
+        caption = chart->windowTitle();
+        if (auto* form = qobject_cast<TfmChart*>(chart)) chartTitle = form->Chart->chart()->title();
+        chart->close();
+    });
+    QTest::mouseClick(Find<QLabel>(window, "Label8"), Qt::LeftButton);
+    EXPECT_EQ(caption, "Spa/Hot Tub, 2200.00 Liter");
+    EXPECT_EQ(chartTitle, "pH");
 }
 
 TEST_F(MainWindowTest, TheBackgroundPictureIsUsedWhenThereAndSkippedSilentlyWhenNot) {
