@@ -11,6 +11,7 @@
 #include "platform/WindowsLocale.h"
 #include "ui_fZELP.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -88,6 +89,17 @@ void TZELP::FormCreate() {
     ui->SpeedButton3->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBody));
     ui->SpeedButton1->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBodyAndTest));
     ui->SpeedButton2->setIcon(SpeedButtonGlyph(TSpeedGlyph::EditBody));
+
+    QPalette left = ui->panList->palette();
+    left.setColor(QPalette::Window, Qt::blue);
+    ui->panList->setPalette(left);
+    QPalette right = ui->pan->palette();
+    right.setColor(QPalette::Window, Qt::white);
+    ui->pan->setPalette(right);
+    QPalette header = ui->panListHeader->palette();
+    header.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    ui->panListHeader->setPalette(header);
+    ui->panListHeader->setAutoFillBackground(true);
 
     QPalette bodies = ui->BV->palette();
     bodies.setColor(QPalette::Base, Qt::cyan);
@@ -496,6 +508,8 @@ void TZELP::lTestsSelectItem(const QItemSelection& selected, const QItemSelectio
     QTreeWidgetItem* item = ui->lTests->topLevelItem(indexes.first().row());
     if (!item) return;
     ui->lSel->setText(SelectedTestCaption(item->text(0), item->text(1), item->text(2)));
+    // A line deselected without a click on one (an empty place, the keyboard) leaves no test.
+    if (selected.isEmpty()) UpdateCommandStates();
 }
 
 void TZELP::lTestsResize() {
