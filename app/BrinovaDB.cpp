@@ -18,13 +18,6 @@ constexpr std::uint16_t kBodyKey = 1;
 constexpr std::uint16_t kTestKey = 2;
 constexpr std::size_t kMinimumKeyWidth = 8;
 
-TKeySpecs RecordKeySpecs() {
-    TKeySpecs keys{};
-    keys[0] = {16, false};
-    keys[1] = {16, true};
-    return keys;
-}
-
 void OpenSaveMode(const std::string& fileName) {
     FbOpen(gRecords, fileName, false, false, true, false);
 }
@@ -103,6 +96,13 @@ TStoredBytes TStoredRecord::Encode() const {
     return bytes;
 }
 
+TKeySpecs RecordKeySpecs() {
+    TKeySpecs keys{};
+    keys[0] = {16, false}; // key 1: one entry per body
+    keys[1] = {16, true};  // key 2: the tests of each body
+    return keys;
+}
+
 std::string MakeRecordKey(std::int32_t record) {
     std::string digits = std::to_string(record);
     if (digits.size() < kMinimumKeyWidth) digits.insert(0, kMinimumKeyWidth - digits.size(), ' ');
@@ -126,7 +126,7 @@ void OpenRec(const std::string& fileName) {
     if (gRecords != nullptr) CloseRec();
     OpenSaveMode(fileName);
     if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
-        FbCreate(fileName, static_cast<std::int32_t>(kStoredRecordSize), 2, RecordKeySpecs());
+        FbCreate(fileName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs());
         if (FbOk) OpenSaveMode(fileName);
     }
     if (Reported("OpenRec")) return;

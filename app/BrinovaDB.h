@@ -1,14 +1,13 @@
 #pragma once
 
 #include "engine/BrinovaDEF.h"
+#include "storage/Storage.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-struct Fileblock;
 
 // The program's only road to the storage engine: its one Fileblock "zelp.DAT" (with index and
 // dialog files), the stored record and its key, and the operations the windows use. Every
@@ -39,6 +38,12 @@ struct TStoredRecord {
     // Every byte outside the header and the kind's block is 0.
     TStoredBytes Encode() const;
 };
+
+// The data file's two keys, each of length 16: key 1 (no duplicates) holds one entry per body
+// (text and reference: its record number), key 2 (duplicates) one per test (text: its body's
+// record number, reference: its own).
+constexpr std::uint16_t kRecordKeyCount = 2;
+TKeySpecs RecordKeySpecs();
 
 // The record number as decimal text of at least 8 characters, right-aligned with blanks,
 // so that key texts sort in numeric order.

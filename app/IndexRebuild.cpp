@@ -24,7 +24,6 @@ namespace {
 
 constexpr std::int64_t kRecordLength = static_cast<std::int64_t>(kStoredRecordSize);
 constexpr std::size_t kDataHeaderBytes = 21;
-constexpr std::uint8_t kNumberOfKeys = 2;
 constexpr int kRecordsPerRead = 1024;
 constexpr std::size_t kCopyChunk = 1 << 20;
 
@@ -186,10 +185,7 @@ std::string EngineFailure(const std::string& what) {
 std::string BuildIndexFile(const std::string& stem, const RecordClass& records, std::string& indexPath) {
     const storage::FileblockNames names = storage::NamesOf(stem);
     indexPath = names.index;
-    TKeySpecs keys{};
-    keys[0] = {16, false};
-    keys[1] = {16, true};
-    FbCreate(stem, static_cast<std::int32_t>(kStoredRecordSize), kNumberOfKeys, keys);
+    FbCreate(stem, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs());
     if (!FbOk) return EngineFailure("Creating " + names.index);
     Fileblock* fb = nullptr;
     FbOpen(fb, stem, false, false, false, false);
@@ -250,7 +246,7 @@ std::string WriteDataHeader(const OpenFile& data, std::int32_t allocated,
     platform::PutI32(header, 4, static_cast<std::int32_t>(free.size()));
     platform::PutI32(header, 8, allocated);
     platform::PutI32(header, 12, static_cast<std::int32_t>(kStoredRecordSize));
-    platform::PutI32(header, 16, kNumberOfKeys);
+    platform::PutI32(header, 16, kRecordKeyCount);
     header[20] = 0; // the in-use mark: a clean file from here on
     if (SystemError error = data.WriteExactly(0, header, sizeof header))
         return SystemErrorText("Writing the data header", error);
@@ -282,7 +278,7 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
         return SystemErrorText("Reading " + names.data, error);
     unsigned char header[kDataHeaderBytes] = {};
     if (size < kRecordLength || data.ReadExactly(0, header, sizeof header) != 0 ||
-        platform::GetI32(header, 12) != kRecordLength || header[16] != kNumberOfKeys)
+        platform::GetI32(header, 12) != kRecordLength || header[16] != kRecordKeyCount)
         return names.data + " is not a data file of this program";
     const std::int64_t records = size / kRecordLength - 1;
     if (records > INT32_MAX) return names.data + " is too large";

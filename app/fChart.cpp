@@ -27,8 +27,7 @@ std::size_t ReadingOffset(int reading) {
 
 constexpr int kTemperatureReading = 13;
 
-QString ShortDateText(double date) {
-    const platform::FormatSettings settings = platform::WindowsFormatSettings();
+QString ShortDateText(double date, const platform::FormatSettings& settings) {
     return platform::FormatDateTime(settings.shortDateFormat, date, settings);
 }
 
@@ -65,6 +64,7 @@ bool ReadReading(std::int32_t record, int reading, long double& value) {
 TChartData FillSeries(const TRecList& tests, int reading) {
     TChartData data;
     if (reading < 0 || reading >= kReadingCount) return data;
+    const platform::FormatSettings settings = platform::WindowsFormatSettings();
     for (auto entry = tests.rbegin(); entry != tests.rend(); ++entry) {
         TStoredBytes bytes{};
         if (!GetRec(entry->recordNumber, bytes)) break;
@@ -72,7 +72,7 @@ TChartData FillSeries(const TRecList& tests, int reading) {
         if (value == 0) continue;
         const TTestData test = TTestData::Decode(bytes.data() + stored_offset::block);
         if (entry == tests.rbegin()) data.axisTitle = AxisUnitText(reading, test);
-        data.points.push_back({value, ShortDateText(test.date)});
+        data.points.push_back({value, ShortDateText(test.date, settings)});
     }
     return data;
 }
@@ -121,6 +121,7 @@ TfmChart::TfmChart(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::
     chart_->addSeries(Series1);
     Chart->setChart(chart_);
     Chart->setRenderHint(QPainter::Antialiasing);
+    Chart->installEventFilter(this);
     FormCreate();
 }
 
@@ -168,10 +169,23 @@ void TfmChart::ShowSeries(const TChartData& data) {
     Series1->attachAxis(values);
 }
 
+bool TfmChart::FormKeyPress(const QKeyEvent& key) {
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter && key.key() != Qt::Key_Escape)
+        return false;
+    close();
+    return true;
+}
+
+bool TfmChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Chart && event->type() == QEvent::KeyPress &&
+        FormKeyPress(static_cast<QKeyEvent&>(*event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
 void TfmChart::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    if (FormKeyPress(*event)) {
         event->accept();
-        close();
         return;
     }
     QDialog::keyPressEvent(event);

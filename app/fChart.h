@@ -58,10 +58,13 @@ public:
     QLineSeries* Series1 = nullptr;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override; // FormKeyPress
+    // FormKeyPress: the form sees the keys before the chart panel does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
+    bool FormKeyPress(const QKeyEvent& key);
     void ShowSeries(const TChartData& data);
 
     std::unique_ptr<Ui::fmChart> ui_;

@@ -84,6 +84,15 @@ protected:
         ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
     }
 
+    // A fresh engine and an empty folder, for each case of a table.
+    void StartOver() {
+        TearDown();
+        boxes.shown.clear();
+        fs::remove_all(folder.Path());
+        fs::create_directory(folder.Path());
+        SetUp();
+    }
+
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
         for (const auto& box : boxes.shown)
@@ -281,6 +290,26 @@ TEST_F(BrinovaDBTest, EightAndNineDigitRecordNumbersAreKeyedAndListed) {
                                  {"       7", 7}, {"12345678", 12345678}, {"123456789", 123456789}}));
 }
 
+TEST_F(BrinovaDBTest, ListsLeaveOutEntriesWhoseRecordIsNotOfTheirKind) {
+    Open();
+    TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+    const std::int32_t b = AddBodyAddTest(body, test); // 1, test 2
+    TStoredRecord unknown = BodyRecordOf();
+    unknown.kind = 7; // neither a body nor a test: no block is read or written for it
+    std::int32_t odd = 0;
+    FbAppendRecord(RecordFileblock(), odd, unknown.Encode());
+    EXPECT_EQ(TStoredRecord::Decode(unknown.Encode()).body.note, "");
+    FbInsertKey(RecordFileblock(), 1, 2, MakeRecordKey(2));     // a body key naming the test
+    FbInsertKey(RecordFileblock(), 1, odd, MakeRecordKey(odd)); // and one naming the odd record
+    FbInsertKey(RecordFileblock(), 2, odd, MakeRecordKey(b));
+    TRecList bodies, tests;
+    ASSERT_TRUE(ListBodies(bodies));
+    EXPECT_EQ(Numbers(bodies), std::vector<std::int32_t>{b});
+    ASSERT_TRUE(ListTests(b, tests));
+    EXPECT_EQ(Numbers(tests), std::vector<std::int32_t>{2});
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 // ---- Deleting ----------------------------------------------------------------------------------------
 
 TEST_F(BrinovaDBTest, DeletingTestsAndBodiesRemovesRecordsAndKeys) {
@@ -454,11 +483,7 @@ TEST_F(BrinovaDBTest, EachFailingOperationShowsItsLabels) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        boxes.shown.clear();
-        fs::remove_all(folder.Path());
-        fs::create_directory(folder.Path());
-        SetUp();
+        StartOver();
         Open();
         TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
         ASSERT_EQ(AddBodyAddTest(body, test), 1);
@@ -699,26 +724,42 @@ TEST_F(IndexRebuildTest, OnNoNothingChangesAndNoFileblockIsOpen) {
     EXPECT_TRUE(Copies().empty());
 }
 
-TEST_F(IndexRebuildTest, AFailedRebuildLeavesTheFileToBeAskedAgain) {
-    CrashInNormalMode();
-    const auto originals = Originals();
-    {
-        test::FaultyFileOps files;
-        files.FailAll(FileCall::Write, platform::win32::kDiskFull, "-rebuild.IX");
-        boxes.SetNextAnswer(MessageAnswer::Ok);
-        boxes.SetNextAnswer(MessageAnswer::Yes);
+TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
+    struct Case {
+        const char* name;
+        const char* failingFile;
+        bool filesUnchanged; // the failure comes before the first change
+    };
+    const std::vector<Case> cases = {
+        {"building the new index", "-rebuild.IX", true},
+        {"clearing the mark, the last step", "/zelp.DAT", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        CrashInNormalMode();
+        const auto originals = Originals();
+        {
+            test::FaultyFileOps files;
+            files.FailAll(FileCall::Write, platform::win32::kDiskFull, c.failingFile);
+            OpenRec(Name()); // the recorder answers Ok, then Yes
+        }
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        ASSERT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
+        EXPECT_EQ(Texts()[2].rfind("The index could not be rebuilt: ", 0), 0u) << Texts()[2];
+        if (c.filesUnchanged) {
+            EXPECT_EQ(Originals(), originals);
+        }
+        EXPECT_EQ(test::ReadWholeFile(Name())[20], 1); // still marked in use
+        // Asked again at the next open, where it succeeds.
+        boxes.shown.clear();
         OpenRec(Name());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        EXPECT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(KeyEntries(2).size(), 4u);
+        EXPECT_EQ(LiveRecordCount(), 9);
     }
-    EXPECT_EQ(RecordFileblock(), nullptr);
-    ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
-    EXPECT_EQ(Texts()[2].rfind("The index could not be rebuilt: ", 0), 0u) << Texts()[2];
-    EXPECT_EQ(Originals(), originals);
-    // Asked again at the next open, where it succeeds.
-    boxes.shown.clear();
-    OpenRec(Name());
-    EXPECT_NE(RecordFileblock(), nullptr);
-    EXPECT_EQ(boxes.shown.size(), 3u);
 }
 
 TEST(IndexRebuildText, ManyOrphansAreCountedAndTheFirstTwentyNamed) {

@@ -8,12 +8,14 @@
 #include "FaultyFileOps.h"
 #include "TempFolder.h"
 
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
@@ -199,13 +201,36 @@ TEST_F(ChartSeries, TheFormShowsItsCaptionTitleAxisAndSeriesAndClosesOnEnter) {
     EXPECT_TRUE(form.isNull());
 }
 
-TEST_F(ChartSeries, EscapeClosesTheForm) {
-    QPointer<TfmChart> form = new TfmChart();
-    form->Present(Tests(), 1, "Pond", "pH");
-    form->show();
-    QTest::keyClick(form, Qt::Key_Escape);
+TEST_F(ChartSeries, EnterOrEscapeOnTheChartPanelClosesTheForm) {
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Enter}) {
+        QPointer<TfmChart> form = new TfmChart();
+        form->Present(Tests(), 1, "Pond", "pH");
+        form->show();
+        form->Chart->setFocus();
+        QTest::keyClick(form->Chart, key);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(form.isNull()) << key;
+    }
+}
+
+TEST_F(ChartSeries, ShowChartReturnsWhenItsWindowCloses) {
+    AddTest(June(1), 100);
+    QString caption;
+    int points = -1;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TfmChart*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        caption = form->windowTitle();
+        points = form->Series1->count();
+        QTest::keyClick(form, Qt::Key_Escape);
+    });
+    ShowChart(Tests(), 0, "Spa/Hot Tub, 1 500 Liter", "Total Alkalinity");
+    EXPECT_EQ(caption, "Spa/Hot Tub, 1 500 Liter");
+    EXPECT_EQ(points, 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(form.isNull());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_TRUE(
+        std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<TfmChart*>(w); }));
 }
 
 } // namespace
