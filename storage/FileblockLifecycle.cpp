@@ -314,7 +314,8 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
                 fb->rowsPresent = std::max(fb->rowsPresent, fb->Key(k).allocated);
         }
     }
-    CheckDataFile(*fb);
+    CheckKeyBounds(*fb);
+    if (FbOk) CheckDataFile(*fb);
     if (!FbOk) {
         cleanUp();
         return;
@@ -353,16 +354,16 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     }
     ResetStatus();
     fb->validityMark = kValidityMark;
-    handle = fb;
+    fb->handle = NewHandle();
+    handle = fb->handle;
 }
 
-void FbClose(Fileblock*& fb) {
-    OperationScope op(fb, 0);
+void FbClose(Fileblock*& handle) {
+    OperationScope op(handle, 0);
     if (!op.Passed()) return;
     op.ExitWith(ReservedHandle());
-    if (!IsOpenHandle(fb)) {
-        Fail(fberr::kNotOpen);
-        return;
-    }
+    Fileblock* fb = op.Open();
     CloseFileblock(fb);
+    // Writing back failed: the Fileblock stays open under the same handle.
+    if (fb == nullptr) handle = nullptr;
 }

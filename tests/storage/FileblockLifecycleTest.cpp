@@ -109,7 +109,7 @@ TEST_F(Lifecycle, ZeroKeysMakeOnlyTheDataFile) {
     EXPECT_FALSE(FileExists(ix));
     Open();
     ASSERT_TRUE(FbOk) << FbErrorCode;
-    EXPECT_FALSE(fb->indexFile.IsOpen());
+    EXPECT_FALSE(storage::FileblockOf(fb)->indexFile.IsOpen());
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(30, 'a'));
     Close();
@@ -192,31 +192,6 @@ TEST_F(Lifecycle, OpenRefusesMissingAndDamagedFiles) {
         {"free count above the records", [](Lifecycle& t) { test::PatchFile(t.dat, 4, Le32(9)); },
          fberr::kFileDefect},
         {"101 keys", [](Lifecycle& t) { test::PatchFile(t.dat, 16, Le32(101)); }, fberr::kTooManyKeys},
-        {"chain head beyond the records",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(7), Le32(1)}));
-         },
-         fberr::kConsistency},
-        {"chain in a cycle",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(2)}));
-             test::PatchFile(t.dat, 464, Le32(2));
-             test::PatchFile(t.dat, 2 * 464, Le32(1));
-         },
-         fberr::kConsistency},
-        {"chain longer than the count",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(1)}));
-             test::PatchFile(t.dat, 464, Le32(2));
-             test::PatchFile(t.dat, 2 * 464, Le32(-1));
-         },
-         fberr::kConsistency},
-        {"chain shorter than the count",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(2)}));
-             test::PatchFile(t.dat, 464, Le32(-1));
-         },
-         fberr::kConsistency},
         {"key page size", [](Lifecycle& t) { test::PatchFile(t.ix, 12, Le32(1061)); },
          fberr::kPageSizeIncompatible},
     };
@@ -382,7 +357,7 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     Open(false, true);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(test::ReadWholeFile(dia).size(), 1u);
-    EXPECT_TRUE(fb->dialogFile.IsOpen());
+    EXPECT_TRUE(storage::FileblockOf(fb)->dialogFile.IsOpen());
     Close();
     Open(true, true);
     ASSERT_TRUE(FbOk) << FbErrorCode;

@@ -92,7 +92,7 @@ protected:
     }
     // The process is gone: nothing more is written.
     void Abandon() {
-        fb->damaged = true;
+        storage::FileblockOf(fb)->damaged = true;
         FbClose(fb);
     }
 
@@ -209,9 +209,9 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
 TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
     Open(true);
     ASSERT_TRUE(FbOk);
-    storage::PageBufferNode* node = storage::FetchPage(*fb, 1, 1);
+    storage::PageBufferNode* node = storage::FetchPage(*storage::FileblockOf(fb), 1, 1);
     ASSERT_NE(node, nullptr);
-    storage::BeginJournalStep(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
     const storage::PageBufferNode original = *node;
     // 126 records of a page of 3 items end the batch at 1 + 126 * 65 = 8191, the last byte of
     // a sector: the batch repeats a record to end elsewhere.
@@ -219,16 +219,16 @@ TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
     for (int round = 0; round < 2; ++round) {
         for (std::int32_t page = 1; page <= 126; ++page) {
             node->page = page;
-            storage::JournalPage(*fb, *node);
+            storage::JournalPage(*storage::FileblockOf(fb), *node);
         }
     }
-    EXPECT_EQ(fb->journal.pending.size(), 126 * pageRecord);
-    storage::FlushJournal(*fb);
+    EXPECT_EQ(storage::FileblockOf(fb)->journal.pending.size(), 126 * pageRecord);
+    storage::FlushJournal(*storage::FileblockOf(fb));
     ASSERT_TRUE(FbOk);
-    EXPECT_EQ(fb->journal.end, static_cast<std::int64_t>(1 + 127 * pageRecord));
+    EXPECT_EQ(storage::FileblockOf(fb)->journal.end, static_cast<std::int64_t>(1 + 127 * pageRecord));
     EXPECT_EQ(test::BytesAt(dia, 1 + 126 * pageRecord, pageRecord), test::BytesAt(dia, 1, pageRecord));
-    storage::BeginJournalStep(*fb);
-    storage::ResetDialog(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
+    storage::ResetDialog(*storage::FileblockOf(fb));
     *node = original;
     node->journaled = false;
     Close();
@@ -242,19 +242,19 @@ TEST_F(Journal, FlushingOneFileblocksJournalKeepsTheOthersMarks) {
     FbInsertKey(second, 1, 1, "       1");
     Open(true);
     ASSERT_TRUE(FbOk);
-    storage::PageBufferNode* mine = storage::FetchPage(*fb, 1, 1);
-    storage::PageBufferNode* theirs = storage::FetchPage(*second, 1, 1);
+    storage::PageBufferNode* mine = storage::FetchPage(*storage::FileblockOf(fb), 1, 1);
+    storage::PageBufferNode* theirs = storage::FetchPage(*storage::FileblockOf(second), 1, 1);
     ASSERT_TRUE(mine && theirs);
-    storage::BeginJournalStep(*fb);
-    storage::BeginJournalStep(*second);
-    storage::JournalPage(*fb, *mine);
-    storage::JournalPage(*second, *theirs);
-    storage::FlushJournal(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
+    storage::BeginJournalStep(*storage::FileblockOf(second));
+    storage::JournalPage(*storage::FileblockOf(fb), *mine);
+    storage::JournalPage(*storage::FileblockOf(second), *theirs);
+    storage::FlushJournal(*storage::FileblockOf(fb));
     ASSERT_TRUE(FbOk);
     EXPECT_FALSE(mine->journaled);
     EXPECT_TRUE(theirs->journaled) << "its before-image is not on the disk yet";
-    storage::ResetDialog(*fb);
-    storage::ResetDialog(*second);
+    storage::ResetDialog(*storage::FileblockOf(fb));
+    storage::ResetDialog(*storage::FileblockOf(second));
     EXPECT_FALSE(theirs->journaled);
     Close();
     FbClose(second);
@@ -303,7 +303,7 @@ TEST_F(Journal, TheFolderReachesTheDiskWhenTheDialogFileComesAndGoes) {
 TEST_F(Journal, RepairRefusesAReadOnlyFileblock) {
     FbOpen(fb, dat, true, false, false, false);
     ASSERT_TRUE(FbOk);
-    storage::RepairFileblock(*fb);
+    storage::RepairFileblock(*storage::FileblockOf(fb));
     EXPECT_EQ(FbErrorCode, fberr::kNoRepairReadOnly);
     Close();
 }
