@@ -51,11 +51,22 @@ void CommitDataHeader(Fileblock& fb) {
     FileFlush(fb.dataFile, fb.network != nullptr);
 }
 
+// A record's first 4 bytes as they were before a free wrote its chain link there.
+struct RecordWord {
+    std::int32_t record = 0;
+    std::array<unsigned char, 4> bytes{};
+};
+
 // Ends a save-mode append or free: committed, or replayed with the records' state in memory
-// put back as it was (`undoneCode` when the failure was undone).
+// put back as it was (`undoneCode` when the failure was undone). A freed record's first word
+// is put back from memory too, which the journal cannot do for every word.
 void EndSaveModeRecordChange(Fileblock& fb, const Descriptor& before, const FreeRecords& freeBefore,
-                             std::int32_t undoneCode) {
+                             std::int32_t undoneCode, const RecordWord* word = nullptr) {
     if (FbOk && CommitJournalStep(fb, CommitDataHeader)) return;
+    if (word) {
+        KeptFailure kept;
+        FileWriteAt(fb.dataFile, RecordOffset(fb, word->record), 4, word->bytes.data());
+    }
     fb.Data() = before;
     fb.freeRecords = freeBefore;
     UndoJournalStep(fb, undoneCode);
@@ -82,11 +93,15 @@ void SaveModeFree(Fileblock& fb, std::int32_t record) {
     const Descriptor before = fb.Data();
     const FreeRecords freeBefore = fb.freeRecords;
     BeginJournalStep(fb);
+    // The chain link goes over the record's first 4 bytes, which the journal keeps (before
+    // the header, which it puts back last).
+    RecordWord word{record, {}};
+    FileReadAt(fb.dataFile, RecordOffset(fb, record), 4, word.bytes.data());
+    if (!FbOk) return;
+    JournalRecordWord(fb, record, word.bytes);
     JournalHeader(fb, 0, DataHeaderJournalImage(fb), kNoChainLink);
-    // The chain link goes over the record's first 4 bytes, which the journal keeps.
-    JournalRecordWord(fb, record);
     FreeSlot(fb, record, 0);
-    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone);
+    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone, &word);
 }
 
 } // namespace

@@ -49,6 +49,9 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     unsigned char tag[2] = {};
     FileReadAt(dialog, 1, 2, tag);
     if (!FbOk) return DialogContent::Journal;
+    // A first tag of 0: the first batch of a journal was cut short before it was joined in
+    // (its first tag is written last, over the end tag it brought), so it holds nothing.
+    if (platform::GetU16(tag, 0) == 0) return DialogContent::Empty;
     if (platform::GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
     const std::int64_t bytesPerStation = (fb.numberOfKeys + 1) / 8 + 1;
     if (size == 3 + bytesPerStation) return DialogContent::CleanTable;

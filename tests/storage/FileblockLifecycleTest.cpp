@@ -372,14 +372,24 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     EXPECT_EQ(FbErrorCode, fberr::kNoDialogReadOnly);
 
     // Save mode: each change reaches the disk whole, the file never reads as in use, and the
-    // dialog file stays with the Fileblock, holding only its end tag between changes.
+    // dialog file stays with the Fileblock, its one byte alone between changes.
     Open(false, false, true);
     ASSERT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(464, 'a'));
     EXPECT_EQ(test::BytesAt(dat, 8, 4), Le32(1));
     EXPECT_EQ(test::BytesAt(dat, 20, 1), Bytes{0});
-    EXPECT_EQ(test::ReadWholeFile(dia), (Bytes{0, 0xD0, 0x07}));
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
+    FbInsertKey(fb, 1, n, "       1");
+    FbFreeRecord(fb, n);
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
+    Close();
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0}) << "at rest";
+    // A reader that follows the dialog file's layout opens it read-only as it stands.
+    Open(true);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
     Close();
     EXPECT_TRUE(FileExists(dia));
     ::unlink(dia.c_str());
