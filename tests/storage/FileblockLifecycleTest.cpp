@@ -1,10 +1,12 @@
 #include "FaultyFileOps.h"
+#include "FileCallLog.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
 
 #include "storage/Fileblock.h"
 #include "storage/Storage.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -401,6 +403,45 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     EXPECT_FALSE(FileExists(dia));
     Open();
     EXPECT_TRUE(FbOk);
+}
+
+TEST_F(Lifecycle, CloseBringsTheRecordsAndTheIndexToTheDiskBeforeTheCleanHeader) {
+    Create();
+    Open();
+    ASSERT_TRUE(FbOk);
+    test::FileCallLog log;
+    for (std::int32_t n = 1; n <= 300; ++n) {
+        std::int32_t record = 0;
+        FbAppendRecord(fb, record, test::RecordBytes(464, 'a', n));
+        FbInsertKey(fb, 1, record, "    " + std::to_string(1000 + n));
+        FbWriteRecord(fb, record, test::RecordBytes(464, 'b', n));
+    }
+    ASSERT_TRUE(FbOk);
+    log.entries.clear();
+    Close();
+    using Kind = test::FileCallLog::Kind;
+    const auto& entries = log.entries;
+    const auto header = std::find_if(entries.begin(), entries.end(), [this](const auto& e) {
+        return e.path == dat && e.kind == Kind::Write && e.offset == 0 && e.bytes.size() == 21 &&
+               e.bytes[20] == 0;
+    });
+    ASSERT_NE(header, entries.end()) << "the clean header";
+    const auto lastBefore = [&](const std::string& path, Kind kind) {
+        auto found = entries.end();
+        for (auto it = entries.begin(); it != header; ++it)
+            if (it->path == path && it->kind == kind) found = it;
+        return found;
+    };
+    const auto indexWrite = lastBefore(ix, Kind::Write);
+    const auto indexFlush = lastBefore(ix, Kind::Flush);
+    const auto dataFlush = lastBefore(dat, Kind::Flush);
+    ASSERT_NE(indexWrite, entries.end()) << "the cached pages are written at the close";
+    ASSERT_NE(indexFlush, entries.end()) << "the index is flushed before the clean header";
+    EXPECT_GT(indexFlush, indexWrite);
+    ASSERT_NE(dataFlush, entries.end()) << "the rewritten records are flushed before the clean header";
+    EXPECT_TRUE(std::any_of(header, entries.end(), [this](const auto& e) {
+        return e.path == dat && e.kind == Kind::Flush;
+    })) << "the clean header itself reaches the disk";
 }
 
 TEST_F(Lifecycle, AFailedHeaderWriteAtCloseKeepsTheFileblockOpen) {

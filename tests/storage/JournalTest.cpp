@@ -2,6 +2,7 @@
 // record checked before it is applied), what reaches the disk when, and what happens when the
 // repair itself fails.
 #include "FaultyFileOps.h"
+#include "FileCallLog.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
 
@@ -349,79 +350,6 @@ TEST_F(Journal, AJournalEmptiedBySaveModeLetsAReadOnlyOpenIn) {
 
 namespace {
 
-// Passes every call on to the POSIX file operations and keeps each write and cut, in order.
-class WriteLog final : public platform::FileOps {
-public:
-    struct Entry {
-        std::string path;
-        bool cut = false; // a truncate to `offset`
-        std::int64_t offset = 0;
-        Bytes bytes;
-    };
-    WriteLog() : real_(platform::PosixFiles()), previous_(platform::SetFiles(this)) {}
-    ~WriteLog() override { platform::SetFiles(previous_); }
-    WriteLog(const WriteLog&) = delete;
-    WriteLog& operator=(const WriteLog&) = delete;
-
-    std::vector<Entry> entries;
-
-    platform::SystemError Open(const std::string& path, platform::FileDisposition disposition,
-                               platform::FileAccess access, platform::FileSharing sharing,
-                               platform::FileHandle& handle) override {
-        const auto error = real_.Open(path, disposition, access, sharing, handle);
-        if (error == 0) paths_[handle] = path;
-        return error;
-    }
-    platform::SystemError Read(platform::FileHandle handle, std::int64_t offset, void* buffer,
-                               std::size_t length, std::size_t& done) override {
-        return real_.Read(handle, offset, buffer, length, done);
-    }
-    platform::SystemError Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
-                                std::size_t length, std::size_t& done) override {
-        const auto* bytes = static_cast<const unsigned char*>(buffer);
-        entries.push_back({paths_[handle], false, offset, Bytes(bytes, bytes + length)});
-        return real_.Write(handle, offset, buffer, length, done);
-    }
-    platform::SystemError Size(platform::FileHandle handle, std::int64_t& size) override {
-        return real_.Size(handle, size);
-    }
-    platform::SystemError Truncate(platform::FileHandle handle, std::int64_t length) override {
-        entries.push_back({paths_[handle], true, length, {}});
-        return real_.Truncate(handle, length);
-    }
-    platform::SystemError Flush(platform::FileHandle handle) override { return real_.Flush(handle); }
-    platform::SystemError Close(platform::FileHandle handle) override {
-        paths_.erase(handle);
-        return real_.Close(handle);
-    }
-    platform::SystemError Delete(const std::string& path) override { return real_.Delete(path); }
-    platform::SystemError FlushFolder(const std::string& path) override { return real_.FlushFolder(path); }
-    platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,
-                                    std::int64_t length) override {
-        return real_.LockRange(handle, offset, length);
-    }
-    platform::SystemError UnlockRange(platform::FileHandle handle, std::int64_t offset,
-                                      std::int64_t length) override {
-        return real_.UnlockRange(handle, offset, length);
-    }
-
-private:
-    platform::FileOps& real_;
-    platform::FileOps* previous_;
-    std::map<platform::FileHandle, std::string> paths_;
-};
-
-void Apply(Bytes& content, const WriteLog::Entry& entry, std::size_t length) {
-    if (entry.cut) {
-        content.resize(static_cast<std::size_t>(entry.offset));
-        return;
-    }
-    const auto at = static_cast<std::size_t>(entry.offset);
-    if (content.size() < at + length) content.resize(at + length, 0);
-    std::copy(entry.bytes.begin(), entry.bytes.begin() + static_cast<std::ptrdiff_t>(length),
-              content.begin() + at);
-}
-
 // The tags of a journal, walked record by record as a replay reads them.
 std::vector<int> TagsOf(const Bytes& journal, int keyLength) {
     std::vector<int> tags;
@@ -438,9 +366,9 @@ TEST_F(Journal, AFreeCutAtEveryByteOfTheDialogFileLeavesTheStateBeforeOrAfterIt)
     const std::map<std::string, Bytes> before = {
         {dat, test::ReadWholeFile(dat)}, {ix, test::ReadWholeFile(ix)}, {dia, Bytes{0}}};
     test::WriteWholeFile(dia, Bytes{0});
-    std::vector<WriteLog::Entry> entries;
+    std::vector<test::FileCallLog::Entry> entries;
     {
-        WriteLog log;
+        test::FileCallLog log;
         Open(true);
         ASSERT_TRUE(FbOk);
         log.entries.clear();
@@ -454,6 +382,7 @@ TEST_F(Journal, AFreeCutAtEveryByteOfTheDialogFileLeavesTheStateBeforeOrAfterIt)
     std::size_t states = 0;
     bool journalSeen = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].kind == test::FileCallLog::Kind::Flush) continue;
         const bool dialog = entries[i].path == dia;
         // A cut splits a write of the dialog file anywhere but inside the tag it begins with:
         // two bytes within one sector reach the disk together.
@@ -464,8 +393,8 @@ TEST_F(Journal, AFreeCutAtEveryByteOfTheDialogFileLeavesTheStateBeforeOrAfterIt)
         for (std::size_t c : cuts) {
             std::map<std::string, Bytes> files = before;
             for (std::size_t j = 0; j < i; ++j)
-                Apply(files[entries[j].path], entries[j], entries[j].bytes.size());
-            Apply(files[entries[i].path], entries[i], c);
+                test::ApplyEntry(files[entries[j].path], entries[j], entries[j].bytes.size());
+            test::ApplyEntry(files[entries[i].path], entries[i], c);
             if (files[dia].size() > 3 && files[dia][1] == 0xE8 && files[dia][2] == 0x03) {
                 journalSeen = true;
                 for (int tag : TagsOf(files[dia], 8))
