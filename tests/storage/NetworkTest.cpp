@@ -141,6 +141,25 @@ TEST_F(Network, EachOpenTakesAStationOfItsOwnAndThe51stIsRefused) {
     Station c(Opener(1));
     EXPECT_EQ(c.Receive(), fberr::kTooManyAccesses);
     EXPECT_EQ(c.Receive(), 0);
+    // All-read-only use takes no station and no lock.
+    const std::string data = dat;
+    Station reader([data](Station& s) {
+        Fileblock* fb = nullptr;
+        FbOpen(fb, data, false, true, false, true);
+        s.Send(FbErrorCode);
+        s.Send(fb ? storage::FileblockOf(fb)->network->ownStation : -1);
+        std::vector<unsigned char> record(30);
+        FbReadRecord(fb, 1, record);
+        s.Send(FbErrorCode);
+        s.Send(record == test::RecordBytes(30, 'a', 1));
+        FbClose(fb);
+        s.Send(FbErrorCode);
+    });
+    EXPECT_EQ(reader.Receive(), 0);
+    EXPECT_EQ(reader.Receive(), 0) << "no station";
+    EXPECT_EQ(reader.Receive(), 0);
+    EXPECT_EQ(reader.Receive(), 1);
+    EXPECT_EQ(reader.Receive(), 0);
     // A station closed is free for the next open.
     a.Send(1);
     EXPECT_EQ(a.Receive(), 0);
