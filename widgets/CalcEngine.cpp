@@ -21,7 +21,9 @@ std::string TrimBlanks(const std::string& s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-bool InExponentForm(const std::string& s) { return s.find('E') != std::string::npos; }
+bool InExponentForm(const std::string& s) {
+    return s.find('E') != std::string::npos;
+}
 
 } // namespace
 

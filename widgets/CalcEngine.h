@@ -27,7 +27,7 @@ public:
         std::function<void()> displayTextChanged; // after DisplayText changed
         std::function<void()> displayNumberChanged;
         std::function<void()> memoryChanged;
-        std::function<void(char& key)> keyFilter; // may change the key or set it to 0
+        std::function<void(char& key)> keyFilter;                  // may change the key or set it to 0
         std::function<std::optional<std::string>()> readClipboard; // nullopt: no text there
         std::function<void(const std::string&)> writeClipboard;
     };

@@ -23,11 +23,16 @@ struct Calculator {
     // the text; any other token feeds its characters one by one.
     void Press(const std::vector<std::string>& tokens) {
         for (const std::string& t : tokens) {
-            if (t == "MP") engine.MemoryPlus();
-            else if (t == "MS") engine.MemoryStore();
-            else if (t == "MR") engine.MemoryRecall();
-            else if (t == "MC") engine.MemoryClear();
-            else if (t == "OK") engine.Accept();
+            if (t == "MP")
+                engine.MemoryPlus();
+            else if (t == "MS")
+                engine.MemoryStore();
+            else if (t == "MR")
+                engine.MemoryRecall();
+            else if (t == "MC")
+                engine.MemoryClear();
+            else if (t == "OK")
+                engine.Accept();
             else if (t.rfind("V:", 0) == 0) {
                 clipboard = t.substr(2);
                 engine.FeedCalculatorKey(22);
@@ -202,14 +207,15 @@ TEST(CalcEngine, ExponentFormsAndOverflow) {
 }
 
 TEST(CalcEngine, CommaLocale) {
-    RunCases({
-        {"point types the comma", {"1.5"}, "1,5"},
-        {"comma", {"2,5*2="}, "5"},
-        {"reciprocal", {"9R"}, "0,111111111111111"},
-        {"paste in the locale's format", {"V:0,25"}, "0,25"},
-        {"paste with a point", {"V:0.25"}, "0"},
-    },
-             {',', '.', "\x80"});
+    RunCases(
+        {
+            {"point types the comma", {"1.5"}, "1,5"},
+            {"comma", {"2,5*2="}, "5"},
+            {"reciprocal", {"9R"}, "0,111111111111111"},
+            {"paste in the locale's format", {"V:0,25"}, "0,25"},
+            {"paste with a point", {"V:0.25"}, "0"},
+        },
+        {',', '.', "\x80"});
 }
 
 TEST(CalcEngine, StartWithAValueFromOutside) {
