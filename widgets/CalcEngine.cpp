@@ -1,28 +1,21 @@
 #include "CalcEngine.h"
 
-#include "platform/NumberText.h"
+#include "zlStrUtils.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 namespace widgets {
 namespace {
 
-constexpr char kBackspace = 8;
-constexpr char kEnter = 13;
-constexpr char kEscape = 27;
-constexpr char kCopy = 3;   // Ctrl+C
-constexpr char kPaste = 22; // Ctrl+V
+constexpr char16_t kBackspace = 8;
+constexpr char16_t kEnter = 13;
+constexpr char16_t kEscape = 27;
+constexpr char16_t kCopy = 3;   // Ctrl+C
+constexpr char16_t kPaste = 22; // Ctrl+V
 
-std::string TrimBlanks(const std::string& s) {
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-bool InExponentForm(const std::string& s) {
-    return s.find('E') != std::string::npos;
+bool InExponentForm(const QString& s) {
+    return s.contains(u'E');
 }
 
 } // namespace
@@ -33,7 +26,7 @@ void TCalcEngine::Beep() {
     if (beepOnError_ && hooks.beep) hooks.beep();
 }
 
-void TCalcEngine::SetDisplayText(const std::string& text) {
+void TCalcEngine::SetDisplayText(const QString& text) {
     if (text == displayText_) return;
     displayText_ = text;
     if (hooks.displayTextChanged) hooks.displayTextChanged();
@@ -45,8 +38,7 @@ void TCalcEngine::ShowNumber(double value) {
         RaiseCalcError();
         return;
     }
-    const std::string text =
-        platform::FormatGeneral(value, std::max(2, displayPrecision_), separators_.decimal);
+    const QString text = GeneralText(value, std::max(2, displayPrecision_), separators_.decimal);
     if (text == displayText_) return;
     SetDisplayText(text);
     if (hooks.displayNumberChanged) hooks.displayNumberChanged();
@@ -54,18 +46,18 @@ void TCalcEngine::ShowNumber(double value) {
 
 double TCalcEngine::DisplayNumber() const {
     if (entryState_ == ceError) return 0;
-    return platform::ParseDouble(TrimBlanks(displayText_), separators_.decimal).value_or(0.0);
+    return ReadDouble(TrimBlanks(displayText_), separators_.decimal).value_or(0.0);
 }
 
 void TCalcEngine::BeginEntry() {
     if (entryState_ != ceFresh) return;
     entryState_ = ceTyping;
-    SetDisplayText("0");
+    SetDisplayText(QStringLiteral("0"));
 }
 
 void TCalcEngine::RaiseCalcError() {
     entryState_ = ceError;
-    SetDisplayText("Error");
+    SetDisplayText(QStringLiteral("Error"));
     Beep();
     if (hooks.errorRaised) hooks.errorRaised();
 }
@@ -73,26 +65,26 @@ void TCalcEngine::RaiseCalcError() {
 void TCalcEngine::ClearCalculator() {
     entryState_ = ceFresh;
     ShowNumber(0);
-    pendingOperator_ = '=';
+    pendingOperator_ = u'=';
 }
 
-bool TCalcEngine::IsDecimalPoint(char key) const {
-    return key == '.' || key == ',' || key == separators_.decimal;
+bool TCalcEngine::IsDecimalPoint(QChar key) const {
+    return key == u'.' || key == u',' || key == separators_.decimal;
 }
 
-void TCalcEngine::FeedCalculatorKey(char key) {
-    key = static_cast<char>(std::toupper(static_cast<unsigned char>(key)));
-    if (entryState_ == ceError && key != 'C') key = '\0';
+void TCalcEngine::FeedCalculatorKey(QChar key) {
+    key = key.toUpper();
+    if (entryState_ == ceError && key != u'C') key = QChar(0);
     if (hooks.keyFilter) hooks.keyFilter(key);
 
     if (IsDecimalPoint(key)) {
         BeginEntry();
         // A number in exponent form takes no decimals, as it takes no digits.
-        if (!InExponentForm(displayText_) && displayText_.find(separators_.decimal) == std::string::npos)
+        if (!InExponentForm(displayText_) && !displayText_.contains(separators_.decimal))
             SetDisplayText(displayText_ + separators_.decimal);
         return;
     }
-    switch (key) {
+    switch (key.unicode()) {
     case kCopy:
         CopyDisplay();
         break;
@@ -103,10 +95,10 @@ void TCalcEngine::FeedCalculatorKey(char key) {
         Backspace();
         break;
     case kEscape:
-    case 'C':
+    case u'C':
         ClearCalculator();
         break;
-    case 'Q':
+    case u'Q':
         if (entryState_ == ceError) break;
         entryState_ = ceFresh;
         if (DisplayNumber() < 0)
@@ -114,7 +106,7 @@ void TCalcEngine::FeedCalculatorKey(char key) {
         else
             ShowNumber(std::sqrt(DisplayNumber()));
         break;
-    case 'R':
+    case u'R':
         if (entryState_ == ceError) break;
         entryState_ = ceFresh;
         if (DisplayNumber() == 0)
@@ -122,30 +114,29 @@ void TCalcEngine::FeedCalculatorKey(char key) {
         else
             ShowNumber(1 / DisplayNumber());
         break;
-    case '_':
+    case u'_':
         ShowNumber(-DisplayNumber());
         break;
-    case '*':
-    case '+':
-    case '-':
-    case '/':
-    case '=':
-    case '%':
+    case u'*':
+    case u'+':
+    case u'-':
+    case u'/':
+    case u'=':
+    case u'%':
     case kEnter:
         OperatorKey(key);
         break;
     default:
-        if (key >= '0' && key <= '9') TypeDigit(key);
+        if (key >= u'0' && key <= u'9') TypeDigit(key);
         break;
     }
 }
 
-void TCalcEngine::TypeDigit(char digit) {
+void TCalcEngine::TypeDigit(QChar digit) {
     BeginEntry();
-    std::string text = displayText_ == "0" ? std::string() : displayText_;
+    const QString text = displayText_ == u"0" ? QString() : displayText_;
     if (InExponentForm(text)) return;
-    const std::size_t limit =
-        static_cast<std::size_t>(std::max(2, displayPrecision_)) + (!text.empty() && text[0] == '-');
+    const qsizetype limit = std::max(2, displayPrecision_) + (text.startsWith(u'-') ? 1 : 0);
     if (text.size() < limit)
         SetDisplayText(text + digit);
     else
@@ -154,47 +145,41 @@ void TCalcEngine::TypeDigit(char digit) {
 
 void TCalcEngine::Backspace() {
     BeginEntry();
-    const std::string& text = displayText_;
+    const QString& text = displayText_;
     // An exponent form cut short ("1E-") would be no number: it goes back to 0 as a whole.
-    if (text.size() == 1 || (text.size() == 2 && text[0] == '-') || InExponentForm(text))
-        SetDisplayText("0");
+    if (text.size() == 1 || (text.size() == 2 && text.startsWith(u'-')) || InExponentForm(text))
+        SetDisplayText(QStringLiteral("0"));
     else
-        SetDisplayText(text.substr(0, text.size() - 1));
+        SetDisplayText(text.left(text.size() - 1));
 }
 
-void TCalcEngine::OperatorKey(char key) {
+void TCalcEngine::OperatorKey(QChar key) {
     if (entryState_ == ceTyping) {
         entryState_ = ceFresh;
         double v = DisplayNumber();
-        if (key == '%') {
-            if (pendingOperator_ == '*' || pendingOperator_ == '/')
+        const QChar pending = pendingOperator_;
+        if (key == u'%') {
+            if (pending == u'*' || pending == u'/')
                 v = v / 100;
-            else if (pendingOperator_ == '+' || pendingOperator_ == '-')
+            else if (pending == u'+' || pending == u'-')
                 v = heldOperand_ * v / 100;
         }
-        switch (pendingOperator_) {
-        case '*':
+        if (pending == u'*')
             ShowNumber(heldOperand_ * v);
-            break;
-        case '+':
+        else if (pending == u'+')
             ShowNumber(heldOperand_ + v);
-            break;
-        case '-':
+        else if (pending == u'-')
             ShowNumber(heldOperand_ - v);
-            break;
-        case '/':
+        else if (pending == u'/') {
             if (v == 0)
                 RaiseCalcError();
             else
                 ShowNumber(heldOperand_ / v);
-            break;
-        default:
-            break; // nothing pending: the typed number stays
-        }
+        } // nothing pending: the typed number stays
     }
     pendingOperator_ = key;
     heldOperand_ = DisplayNumber();
-    if ((key == kEnter || key == '%' || key == '=') && hooks.resultKey) hooks.resultKey();
+    if ((key == QChar(kEnter) || key == u'%' || key == u'=') && hooks.resultKey) hooks.resultKey();
 }
 
 void TCalcEngine::CopyDisplay() {
@@ -202,16 +187,13 @@ void TCalcEngine::CopyDisplay() {
 }
 
 void TCalcEngine::PasteDisplay() {
-    std::optional<std::string> text = hooks.readClipboard ? hooks.readClipboard() : std::nullopt;
+    const std::optional<QString> text = hooks.readClipboard ? hooks.readClipboard() : std::nullopt;
     if (!text) return;
-    std::string s = *text;
-    if (!separators_.currency.empty())
-        for (std::size_t at; (at = s.find(separators_.currency)) != std::string::npos;)
-            s.erase(at, separators_.currency.size());
-    if (std::optional<double> value = platform::ParseDouble(TrimBlanks(s), separators_.decimal))
+    const QString s = TrimBlanks(ReplaceAll(*text, separators_.currency, QString()));
+    if (const std::optional<double> value = ReadDouble(s, separators_.decimal))
         ShowNumber(*value);
     else
-        SetDisplayText("0");
+        SetDisplayText(QStringLiteral("0"));
 }
 
 void TCalcEngine::MemoryPlus() {
@@ -252,7 +234,7 @@ bool TCalcEngine::Accept() {
 void TCalcEngine::StartWith(double value) {
     ShowNumber(std::isfinite(value) ? value : 0);
     entryState_ = ceFresh;
-    pendingOperator_ = '=';
+    pendingOperator_ = u'=';
 }
 
 } // namespace widgets

@@ -2,9 +2,10 @@
 
 #include "NumberSeparators.h"
 
+#include <QChar>
+#include <QString>
 #include <functional>
 #include <optional>
-#include <string>
 
 // The calculating engine of the calculator panel: a four-function pocket calculator fed one
 // key character at a time, working strictly left to right on 64-bit floats. It owns no widget;
@@ -27,18 +28,18 @@ public:
         std::function<void()> displayTextChanged; // after DisplayText changed
         std::function<void()> displayNumberChanged;
         std::function<void()> memoryChanged;
-        std::function<void(char& key)> keyFilter;                  // may change the key or set it to 0
-        std::function<std::optional<std::string>()> readClipboard; // nullopt: no text there
-        std::function<void(const std::string&)> writeClipboard;
+        std::function<void(QChar& key)> keyFilter;             // may change the key or set it to 0
+        std::function<std::optional<QString>()> readClipboard; // nullopt: no text there
+        std::function<void(const QString&)> writeClipboard;
     };
 
     explicit TCalcEngine(NumberSeparators separators = {});
 
     Hooks hooks;
 
-    const std::string& DisplayText() const { return displayText_; }
+    const QString& DisplayText() const { return displayText_; }
     TCalcEntryState EntryState() const { return entryState_; }
-    char PendingOperator() const { return pendingOperator_; }
+    QChar PendingOperator() const { return pendingOperator_; }
     double HeldOperand() const { return heldOperand_; }
     double MemoryValue() const { return memoryValue_; }
     int DisplayPrecision() const { return displayPrecision_; }
@@ -47,7 +48,7 @@ public:
     void SetBeepOnError(bool on) { beepOnError_ = on; }
     const NumberSeparators& Separators() const { return separators_; }
 
-    void SetDisplayText(const std::string& text);
+    void SetDisplayText(const QString& text);
     // Shows a value in general format with max(2, DisplayPrecision) digits; a value that is
     // not finite (an overflow) enters the error state instead.
     void ShowNumber(double value);
@@ -56,7 +57,7 @@ public:
     void BeginEntry();
     void RaiseCalcError();
     void ClearCalculator();
-    void FeedCalculatorKey(char key);
+    void FeedCalculatorKey(QChar key);
 
     void CopyDisplay();
     void PasteDisplay();
@@ -73,15 +74,15 @@ public:
 
 private:
     void Beep();
-    bool IsDecimalPoint(char key) const;
-    void TypeDigit(char digit);
+    bool IsDecimalPoint(QChar key) const;
+    void TypeDigit(QChar digit);
     void Backspace();
-    void OperatorKey(char key);
+    void OperatorKey(QChar key);
 
     NumberSeparators separators_;
-    std::string displayText_ = "0";
+    QString displayText_ = QStringLiteral("0");
     TCalcEntryState entryState_ = ceFresh;
-    char pendingOperator_ = '\0';
+    QChar pendingOperator_ = QChar(0);
     double heldOperand_ = 0;
     double memoryValue_ = 0;
     int displayPrecision_ = 15;

@@ -1,51 +1,34 @@
 #include "NumEditRules.h"
 
-#include "platform/NumberText.h"
+#include "zlStrUtils.h"
 
 #include <algorithm>
 
 namespace widgets {
-namespace {
-
-std::string TrimBlanks(std::string_view s) {
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
-}
-
-void ReplaceChar(std::string& s, char from, char to) {
-    std::replace(s.begin(), s.end(), from, to);
-}
-
-} // namespace
 
 int ClampDecimalPlaces(long long places) {
     return static_cast<int>(std::clamp<long long>(places, 0, kMaxDecimalPlaces));
 }
 
-std::string NormaliseNumberText(std::string_view text, const NumberSeparators& separators) {
-    std::string s = TrimBlanks(text);
-    const char decimal = separators.decimal;
-    const char thousand = separators.thousand;
-    if (decimal != thousand) s.erase(std::remove(s.begin(), s.end(), thousand), s.end());
-    if (decimal != '.' && thousand != '.') ReplaceChar(s, '.', decimal);
-    if (decimal != ',' && thousand != ',') ReplaceChar(s, ',', decimal);
-    if (s.empty()) return "0";
-    if (s == "-") return "-0";
+QString NormaliseNumberText(const QString& text, const NumberSeparators& separators) {
+    QString s = TrimBlanks(text);
+    const QChar decimal = separators.decimal;
+    const QChar thousand = separators.thousand;
+    if (decimal != thousand) s = RemoveChar(s, thousand);
+    if (decimal != u'.' && thousand != u'.') s = ReplaceAll(s, QStringLiteral("."), decimal);
+    if (decimal != u',' && thousand != u',') s = ReplaceAll(s, QStringLiteral(","), decimal);
+    if (s.isEmpty()) return QStringLiteral("0");
+    if (s == u"-") return QStringLiteral("-0");
     return s;
 }
 
-std::optional<long double> ParsesAsNumber(std::string_view s, const NumberSeparators& separators) {
-    for (char c : s) {
-        const bool allowed =
-            (c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'E' || c == 'e' || c == separators.decimal;
-        if (!allowed) return std::nullopt;
-    }
-    return platform::ParseNumber(s, separators.decimal);
+std::optional<long double> ParsesAsNumber(const QString& s, const NumberSeparators& separators) {
+    if (!AllCharsIn(s, QStringLiteral("+-0123456789Ee") + separators.decimal)) return std::nullopt;
+    return ReadNumber(s, separators.decimal); // all of it, however long
 }
 
-std::optional<long double> NumberOfText(std::string_view s, const NumberSeparators& separators) {
-    return platform::ParseNumber(NormaliseNumberText(s, separators), separators.decimal);
+std::optional<long double> NumberOfText(const QString& s, const NumberSeparators& separators) {
+    return ReadNumber(NormaliseNumberText(s, separators), separators.decimal);
 }
 
 long double CheckNumberRange(long double x, const NumberRange& range) {
@@ -58,86 +41,76 @@ long double CheckNumberRange(long double x, const NumberRange& range) {
     return x;
 }
 
-std::string RangeErrorText(std::string_view pattern, int places, const NumberRange& range,
-                           char decimalSeparator) {
-    const std::string bounds[2] = {platform::FormatFixed(range.minValue, places, decimalSeparator),
-                                   platform::FormatFixed(range.maxValue, places, decimalSeparator)};
-    std::string out;
-    int filled = 0;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern.compare(i, 2, "%d") == 0) {
-            out += filled < 2 ? bounds[filled] : std::string();
-            ++filled;
-            ++i;
-        } else {
-            out += pattern[i];
-        }
+QString RangeErrorText(const QString& pattern, int places, const NumberRange& range, QChar decimalSeparator) {
+    // The pattern's "%d" stand for the two bounds in fixed point with the edit's places.
+    const QString fixed = QStringLiteral("%.*f");
+    QString s = ReplaceAll(pattern, QStringLiteral("%d"), fixed);
+    const QString bounds[2] = {FixedText(range.minValue, places, decimalSeparator),
+                               FixedText(range.maxValue, places, decimalSeparator)};
+    for (const QString& bound : bounds) {
+        const qsizetype at = s.indexOf(fixed);
+        if (at < 0) break;
+        s.replace(at, fixed.size(), bound);
     }
-    return out;
+    return s;
 }
 
-std::string EditTextOf(long double value, int places, bool zeroEmpty, const NumberSeparators& separators) {
+QString EditTextOf(long double value, int places, bool zeroEmpty, const NumberSeparators& separators) {
     if (value == 0 && zeroEmpty) return {};
     places = ClampDecimalPlaces(places);
-    const std::string picture = places > 0 ? "0." + std::string(static_cast<std::size_t>(places), '#') : "0";
-    return platform::FormatPicture(value, picture, separators.decimal, separators.thousand);
+    const QString picture =
+        places > 0 ? QStringLiteral("0.") + RepeatChar(u'#', places) : QStringLiteral("0");
+    return PictureText(value, picture, separators);
 }
 
-std::string FormatDisplayValue(long double value, std::string_view displayFormat,
-                               const NumberSeparators& separators) {
-    if (displayFormat.empty()) return platform::FormatGeneral(value, 15, separators.decimal);
-    return platform::FormatPicture(value, displayFormat, separators.decimal, separators.thousand);
+QString FormatDisplayValue(long double value, const QString& displayFormat,
+                           const NumberSeparators& separators) {
+    if (displayFormat.isEmpty()) return GeneralText(value, 15, separators.decimal);
+    return PictureText(value, displayFormat, separators);
 }
 
-std::string GroupThousands(std::string_view text, bool grouping, const NumberSeparators& separators) {
-    std::string sign;
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-        sign = text.substr(0, 1);
-        text.remove_prefix(1);
+QString GroupThousands(const QString& text, bool grouping, const NumberSeparators& separators) {
+    QString sign;
+    QString rest = text;
+    if (rest.startsWith(u'+') || rest.startsWith(u'-')) {
+        sign = rest.left(1);
+        rest.remove(0, 1);
     }
-    const std::size_t integerEnd =
-        std::min({text.find(separators.decimal), text.find_first_of("Ee"), text.size()});
-    const std::string_view integer = text.substr(0, integerEnd);
-    std::string out;
-    int count = 0;
-    for (std::size_t i = integer.size(); i-- > 0;) {
-        if (grouping && count > 0 && count % 3 == 0) out += separators.thousand;
-        out += integer[i];
-        ++count;
+    auto positionOr = [&](qsizetype at) { return static_cast<int>(at < 0 ? rest.size() : at); };
+    const int exponent = std::min(positionOr(rest.indexOf(u'E')), positionOr(rest.indexOf(u'e')));
+    const int integerEnd = std::min(positionOr(rest.indexOf(separators.decimal)), exponent);
+    QString out = rest.mid(integerEnd);
+    for (int i = integerEnd - 1, count = 1; i >= 0; --i, ++count) {
+        out.prepend(rest[i]);
+        if (grouping && count % 3 == 0 && i > 0) out.prepend(separators.thousand);
     }
-    std::reverse(out.begin(), out.end());
-    return sign + out + std::string(text.substr(integerEnd));
+    return sign + out;
 }
 
-char TypedNumberChar(char key, const NumberSeparators& separators) {
-    if ((key == '.' || key == ',') && key != separators.thousand) return separators.decimal;
+QChar TypedNumberChar(QChar key, const NumberSeparators& separators) {
+    if ((key == u'.' || key == u',') && key != separators.thousand) return separators.decimal;
     return key;
 }
 
-std::string CandidateText(std::string_view text, int selectionStart, int selectionLength, char typed) {
-    const std::size_t start = std::min(static_cast<std::size_t>(std::max(selectionStart, 0)), text.size());
-    const std::size_t length =
-        std::min(static_cast<std::size_t>(std::max(selectionLength, 0)), text.size() - start);
-    std::string out(text.substr(0, start));
-    out += typed;
-    out += text.substr(start + length);
-    return out;
+QString CandidateText(const QString& text, int selectionStart, int selectionLength, QChar typed) {
+    const qsizetype start = std::clamp<qsizetype>(selectionStart, 0, text.size());
+    const qsizetype length = std::clamp<qsizetype>(selectionLength, 0, text.size() - start);
+    return text.left(start) + typed + text.mid(start + length);
 }
 
-bool AcceptsCandidate(std::string_view candidate, const TypingRules& rules,
+bool AcceptsCandidate(const QString& candidate, const TypingRules& rules,
                       const NumberSeparators& separators) {
-    if (rules.maxLength > 0 && candidate.size() > static_cast<std::size_t>(rules.maxLength)) return false;
-    const std::string s = NormaliseNumberText(candidate, separators);
-    const std::size_t point = s.find(separators.decimal);
-    if (point != std::string::npos) {
-        const std::size_t exponent = s.find_first_of("Ee", point + 1);
-        const std::size_t decimals = (exponent == std::string::npos ? s.size() : exponent) - point - 1;
-        if (decimals > static_cast<std::size_t>(ClampDecimalPlaces(rules.places))) return false;
+    if (rules.maxLength > 0 && candidate.size() > rules.maxLength) return false;
+    const QString s = NormaliseNumberText(candidate, separators);
+    const qsizetype point = s.indexOf(separators.decimal);
+    if (point >= 0) {
+        qsizetype end = s.indexOf(QLatin1Char('E'), point + 1, Qt::CaseInsensitive);
+        if (end < 0) end = s.size();
+        if (end - point - 1 > ClampDecimalPlaces(rules.places)) return false;
     }
     const std::optional<long double> value = ParsesAsNumber(s, separators);
     if (!value) return false;
-    if (rules.range.minValue >= 0 && rules.range.maxValue > 0 && *value < 0) return false;
-    return true;
+    return !(rules.range.minValue >= 0 && rules.range.maxValue > 0 && *value < 0);
 }
 
 } // namespace widgets

@@ -1,5 +1,7 @@
 #include "widgets/CalcEngine.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -11,12 +13,12 @@ namespace {
 
 // An engine whose beeps, result keys and clipboard the test sees.
 struct Calculator {
-    explicit Calculator(NumberSeparators separators = {'.', ',', "$"}) : engine(separators) {
+    explicit Calculator(NumberSeparators separators = {u'.', u',', "$"}) : engine(separators) {
         engine.hooks.beep = [this] { ++beeps; };
         engine.hooks.resultKey = [this] { ++results; };
         engine.hooks.errorRaised = [this] { ++errors; };
         engine.hooks.readClipboard = [this] { return clipboard; };
-        engine.hooks.writeClipboard = [this](const std::string& s) { clipboard = s; };
+        engine.hooks.writeClipboard = [this](const QString& s) { clipboard = s; };
     }
 
     // Tokens: "MP", "MS", "MR", "MC" and "OK" are the memory and accept keys, "V:<text>" pastes
@@ -34,11 +36,11 @@ struct Calculator {
             else if (t == "OK")
                 engine.Accept();
             else if (t.rfind("V:", 0) == 0) {
-                clipboard = t.substr(2);
-                engine.FeedCalculatorKey(22);
+                clipboard = QString::fromLatin1(t.substr(2));
+                engine.FeedCalculatorKey(QChar(22));
             } else
                 for (char c : t)
-                    engine.FeedCalculatorKey(c);
+                    engine.FeedCalculatorKey(QLatin1Char(c));
         }
     }
 
@@ -46,7 +48,7 @@ struct Calculator {
     int beeps = 0;
     int results = 0;
     int errors = 0;
-    std::optional<std::string> clipboard;
+    std::optional<QString> clipboard;
 };
 
 struct Case {
@@ -56,7 +58,7 @@ struct Case {
     int beeps = 0;
 };
 
-void RunCases(const std::vector<Case>& cases, NumberSeparators separators = {'.', ',', "$"}) {
+void RunCases(const std::vector<Case>& cases, NumberSeparators separators = {u'.', u',', "$"}) {
     for (const Case& c : cases) {
         Calculator calc(separators);
         calc.Press(c.keys);
@@ -133,7 +135,7 @@ TEST(CalcEngine, ErrorStateHoldsUntilClear) {
     calc.Press({"c"});
     EXPECT_EQ(calc.engine.DisplayText(), "0");
     EXPECT_EQ(calc.engine.EntryState(), ceFresh);
-    EXPECT_EQ(calc.engine.PendingOperator(), '=');
+    EXPECT_EQ(calc.engine.PendingOperator(), u'=');
 }
 
 TEST(CalcEngine, NoBeepWhenSwitchedOff) {
@@ -182,9 +184,9 @@ TEST(CalcEngine, CopyAndPaste) {
     });
     Calculator calc;
     calc.Press({"42.5\x03"});
-    EXPECT_EQ(calc.clipboard, "42.5");
+    EXPECT_EQ(calc.clipboard, QStringLiteral("42.5"));
     calc.clipboard.reset(); // no text on the clipboard: nothing changes
-    calc.engine.FeedCalculatorKey(22);
+    calc.engine.FeedCalculatorKey(QChar(22));
     EXPECT_EQ(calc.engine.DisplayText(), "42.5");
 }
 
@@ -215,7 +217,7 @@ TEST(CalcEngine, CommaLocale) {
             {"paste in the locale's format", {"V:0,25"}, "0,25"},
             {"paste with a point", {"V:0.25"}, "0"},
         },
-        {',', '.', "\x80"});
+        {u',', u'.', QStringLiteral("€")});
 }
 
 TEST(CalcEngine, StartWithAValueFromOutside) {
@@ -223,7 +225,7 @@ TEST(CalcEngine, StartWithAValueFromOutside) {
     calc.Press({"5+"});
     calc.engine.StartWith(12.5);
     EXPECT_EQ(calc.engine.DisplayText(), "12.5");
-    EXPECT_EQ(calc.engine.PendingOperator(), '=');
+    EXPECT_EQ(calc.engine.PendingOperator(), u'=');
     calc.Press({"*2="});
     EXPECT_EQ(calc.engine.DisplayText(), "25");
     calc.engine.StartWith(10);
@@ -233,9 +235,9 @@ TEST(CalcEngine, StartWithAValueFromOutside) {
 
 TEST(CalcEngine, KeyFilterSeesKeysFirst) {
     Calculator calc;
-    calc.engine.hooks.keyFilter = [](char& key) {
-        if (key == '+') key = '-';
-        if (key == '9') key = '\0';
+    calc.engine.hooks.keyFilter = [](QChar& key) {
+        if (key == u'+') key = u'-';
+        if (key == u'9') key = QChar(0);
     };
     calc.Press({"5+929="});
     EXPECT_EQ(calc.engine.DisplayText(), "3");

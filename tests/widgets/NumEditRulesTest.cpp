@@ -1,5 +1,8 @@
 #include "widgets/NumEditRules.h"
 
+#include "support/QtPrinters.h"
+
+#include <QLocale>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -8,9 +11,14 @@ using namespace widgets;
 
 namespace {
 
-const NumberSeparators kPointComma{'.', ',', "$"};       // decimal ".", thousands ","
-const NumberSeparators kCommaPoint{',', '.', "\x80"};    // decimal ",", thousands "."
-const NumberSeparators kCommaBlank{',', '\xA0', "\x80"}; // thousands neither "." nor ","
+const NumberSeparators kPointComma{u'.', u',', "$"};          // decimal ".", thousands ","
+const NumberSeparators kCommaPoint{u',', u'.', "EUR"};        // decimal ",", thousands "."
+const NumberSeparators kCommaBlank{u',', QChar(0xA0), "EUR"}; // thousands neither "." nor ","
+
+// Test texts are Latin-1, so "\xA0" is the no-break space.
+QString L(const char* s) {
+    return QString::fromLatin1(s);
+}
 
 } // namespace
 
@@ -33,7 +41,7 @@ TEST(NumEditRules, NormaliseInEachSeparatorSetup) {
         {&kCommaBlank, "2,5", "2,5"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NormaliseNumberText(c.text, *c.separators), c.expected) << c.text;
+        EXPECT_EQ(NormaliseNumberText(L(c.text), *c.separators), L(c.expected)) << c.text;
     EXPECT_EQ(NumberOfText(" 1,234.5 ", kPointComma), 1234.5L);
     EXPECT_EQ(NumberOfText("-", kPointComma), 0.0L);
     EXPECT_EQ(NumberOfText("1.2.3", kPointComma), std::nullopt);
@@ -83,18 +91,18 @@ TEST(NumEditRules, TypingFilterInEachSeparatorSetup) {
         {"ninth over a selection", &kPointComma, "12345678", 0, 1, '9', reading, true, "92345678"},
     };
     for (const Case& c : cases) {
-        const char key = TypedNumberChar(c.key, *c.separators);
-        const std::string candidate = CandidateText(c.text, c.selStart, c.selLength, key);
+        const QChar key = TypedNumberChar(QLatin1Char(c.key), *c.separators);
+        const QString candidate = CandidateText(L(c.text), c.selStart, c.selLength, key);
         EXPECT_EQ(AcceptsCandidate(candidate, c.rules, *c.separators), c.accepted) << c.name;
         if (c.accepted) {
-            EXPECT_EQ(candidate, c.result) << c.name;
+            EXPECT_EQ(candidate, L(c.result)) << c.name;
         }
     }
 }
 
 // The whole candidate is checked, not its first 63 characters.
 TEST(NumEditRules, LongCandidatesAreCheckedWhole) {
-    const std::string digits(63, '1');
+    const QString digits(63, u'1');
     EXPECT_TRUE(AcceptsCandidate(digits, {}, kPointComma));
     EXPECT_FALSE(AcceptsCandidate(digits + "E", {}, kPointComma));
     EXPECT_FALSE(AcceptsCandidate(digits + "-", {}, kPointComma));
@@ -129,7 +137,7 @@ TEST(NumEditRules, EditAndDisplayTexts) {
         {1.0L / 3, "", &kPointComma, "0.333333333333333"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FormatDisplayValue(c.value, c.format, *c.separators), c.expected)
+        EXPECT_EQ(FormatDisplayValue(c.value, L(c.format), *c.separators), L(c.expected))
             << static_cast<double>(c.value) << " as " << c.format;
 }
 
@@ -163,4 +171,16 @@ TEST(NumEditRules, RangeChecks) {
               "Value must be between 0 and 100");
     EXPECT_EQ(ClampDecimalPlaces(-3), 0);
     EXPECT_EQ(ClampDecimalPlaces(4000000000LL), 18);
+}
+
+TEST(NumEditRules, UserSeparatorsAndForeignCharacters) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const NumberSeparators german = UserNumberSeparators();
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(german.decimal, u',');
+    EXPECT_EQ(german.thousand, u'.');
+    EXPECT_EQ(german.currency, QStringLiteral("€"));
+    // A character the code page lacks never stands in for a digit as '?'.
+    EXPECT_EQ(NumberOfText(QStringLiteral("1\u0663"), kPointComma), std::nullopt);
+    EXPECT_EQ(ReadDouble(QStringLiteral("2,5"), u','), 2.5);
 }
