@@ -100,7 +100,6 @@ QString CandidateText(const QString& text, int selectionStart, int selectionLeng
 
 bool AcceptsCandidate(const QString& candidate, const TypingRules& rules,
                       const NumberSeparators& separators) {
-    if (rules.maxLength > 0 && candidate.size() > rules.maxLength) return false;
     const QString s = NormaliseNumberText(candidate, separators);
     const qsizetype point = s.indexOf(separators.decimal);
     if (point >= 0) {

@@ -54,12 +54,10 @@ QChar TypedNumberChar(QChar key, const NumberSeparators& separators);
 QString CandidateText(const QString& text, int selectionStart, int selectionLength, QChar typed);
 
 // The typing filter: whether the candidate text is still a number with at most `places`
-// decimals, of no more than maxLength characters (0: no limit), and not negative in a range
-// that starts at 0 or above.
+// decimals, and not negative in a range that starts at 0 or above.
 struct TypingRules {
     int places = 2;
     NumberRange range;
-    int maxLength = 0;
 };
 bool AcceptsCandidate(const QString& candidate, const TypingRules& rules, const NumberSeparators& separators);
 
