@@ -256,4 +256,9 @@ void TCalculatorPanel::SetCtl3D(bool on) {
         memoryPanel_->setFrameStyle(on ? QFrame::Panel | QFrame::Sunken : QFrame::Box | QFrame::Plain);
 }
 
+TLocCalculator::TLocCalculator(QWidget* owner) : TCalculatorPanel(owner, true) {
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
 } // namespace widgets

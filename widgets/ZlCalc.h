@@ -107,4 +107,12 @@ private:
     QPointer<QWidget> mirror_;
 };
 
+// The compact calculator inside the numeric edit's drop-down. It never takes the keyboard
+// focus (the edit keeps it and hands it the keys) but takes mouse clicks on its keys.
+class TLocCalculator : public TCalculatorPanel {
+    Q_OBJECT
+public:
+    explicit TLocCalculator(QWidget* owner);
+};
+
 } // namespace widgets
