@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+namespace widgets {
+
 namespace {
 
 constexpr int MonthDayCounts[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -263,3 +265,5 @@ QString MakeDateEditMask(QChar blanksChar, bool fourDigits, const platform::Form
                                                                       : QStringLiteral("!99/99/9999;1;");
     return mask + blanksChar;
 }
+
+} // namespace widgets

@@ -5,6 +5,8 @@
 #include <QString>
 #include <stdexcept>
 
+namespace widgets {
+
 // Date text of the date edits: reading typed dates in the locale's order, two-digit years,
 // and the edit's default display format and mask. Dates are the class library's day counts
 // (days since 30 December 1899, the time as the fraction). Every function that needs the
@@ -77,3 +79,5 @@ QString MakeDateFormat(bool fourDigits,
 // "!99/99/9999;1; " and its kin, ending in the blanks character.
 QString MakeDateEditMask(QChar blanksChar, bool fourDigits,
                          const platform::FormatSettings& locale = platform::WindowsFormatSettings());
+
+} // namespace widgets

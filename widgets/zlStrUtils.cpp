@@ -1,5 +1,7 @@
 #include "zlStrUtils.h"
 
+namespace widgets {
+
 bool AllCharsIn(const QString& text, const QString& set) {
     for (QChar c : text) {
         if (!set.contains(c)) return false;
@@ -47,3 +49,5 @@ QString TrimBlanks(const QString& text) {
 QString RepeatChar(QChar ch, int count) {
     return count > 0 ? QString(count, ch) : QString();
 }
+
+} // namespace widgets

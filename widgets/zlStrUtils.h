@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace widgets {
+
 // Small text helpers of the numeric edit, the calculator and the date edit. Blanks are the
 // space character only.
 
@@ -16,3 +18,5 @@ QString TrimTrailingBlanks(const QString& text);
 QString TrimBlanks(const QString& text);
 // `count` copies of `ch`; empty for a count of 0 or less.
 QString RepeatChar(QChar ch, int count);
+
+} // namespace widgets

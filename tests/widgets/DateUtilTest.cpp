@@ -1,22 +1,16 @@
 #include "widgets/DateUtil.h"
 
+#include "FixedClock.h"
 #include "platform/DateTimeText.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
+using namespace widgets;
+
 using platform::FormatSettings;
 
 namespace {
-
-class FixedClock final : public platform::Clock {
-public:
-    explicit FixedClock(double now) : now_(now) {}
-    double Now() const override { return now_; }
-
-private:
-    double now_;
-};
 
 double DayOf(int year, int month, int day) {
     return *platform::EncodeDayCount(year, month, day);
@@ -25,9 +19,6 @@ double DayOf(int year, int month, int day) {
 // The clock stands at 10 June 2026 (afternoon) unless a test moves it.
 class DateUtilTest : public ::testing::Test {
 protected:
-    void SetUp() override { previous_ = platform::SetClock(&clock_); }
-    void TearDown() override { platform::SetClock(previous_); }
-
     static FormatSettings Settings(const char* shortDate, QChar separator) {
         FormatSettings s = platform::WindowsFormatSettings(QLocale(QLocale::English, QLocale::UnitedStates));
         s.shortDateFormat = QString::fromLatin1(shortDate);
@@ -36,7 +27,6 @@ protected:
     }
 
     FixedClock clock_{DayOf(2026, 6, 10) + 0.6};
-    const platform::Clock* previous_ = nullptr;
 };
 
 } // namespace
@@ -89,9 +79,7 @@ TEST_F(DateUtilTest, TwoDigitYearsLandInTheCenturyWindow) {
     };
     for (const Case& c : cases) {
         FixedClock clock(c.now);
-        const platform::Clock* previous = platform::SetClock(&clock);
         EXPECT_EQ(WidenTwoDigitYear(c.year), c.widened) << c.year;
-        platform::SetClock(previous);
     }
 }
 

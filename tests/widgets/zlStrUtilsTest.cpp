@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+using namespace widgets;
+
 TEST(zlStrUtils, ReplaceAllNeverSearchesReplacedText) {
     struct Case {
         const char* text;
