@@ -3,6 +3,7 @@
 #include "ZlResources.h"
 #include "ZlUtils.h"
 #include "platform/Beep.h"
+#include "zlStrUtils.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -259,6 +260,90 @@ void TCalculatorPanel::SetCtl3D(bool on) {
 TLocCalculator::TLocCalculator(QWidget* owner) : TCalculatorPanel(owner, true) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+TPopupCalculator::TPopupCalculator(QWidget* editor) : TPopupWindow(editor) {
+    resize(104, 127);
+    QPalette face = palette();
+    face.setColor(QPalette::Window, ToQColor(clBtnFace, face));
+    setPalette(face);
+    QFont bold;
+    ApplyBoldMessageFont(bold);
+    setFont(bold);
+    calculator_ = new TLocCalculator(this);
+    calculator_->setObjectName(QStringLiteral("calculator"));
+    calculator_->setGeometry(contentsRect());
+    calculator_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    calculator_->SetDisplayPrecision(15);
+    calculator_->show();
+    connect(calculator_, &TCalculatorPanel::OnDisplayTextChanged, this, [this] { RepaintEditorText(); });
+    connect(calculator_, &TCalculatorPanel::OnResultKey, this, &TPopupCalculator::PopupResultKey);
+}
+
+QVariant TPopupCalculator::ReadPopupValue() {
+    if (calculator_->EntryState() == ceError) {
+        if (calculator_->BeepOnError()) platform::MessageBeep();
+        return QVariant(0);
+    }
+    calculator_->ShowNumber(calculator_->DisplayNumber());
+    return QVariant(calculator_->DisplayNumber());
+}
+
+void TPopupCalculator::WritePopupValue(const QVariant& value) {
+    double number = 0;
+    if (value.typeId() == QMetaType::QString) {
+        number = ReadDouble(TrimBlanks(value.toString()), UserNumberSeparators().decimal).value_or(0.0);
+    } else if (value.isValid() && !value.isNull()) {
+        bool ok = false;
+        number = value.toDouble(&ok);
+        if (!ok) number = 0;
+    }
+    calculator_->StartWith(number);
+}
+
+QString TPopupCalculator::PopupDisplayText() const {
+    return calculator_->DisplayText();
+}
+
+void TPopupCalculator::KeyPress(QChar& key) {
+    calculator_->TypeCalculatorKey(key);
+    TPopupWindow::KeyPress(key);
+}
+
+void TPopupCalculator::PopupResultKey() {
+    if (calculator_->EntryState() == ceError) return;
+    calculator_->ShowNumber(calculator_->DisplayNumber());
+    PopupClosing(true);
+}
+
+void ScaleWidgetTree(QWidget* widget, int numerator, int denominator) {
+    const auto scale = [&](int v) { return v * numerator / denominator; };
+    const QRect r = widget->geometry();
+    widget->setGeometry(scale(r.x()), scale(r.y()), scale(r.width()), scale(r.height()));
+    for (QObject* child : widget->children())
+        if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow())
+            ScaleWidgetTree(w, numerator, denominator);
+}
+
+TPopupCalculator* CreatePopupCalculator(QWidget* edit, Qt::LayoutDirection direction) {
+    auto* popup = new TPopupCalculator(edit);
+    const int dpi = popup->logicalDpiX();
+    if (edit && dpi != 96) {
+        ScaleWidgetTree(popup, dpi, 96);
+        popup->Calculator()->setFont(QFont());
+        QFont bold;
+        ApplyBoldMessageFont(bold);
+        popup->setFont(bold);
+        popup->setLayoutDirection(direction);
+    }
+    return popup;
+}
+
+void SetupPopupCalculator(TPopupWindow* popup, int precision, bool beepOnError) {
+    auto* calculator = qobject_cast<TPopupCalculator*>(popup);
+    if (!calculator) return;
+    calculator->Calculator()->SetDisplayPrecision(std::max(2, precision));
+    calculator->Calculator()->SetBeepOnError(beepOnError);
 }
 
 } // namespace widgets

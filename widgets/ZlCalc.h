@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CalcEngine.h"
+#include "PopupWindow.h"
 #include "SpeedButton.h"
 #include "ZlColors.h"
 
@@ -114,5 +115,36 @@ class TLocCalculator : public TCalculatorPanel {
 public:
     explicit TLocCalculator(QWidget* owner);
 };
+
+// The numeric edit's drop-down: a compact calculator that shows the edit's number, takes the
+// keys typed into the edit while it is open, and closes with the result when "=", "%" or Enter
+// completes a calculation without error.
+class TPopupCalculator : public TPopupWindow {
+    Q_OBJECT
+public:
+    explicit TPopupCalculator(QWidget* editor);
+
+    TLocCalculator* Calculator() const { return calculator_; }
+
+    // The shown number as a double; in the error state the integer 0, with a beep.
+    QVariant ReadPopupValue() override;
+    // A text or number to show (0 for none or for no number); the entry starts afresh.
+    void WritePopupValue(const QVariant& value) override;
+    QString PopupDisplayText() const override;
+    // A key typed into the edit: it flashes its key, or is fed directly.
+    void KeyPress(QChar& key) override;
+
+private:
+    void PopupResultKey();
+
+    TLocCalculator* calculator_;
+};
+
+// The popup of a calculator edit, owned by it; scaled to the screen when it is not at 96 dpi.
+TPopupCalculator* CreatePopupCalculator(QWidget* edit, Qt::LayoutDirection direction);
+// Moves and sizes `widget` and all its children by numerator / denominator.
+void ScaleWidgetTree(QWidget* widget, int numerator, int denominator);
+// The popup's calculator digits (at least 2) and beep setting; nothing for another popup.
+void SetupPopupCalculator(TPopupWindow* popup, int precision, bool beepOnError);
 
 } // namespace widgets
