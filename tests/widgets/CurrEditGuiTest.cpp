@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QLocale>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -276,4 +277,20 @@ TEST(NumEdit, FreeingAFormFreesItsCalculators) {
     QTest::keyClick(first, Qt::Key_Down, Qt::AltModifier);
     delete form;
     EXPECT_TRUE(popup.isNull());
+}
+
+// Under Xvfb (QT_QPA_PLATFORM=xcb) the whole screen shows the dialog with the calculator open.
+TEST_F(CalcEditOnDialog, Screenshot) {
+    const QString folder = QString::fromLocal8Bit(qgetenv("ZEL_SCREENSHOTS"));
+    if (folder.isEmpty()) GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
+    edit->SetValue(12.5L);
+    Open();
+    Type(QStringLiteral("*2"));
+    QTest::qWait(50);
+    QGuiApplication::primaryScreen()->grabWindow(0).copy(80, 80, 360, 280).save(folder + "/calc-edit-open.png");
+    Popup()->grab().save(folder + "/calc-popup.png");
+    Type(QStringLiteral("\r"));
+    Leave();
+    edit->SetValue(1234.5L);
+    dialog.grab().save(folder + "/calc-edit-closed.png");
 }

@@ -188,3 +188,60 @@ TEST(CalculatorPanel, Screenshot) {
     full.form.grab().save(folder + "/calculator-full.png");
     compact.form.grab().save(folder + "/calculator-compact.png");
 }
+
+TEST(PopupCalculator, ReadsAndWritesValues) {
+    RecordingBeeper beeper;
+    QWidget editor;
+    TPopupCalculator popup(&editor);
+    TLocCalculator* calc = popup.Calculator();
+    EXPECT_EQ(popup.size(), QSize(104, 127));
+    EXPECT_TRUE(calc->Compact());
+    EXPECT_EQ(calc->focusPolicy(), Qt::NoFocus);
+    struct Case {
+        QVariant value;
+        const char* shown;
+    };
+    const std::vector<Case> cases = {
+        {QVariant(), "0"},
+        {QVariant(QString()), "0"},
+        {QVariant(QStringLiteral(" 7.5 ")), "7.5"},
+        {QVariant(QStringLiteral("abc")), "0"},
+        {QVariant(QStringLiteral("1,234.5")), "0"},
+        {QVariant(QStringLiteral("1e400")), "0"},
+        {QVariant(3.25), "3.25"},
+    };
+    for (const Case& c : cases) {
+        calc->FeedCalculatorKey(u'9');
+        calc->FeedCalculatorKey(u'+');
+        popup.WritePopupValue(c.value);
+        EXPECT_EQ(popup.PopupDisplayText(), c.shown) << c.value.toString().toStdString();
+        EXPECT_EQ(calc->EntryState(), ceFresh);
+        EXPECT_EQ(calc->PendingOperator(), u'=');
+    }
+    calc->FeedCalculatorKey(u'5');
+    calc->FeedCalculatorKey(u'.');
+    const QVariant read = popup.ReadPopupValue();
+    EXPECT_EQ(read.typeId(), QMetaType::Double);
+    EXPECT_EQ(read.toDouble(), 5.0);
+    EXPECT_EQ(popup.PopupDisplayText(), "5"); // normalised
+    for (QChar c : QStringLiteral("/0="))
+        calc->FeedCalculatorKey(c);
+    EXPECT_EQ(popup.ReadPopupValue(), QVariant(0));
+    EXPECT_EQ(beeper.beeps, 2); // the error, then reading in it
+
+    SetupPopupCalculator(&popup, 1, false);
+    EXPECT_EQ(calc->DisplayPrecision(), 2);
+    EXPECT_FALSE(calc->BeepOnError());
+    SetupPopupCalculator(nullptr, 15, true); // not a calculator: nothing happens
+}
+
+// At 120 pixels per inch the popup and its keys grow by 120/96.
+TEST(PopupCalculator, ScalesWithTheScreen) {
+    QWidget editor;
+    TPopupCalculator popup(&editor);
+    ScaleWidgetTree(&popup, 120, 96);
+    EXPECT_EQ(popup.size(), QSize(130, 158));
+    TCalcButton* equals = popup.Calculator()->FindKeyButton(u'=');
+    EXPECT_EQ(equals->geometry(), QRect(65, 122, 55, 26));
+    EXPECT_TRUE(equals->font().bold());
+}
