@@ -224,11 +224,16 @@ TEST_F(CalcEditOnDialog, FormatOnEditingRegroupsAsTyped) {
     EXPECT_EQ(edit->Value(), 1234567.0L);
 }
 
+// The text an edit paints while it has no focus.
+struct PaintedText : TZlCalcEdit {
+    using TZlCalcEdit::UnfocusedText;
+};
+
 TEST(NumEdit, ValueAndTextProperties) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    TZlCalcEdit edit;
-    EXPECT_EQ(edit.Text(), ""); // ZeroEmpty
-    EXPECT_EQ(edit.FormatDisplayValue(edit.Value()), "0");
+    PaintedText edit;
+    EXPECT_EQ(edit.Text(), ""); // ZeroEmpty empties the text of 0, not what is painted
+    EXPECT_EQ(edit.UnfocusedText(), "0");
     EXPECT_TRUE(edit.SetText(QStringLiteral(" 1,234.5 ")));
     EXPECT_EQ(edit.Value(), 1234.5L);
     EXPECT_EQ(edit.Text(), "1234.5");
@@ -259,6 +264,10 @@ TEST(NumEdit, ValueAndTextProperties) {
     EXPECT_EQ(edit.DecimalPlaces(), 18);
     edit.SetDisplayFormat(QStringLiteral(",0.0##"));
     EXPECT_EQ(edit.FormatDisplayValue(0), "0.0");
+    edit.SetDisplayFormat(QString()); // the general format
+    edit.SetValue(1.0L / 3);
+    EXPECT_EQ(edit.UnfocusedText(), "0.333333333333333"); // the value, not its edit text
+    EXPECT_EQ(edit.Text(), "0.333");
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_TRUE(edit.SetText(QStringLiteral("1.234,5")));
