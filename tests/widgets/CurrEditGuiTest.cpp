@@ -157,6 +157,20 @@ TEST_F(CalcEditOnDialog, TypingFilter) {
     edit->selectAll();
     Type(QStringLiteral("1234567.9"));
     EXPECT_EQ(edit->Text(), "1234567.");
+    edit->SetValue(123456789.25L); // the program's text is never cut
+    EXPECT_EQ(edit->Text(), "123456789.25");
+}
+
+TEST_F(CalcEditOnDialog, SeparatorsOfACommaLocale) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Type(QStringLiteral("1.234"));
+    EXPECT_EQ(edit->Text(), "1.234"); // "." groups thousands and is dropped when read
+    EXPECT_EQ(edit->Value(), 1234.0L);
+    Type(QStringLiteral(",56"));
+    EXPECT_EQ(edit->Text(), "1.234,56");
+    Leave();
+    EXPECT_EQ(edit->Text(), "1234,56");
+    EXPECT_EQ(beeper.beeps, 0);
 }
 
 TEST_F(CalcEditOnDialog, EscapeThrowsTheTypingAway) {
@@ -267,7 +281,7 @@ TEST(NumEdit, ValueAndTextProperties) {
     edit.SetDisplayFormat(QString()); // the general format
     edit.SetValue(1.0L / 3);
     EXPECT_EQ(edit.UnfocusedText(), "0.333333333333333"); // the value, not its edit text
-    EXPECT_EQ(edit.Text(), "0.333333333333333333"); // 18 places
+    EXPECT_EQ(edit.Text(), "0.333333333333333333");       // 18 places
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_TRUE(edit.SetText(QStringLiteral("1.234,5")));
@@ -296,7 +310,10 @@ TEST_F(CalcEditOnDialog, Screenshot) {
     Open();
     Type(QStringLiteral("*2"));
     QTest::qWait(50);
-    QGuiApplication::primaryScreen()->grabWindow(0).copy(80, 80, 360, 280).save(folder + "/calc-edit-open.png");
+    QGuiApplication::primaryScreen()
+        ->grabWindow(0)
+        .copy(80, 80, 360, 280)
+        .save(folder + "/calc-edit-open.png");
     Popup()->grab().save(folder + "/calc-popup.png");
     Type(QStringLiteral("\r"));
     Leave();
