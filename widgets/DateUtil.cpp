@@ -1,5 +1,6 @@
 #include "DateUtil.h"
 
+#include "ZlResources.h"
 #include "platform/DateTimeText.h"
 
 #include <cmath>
@@ -236,7 +237,7 @@ TDateTime TextToDateStrict(const QString& format, const QString& text,
                            const platform::FormatSettings& locale) {
     TDateTime date = NoDate;
     if (!TryTextToDate(format, text, date, locale))
-        throw EConvertError(QStringLiteral("''%1'' is not a valid date").arg(text));
+        throw EConvertError(LoadResourceString(SInvalidDate).replace(QStringLiteral("%s"), text));
     return date;
 }
 
