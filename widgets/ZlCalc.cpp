@@ -1,5 +1,6 @@
 #include "ZlCalc.h"
 
+#include "MessageFont.h"
 #include "ZlResources.h"
 #include "ZlUtils.h"
 #include "platform/Beep.h"
@@ -89,7 +90,7 @@ TColor KeyKindColor(TCalcKeyKind kind) {
 }
 
 void ApplyBoldMessageFont(QFont& font) {
-    font = QApplication::font("QMessageBox");
+    ApplyMessageFont(font);
     font.setBold(true);
 }
 
