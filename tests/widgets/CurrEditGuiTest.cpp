@@ -320,3 +320,23 @@ TEST_F(CalcEditOnDialog, Screenshot) {
     edit->SetValue(1234.5L);
     dialog.grab().save(folder + "/calc-edit-closed.png");
 }
+
+TEST(NumEdit, DefaultsOfTheCalculatorEdit) {
+    TZlCalcEdit edit;
+    EXPECT_EQ(edit.Alignment(), taRightJustify);
+    EXPECT_TRUE(edit.BeepOnError());
+    EXPECT_FALSE(edit.CheckOnExit());
+    EXPECT_EQ(edit.DecimalPlaces(), 2);
+    EXPECT_EQ(edit.DisplayFormat(), ",0.##");
+    EXPECT_FALSE(edit.FormatOnEditing());
+    EXPECT_TRUE(edit.ZeroEmpty());
+    EXPECT_EQ(edit.MaxLength(), 0);
+    EXPECT_EQ(edit.GlyphKind(), gkDefault);
+    EXPECT_EQ(edit.NumGlyphs(), 2);
+    EXPECT_FALSE(edit.Glyph().Empty()); // "CEDITBMP"
+    EXPECT_EQ(edit.ButtonWidth(), 20);
+    auto* popup = qobject_cast<TPopupCalculator*>(edit.Popup());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->Calculator()->DisplayPrecision(), 15);
+    EXPECT_TRUE(popup->Calculator()->BeepOnError());
+}
