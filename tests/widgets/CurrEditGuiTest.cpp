@@ -9,8 +9,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLocale>
+#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -226,6 +228,22 @@ TEST_F(CalcEditOnDialog, PasteThatIsNoNumberPutsTheTextBack) {
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit->Text(), "1.5");
     EXPECT_TRUE(boxes.shown.empty());
+
+    // The context menu's paste is checked too.
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(edit, &menuEvent);
+    QMenu* menu = edit->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    const auto paste = std::find_if(actions.begin(), actions.end(), [](QAction* a) {
+        return a->text().startsWith(QStringLiteral("&Paste"));
+    });
+    ASSERT_NE(paste, actions.end());
+    (*paste)->trigger();
+    menu->close();
+    EXPECT_EQ(edit->Text(), "1.5");
+    EXPECT_EQ(beeper.beeps, 2);
 }
 
 TEST_F(CalcEditOnDialog, FormatOnEditingRegroupsAsTyped) {
