@@ -96,15 +96,8 @@ void ApplyBoldMessageFont(QFont& font) {
 
 TCalcButton::TCalcButton(QWidget* panel, TCalcKeyKind kind)
     : TZlSpeedButton(panel), kind_(kind), tag_(kind <= 22 ? kind - 1 : -1) {
-    // The caption takes its kind's colour; the font and every other colour stay the parent's,
-    // and a plain key's text colour follows the parent's button text.
-    setForegroundRole(QPalette::ButtonText);
-    const TColor color = KeyKindColor(kind);
-    if (color != clBtnText) {
-        QPalette own = palette();
-        own.setColor(QPalette::ButtonText, ToQColor(color, own));
-        setPalette(own);
-    }
+    // The caption takes its kind's colour; the font stays the parent's.
+    SetFontColor(KeyKindColor(kind));
     setFocusPolicy(Qt::NoFocus);
 }
 
