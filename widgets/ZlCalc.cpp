@@ -286,7 +286,7 @@ QVariant TPopupCalculator::ReadPopupValue() {
 void TPopupCalculator::WritePopupValue(const QVariant& value) {
     double number = 0;
     if (value.typeId() == QMetaType::QString) {
-        number = ReadDouble(TrimBlanks(value.toString()), UserNumberSeparators().decimal).value_or(0.0);
+        number = ParseDoubleText(TrimBlanks(value.toString()), UserNumberSeparators().decimal).value_or(0.0);
     } else if (value.isValid() && !value.isNull()) {
         bool ok = false;
         number = value.toDouble(&ok);
