@@ -78,7 +78,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // The value of the edit text, clamped; nullopt (and the value unchanged) for no number.
+    // The value takes the edit text's number, clamped; false (and the value unchanged) for no number.
     bool UpdateValueFromText();
     // With CheckOnExit, the range error text of an edit text out of range, else empty.
     QString ValidateOnExit() const;
