@@ -9,9 +9,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStyle>
@@ -56,6 +58,19 @@ QChar KeyCharOf(const QKeyEvent* event) {
     if (c.unicode() >= 0x20 && c.unicode() != 0x7F) return c;
     if (c == u'\b' || c == u'\t' || c == u'\r' || c == u'\x1b') return c;
     return QChar();
+}
+
+// The entry of the edit's standard context menu that is wired to one of its slots, with that
+// wiring taken off so the caller can put its own in place. Found by the connection rather than by
+// its text or name, which vary with the Qt version, the translation and the program's shortcuts.
+QAction* TakeMenuAction(QMenu* menu, QLineEdit* edit, void (QLineEdit::*slot)(), const char* slotSignature) {
+    for (QAction* action : menu->actions()) {
+        if (QObject::disconnect(action, &QAction::triggered, edit, slot) ||
+            QObject::disconnect(action, SIGNAL(triggered(bool)), edit, slotSignature) ||
+            QObject::disconnect(action, SIGNAL(triggered()), edit, slotSignature))
+            return action;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -373,15 +388,25 @@ bool TCustomComboEdit::RoomToType() const {
     return maxLength_ == 0 || !inputMask().isEmpty() || hasSelectedText() || text().size() < maxLength_;
 }
 
-void TCustomComboEdit::PasteLimited() {
-    if (!directInput_ || ReadOnly() || isReadOnly()) return;
-    QString pasted = QApplication::clipboard()->text();
+bool TCustomComboEdit::TakesPaste() const {
+    return directInput_ && !ReadOnly() && !isReadOnly();
+}
+
+void TCustomComboEdit::PasteLimited(QClipboard::Mode mode) {
+    if (TakesPaste()) InsertPasted(QApplication::clipboard()->text(mode));
+}
+
+void TCustomComboEdit::InsertPasted(QString pasted) {
+    const QString before = text();
     if (maxLength_ > 0 && inputMask().isEmpty()) {
-        const qsizetype kept = text().size() - selectedText().size();
+        const qsizetype kept = before.size() - selectedText().size();
         pasted.truncate(std::max<qsizetype>(0, maxLength_ - kept));
     }
     insert(pasted);
+    Pasted(before);
 }
+
+void TCustomComboEdit::Pasted(const QString&) {}
 
 void TCustomComboEdit::keyPressEvent(QKeyEvent* event) {
     int key = event->key();
@@ -440,6 +465,35 @@ void TCustomComboEdit::mousePressEvent(QMouseEvent* event) {
     QLineEdit::mousePressEvent(event);
 }
 
+void TCustomComboEdit::mouseReleaseEvent(QMouseEvent* event) {
+    // The middle button pastes the X11 selection; it keeps to the same rules as any paste.
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        if (TakesPaste()) {
+            deselect();
+            PasteLimited(QClipboard::Selection);
+        }
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void TCustomComboEdit::dropEvent(QDropEvent* event) {
+    // Text dropped from elsewhere is a paste at the drop point.
+    if (event->source() == this || !event->mimeData()->hasText()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    if (!TakesPaste()) {
+        event->ignore();
+        return;
+    }
+    deselect();
+    setCursorPosition(cursorPositionAt(event->position().toPoint()));
+    event->acceptProposedAction();
+    InsertPasted(event->mimeData()->text());
+}
+
 void TCustomComboEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     hasFocus_ = true;
@@ -480,13 +534,14 @@ void TCustomComboEdit::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // Pasting from the menu keeps to the typing limit and to direct input.
-    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this, &TCustomComboEdit::PasteLimited);
-        paste->setEnabled(paste->isEnabled() && directInput_ && !ReadOnly());
+    if (QAction* paste = TakeMenuAction(menu, this, &QLineEdit::paste, SLOT(paste()))) {
+        connect(paste, &QAction::triggered, this, [this] { PasteLimited(); });
+        paste->setEnabled(paste->isEnabled() && TakesPaste());
     }
-    if (QAction* cut = menu->findChild<QAction*>(QStringLiteral("edit-cut")))
+    if (QAction* cut = TakeMenuAction(menu, this, &QLineEdit::cut, SLOT(cut()))) {
+        connect(cut, &QAction::triggered, this, &QLineEdit::cut);
         cut->setEnabled(cut->isEnabled() && directInput_ && !ReadOnly());
+    }
     menu->popup(event->globalPos());
 }
 

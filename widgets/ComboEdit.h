@@ -5,6 +5,7 @@
 #include "PopupWindow.h"
 #include "ZlCtrlTypes.h"
 
+#include <QClipboard>
 #include <QKeyCombination>
 #include <QLineEdit>
 #include <QPointer>
@@ -122,6 +123,9 @@ protected:
     virtual void DropButtonClick();
     // The text changed.
     virtual void Change();
+    // A paste (keys, context menu, middle button or a drop) changed the text; before is the text
+    // it replaced.
+    virtual void Pasted(const QString& before);
 
     void ButtonClicked();
     void PlaceButton();
@@ -130,6 +134,8 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -139,7 +145,9 @@ protected:
 
 private:
     void ApplyWindowReadOnly();
-    void PasteLimited();
+    bool TakesPaste() const;
+    void PasteLimited(QClipboard::Mode mode = QClipboard::Clipboard);
+    void InsertPasted(QString pasted);
     bool RoomToType() const;
     int FrameWidth() const;
     void WatchOutside(bool watch);

@@ -69,13 +69,12 @@ protected:
     void ApplyPopupValue(const QVariant& value) override;
     void KeyPress(QChar& key) override;
     void Change() override;
+    void Pasted(const QString& before) override;
 
-    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // The value takes the edit text's number, clamped; false (and the value unchanged) for no number.
@@ -84,8 +83,6 @@ private:
     QString ValidateOnExit() const;
     void SetFocusedState(bool focused);
     void RefuseExit(const QString& error);
-    // After a paste: a text that is no number gives way to the one kept from before it.
-    void CheckPaste(const QString& kept);
     void Beep() const;
 
     long double value_ = 0;

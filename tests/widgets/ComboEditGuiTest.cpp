@@ -7,7 +7,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -261,6 +265,109 @@ TEST_F(ComboOnDialog, TypingAndPastingKeepToMaxLengthProgramTextDoesNot) {
     QApplication::clipboard()->setText(QStringLiteral("xyz"));
     combo->end(false);
     QTest::keyClick(combo, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(combo->Text(), QStringLiteral("abxy"));
+}
+
+enum class PastePath { Menu, CtrlV, ShiftInsert, Drop };
+
+// The Paste entry of the edit's context menu, found as a user finds it: by its caption.
+QAction* OpenMenuPaste(QLineEdit* edit) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(edit, &event);
+    const QList<QMenu*> menus = edit->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
+    if (menus.isEmpty()) return nullptr;
+    for (QAction* action : menus.last()->actions())
+        if (action->text().startsWith(QStringLiteral("&Paste"))) return action;
+    return nullptr;
+}
+
+void CloseMenus(QLineEdit* edit) {
+    for (QMenu* menu : edit->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        menu->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Pastes the clipboard's text by one path, at the end of the text.
+void PasteBy(PastePath path, QLineEdit* edit) {
+    edit->end(false);
+    switch (path) {
+    case PastePath::Menu:
+        if (QAction* paste = OpenMenuPaste(edit); paste && paste->isEnabled()) paste->trigger();
+        CloseMenus(edit);
+        break;
+    case PastePath::CtrlV:
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        break;
+    case PastePath::ShiftInsert:
+        QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
+        break;
+    case PastePath::Drop: {
+        QMimeData mime;
+        mime.setText(QApplication::clipboard()->text());
+        const QPoint at(edit->width() - 30, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(edit, &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(edit, &drop);
+        break;
+    }
+    }
+}
+
+TEST_F(ComboOnDialog, EveryPastePathKeepsToMaxLengthAndDirectInput) {
+    combo->SetMaxLength(4);
+    QApplication::clipboard()->setText(QStringLiteral("xyz"));
+    for (const bool programPasteShortcut : {false, true}) {
+        // A program shortcut on the paste keys takes them out of the menu's caption.
+        QAction programPaste(QStringLiteral("Paste"));
+        if (programPasteShortcut) {
+            programPaste.setShortcut(QKeySequence::Paste);
+            dialog.addAction(&programPaste);
+        }
+        for (const PastePath path :
+             {PastePath::Menu, PastePath::CtrlV, PastePath::ShiftInsert, PastePath::Drop}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "path " << int(path) << ", program shortcut " << programPasteShortcut);
+            combo->SetText(QStringLiteral("ab"));
+            PasteBy(path, combo);
+            EXPECT_EQ(combo->Text(), QStringLiteral("abxy"));
+
+            combo->SetText(QStringLiteral("ab"));
+            combo->SetReadOnly(true);
+            PasteBy(path, combo);
+            EXPECT_EQ(combo->Text(), QStringLiteral("ab"));
+            combo->SetReadOnly(false);
+
+            combo->SetDirectInput(false);
+            PasteBy(path, combo);
+            EXPECT_EQ(combo->Text(), QStringLiteral("ab"));
+            combo->SetDirectInput(true);
+        }
+        dialog.removeAction(&programPaste);
+    }
+}
+
+TEST_F(ComboOnDialog, TheMenuOffersPasteOnlyWithDirectInput) {
+    QApplication::clipboard()->setText(QStringLiteral("xyz"));
+    QAction* paste = OpenMenuPaste(combo);
+    ASSERT_NE(paste, nullptr);
+    EXPECT_TRUE(paste->isEnabled());
+    CloseMenus(combo);
+    combo->SetDirectInput(false);
+    paste = OpenMenuPaste(combo);
+    EXPECT_TRUE(paste == nullptr || !paste->isEnabled());
+    CloseMenus(combo);
+}
+
+TEST_F(ComboOnDialog, TheMiddleButtonPastesTheSelectionWithinTheLimit) {
+    if (!QApplication::clipboard()->supportsSelection()) GTEST_SKIP() << "no X11 selection on this platform";
+    combo->SetMaxLength(4);
+    combo->SetText(QStringLiteral("ab"));
+    QApplication::clipboard()->setText(QStringLiteral("xyz"), QClipboard::Selection);
+    QTest::mouseClick(combo, Qt::MiddleButton, {}, QPoint(combo->width() - 30, 10));
+    EXPECT_EQ(combo->Text(), QStringLiteral("abxy"));
+    combo->SetDirectInput(false);
+    QTest::mouseClick(combo, Qt::MiddleButton, {}, QPoint(combo->width() - 30, 10));
     EXPECT_EQ(combo->Text(), QStringLiteral("abxy"));
 }
 

@@ -11,8 +11,10 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QDropEvent>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -244,6 +246,16 @@ TEST_F(CalcEditOnDialog, PasteThatIsNoNumberPutsTheTextBack) {
     menu->close();
     EXPECT_EQ(edit->Text(), "1.5");
     EXPECT_EQ(beeper.beeps, 2);
+
+    // So is a drop.
+    QMimeData mime;
+    mime.setText(QStringLiteral("y"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(edit, &enter);
+    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(edit, &drop);
+    EXPECT_EQ(edit->Text(), "1.5");
+    EXPECT_EQ(beeper.beeps, 3);
 }
 
 TEST_F(CalcEditOnDialog, FormatOnEditingRegroupsAsTyped) {
