@@ -10,7 +10,8 @@
 
 namespace {
 
-// The program's own application object, made once for the run as the program makes it.
+// The program's own application object, made for these tests as the program makes it, and
+// gone before the process ends (Qt's own data is gone by then).
 class GuardedApplicationTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -18,9 +19,14 @@ protected:
         static int argc = 1;
         static char name[] = "GuardedApplicationTest";
         static char* argv[] = {name, nullptr};
-        static TGuardedApplication application(argc, argv);
+        application = new TGuardedApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Brinova Vesk+"));
     }
+    static void TearDownTestSuite() {
+        delete application;
+        application = nullptr;
+    }
+    static inline TGuardedApplication* application = nullptr;
     RecordingMessageBoxes boxes;
 };
 
