@@ -3,6 +3,7 @@
 #include "storage/Fileblock.h"
 #include "storage/IndexFile.h"
 #include "storage/LockRanges.h"
+#include "storage/Network.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,9 +52,18 @@ Fileblock* ReservedHandle() {
     return reinterpret_cast<Fileblock*>(std::numeric_limits<std::uintptr_t>::max());
 }
 
-bool IsOpenHandle(const Fileblock* fb) {
-    const auto& list = Engine().openList;
-    return fb != nullptr && std::find(list.begin(), list.end(), fb) != list.end();
+Fileblock* NewHandle() {
+    // Odd values: never the address of an object, never null, never the reserved handle.
+    static std::uint64_t opened = 0;
+    ++opened;
+    return reinterpret_cast<Fileblock*>(static_cast<std::uintptr_t>(opened << 1 | 1));
+}
+
+Fileblock* FileblockOf(const Fileblock* handle) {
+    if (handle == nullptr || handle == ReservedHandle()) return nullptr;
+    for (Fileblock* fb : Engine().openList)
+        if (fb->handle == handle) return fb;
+    return nullptr;
 }
 
 namespace {
@@ -84,9 +94,8 @@ bool EntryCheckWithoutFileblock() {
 bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
     if (!EngineReady()) return false;
     EngineState& engine = Engine();
-    // Only a handle in the open list is read at all: a closed one may be freed memory, and
-    // the reserved handle is never one.
-    if (fb == nullptr || !IsOpenHandle(fb) || fb->validityMark != kValidityMark) {
+    // `fb` is null unless the caller's handle names a Fileblock of the open list.
+    if (fb == nullptr || fb->validityMark != kValidityMark) {
         Fail(fberr::kInvalidFileblock);
         return false;
     }
@@ -105,9 +114,15 @@ bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
         return false;
     }
     if (fb->network) {
-        // Network mode takes the read lock for the operation here; it is not offered
-        // (FbOpen refuses the network flag in network mode), so no Fileblock has a block.
-        fb->network->readLockForOperation = false;
+        NetworkBlock& net = *fb->network;
+        net.readLockForOperation = false;
+        if ((mode & kModeReadLock) && !net.locked && !net.readLocked && !net.allReadOnly) {
+            if (!TakeReadLock(*fb)) {
+                if (FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kReadLockPrevents;
+                return false;
+            }
+            net.readLockForOperation = true;
+        }
     }
     return true;
 }
@@ -117,10 +132,13 @@ void ExitStep(Fileblock* fb) {
     if (!engine.started || FbErrorCode == fberr::kInvalidFileblock) return;
     engine.inOperation = false;
     if (fb == ReservedHandle() || fb == nullptr) return;
-    if (!IsOpenHandle(fb)) return;
     if (FbErrorCode == fberr::kAccessNotPossible && fb->readOnly) FbErrorCode = fberr::kLockPreventsReadOnly;
     if (fb->network == nullptr) return;
     if (FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kLockPreventsReadOnly;
+    if (fb->network->readLockForOperation) {
+        ReleaseReadLock(*fb); // 10341 when it fails
+        if (!fb->network->readLocked) fb->network->readLockForOperation = false;
+    }
 }
 
 void CloseAllFileblocks() {
