@@ -96,6 +96,19 @@ QPixmap Canvas(int size) {
     return pixmap;
 }
 
+// A speed button leaves out the pixels of its glyph's key colour. Each pixel is either the
+// key colour or opaque: a half-transparent edge blended with the key would show as a fringe.
+QImage OnKeyColour(const QImage& picture) {
+    const QRgb key = qRgb(128, 128, 0); // olive: in none of the glyphs
+    QImage glyph = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < glyph.height(); ++y)
+        for (int x = 0; x < glyph.width(); ++x) {
+            const QRgb pixel = glyph.pixel(x, y);
+            glyph.setPixel(x, y, qAlpha(pixel) < 128 ? key : qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+        }
+    return glyph.convertToFormat(QImage::Format_RGB32);
+}
+
 void DrawPlus(QPainter& p, const QColor& colour) {
     p.setPen(QPen(colour, 2));
     p.drawLine(12, 2, 12, 8);
@@ -128,7 +141,7 @@ QPixmap BodyPicture(int kind) {
     return pixmap;
 }
 
-QIcon SpeedButtonGlyph(TSpeedGlyph glyph) {
+widgets::TBitmap SpeedButtonGlyph(TSpeedGlyph glyph) {
     QPixmap pixmap = Canvas(16);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -154,5 +167,5 @@ QIcon SpeedButtonGlyph(TSpeedGlyph glyph) {
         break;
     }
     p.end();
-    return QIcon(pixmap);
+    return widgets::TBitmap(OnKeyColour(pixmap.toImage()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QIcon>
+#include "widgets/Bitmap.h"
+
 #include <QPixmap>
 
 // The program's own pictures, drawn in code: one 32 x 32 picture per body kind (index = kind:
@@ -9,4 +10,5 @@ constexpr int kBodyPictureCount = 5;
 QPixmap BodyPicture(int kind);
 
 enum class TSpeedGlyph { NewBody, NewBodyAndTest, EditBody };
-QIcon SpeedButtonGlyph(TSpeedGlyph glyph);
+// A 16 x 16 glyph on the key colour of its bottom-left pixel, for a speed button.
+widgets::TBitmap SpeedButtonGlyph(TSpeedGlyph glyph);

@@ -86,9 +86,14 @@ void TZELP::FormCreate() {
 
     for (int kind = 0; kind < kBodyPictureCount; ++kind)
         bodyimages.append(QIcon(BodyPicture(kind)));
-    ui->SpeedButton3->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBody));
-    ui->SpeedButton1->setIcon(SpeedButtonGlyph(TSpeedGlyph::NewBodyAndTest));
-    ui->SpeedButton2->setIcon(SpeedButtonGlyph(TSpeedGlyph::EditBody));
+    const std::pair<widgets::TZlSpeedButton*, TSpeedGlyph> speedButtons[] = {
+        {ui->SpeedButton3, TSpeedGlyph::NewBody},
+        {ui->SpeedButton1, TSpeedGlyph::NewBodyAndTest},
+        {ui->SpeedButton2, TSpeedGlyph::EditBody}};
+    for (const auto& [button, glyph] : speedButtons) {
+        button->SetFlat(true);
+        button->SetGlyph(SpeedButtonGlyph(glyph));
+    }
 
     QPalette left = ui->panList->palette();
     left.setColor(QPalette::Window, Qt::blue);
@@ -157,9 +162,9 @@ void TZELP::ConnectHandlers() {
     const auto bind = [this](auto* sender, auto signal, void (TZELP::*handler)()) {
         connect(sender, signal, this, [this, handler] { (this->*handler)(); });
     };
-    bind(ui->SpeedButton3, &QToolButton::clicked, &TZELP::NewbodyofWater1Click);
-    bind(ui->SpeedButton1, &QToolButton::clicked, &TZELP::NewBodyTestClick);
-    bind(ui->SpeedButton2, &QToolButton::clicked, &TZELP::EditBodyClick);
+    bind(ui->SpeedButton3, &widgets::TZlSpeedButton::OnClick, &TZELP::NewbodyofWater1Click);
+    bind(ui->SpeedButton1, &widgets::TZlSpeedButton::OnClick, &TZELP::NewBodyTestClick);
+    bind(ui->SpeedButton2, &widgets::TZlSpeedButton::OnClick, &TZELP::EditBodyClick);
     bind(ui->bNew, &QPushButton::clicked, &TZELP::NewBodyTestClick);
     bind(ui->bEdit, &QPushButton::clicked, &TZELP::EditBodyClick);
     bind(ui->bShow, &QPushButton::clicked, &TZELP::ShowResultClick);
@@ -398,7 +403,7 @@ QListWidgetItem* TZELP::RefreshBodies(std::int32_t wanted) {
         const QSignalBlocker quiet(ui->BV);
         ui->BV->clear();
         bodyList_.clear();
-        ListBodies(bodyList_);
+        if (RecordFileblock()) ListBodies(bodyList_);
         SetPanel(0, QStringLiteral("Bodies: %1").arg(bodyList_.size()));
         TStoredRecord stored;
         int running = 0;
@@ -431,7 +436,8 @@ void TZELP::RefreshTests(std::int32_t body) {
         ui->lTests->clear();
         testList_.clear();
     }
-    if (body > 0) {
+    // Without an open data file there is nothing to list: its OpenRec box said why.
+    if (body > 0 && RecordFileblock()) {
         ShowBodyDetails(body);
         ListTests(body, testList_);
     }

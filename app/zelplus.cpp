@@ -1,15 +1,14 @@
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/GuardedApplication.h"
 #include "app/SignalQuit.h"
 #include "app/fZELP.h"
-
-#include <QApplication>
 
 // The program: its units start in order, the main window runs the message loop, and the units
 // end in reverse order. A signal ends the loop like closing the window does.
 int main(int argc, char** argv) {
     TSignalQuit::CatchSignals();
-    QApplication application(argc, argv);
+    TGuardedApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brinova Vesk+"));
     TSignalQuit signalQuit;
 

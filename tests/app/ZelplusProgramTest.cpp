@@ -186,6 +186,9 @@ TEST_F(ZelplusProgram, ASecondCopyCannotOpenTheDataFileAndLeavesItAlone) {
         << second.Errors();
     EXPECT_TRUE(second.Running());
     EXPECT_EQ(second.Terminate(), 0) << second.Errors();
+    // The OpenRec box is its only one: the empty lists say nothing more.
+    const std::string errors = second.Errors();
+    EXPECT_EQ(errors.find("Data read/write error!"), errors.rfind("Data read/write error!")) << errors;
 
     EXPECT_TRUE(first.Running());
     EXPECT_EQ(Contents(Data("zelp.DAT")), data);

@@ -7,6 +7,7 @@
 #include "storage/Storage.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "widgets/SpeedButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -181,6 +181,7 @@ protected:
     }
     static QTreeWidget* Tests(QWidget& window) { return Find<QTreeWidget>(window, "lTests"); }
     static QListWidget* Bodies(QWidget& window) { return Find<QListWidget>(window, "BV"); }
+    static void ExpectEmptyLists(TZELP& window);
 
     std::string root;
     RecordingMessageBoxes boxes;
@@ -205,9 +206,8 @@ const char* const kNewBodyControls[] = {"SpeedButton1",
                                         "NewBodyofWaterFirstWaterTest2",
                                         "bNew"};
 
-TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) {
-    CountingZELP window;
-    EXPECT_TRUE(fs::exists(root + "/data/zelp.DAT"));
+// Both lists empty, their panels at 0, and only the new-body commands enabled.
+void MainWindowTest::ExpectEmptyLists(TZELP& window) {
     EXPECT_EQ(Bodies(window)->count(), 0);
     EXPECT_EQ(Tests(window)->topLevelItemCount(), 0);
     EXPECT_EQ(window.PanelText(0), "Bodies: 0");
@@ -219,6 +219,12 @@ TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) 
     for (const char* name : kNewBodyControls)
         EXPECT_TRUE(Enabled(window, name)) << name;
     EXPECT_EQ(Text(window, "lSel"), "");
+}
+
+TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) {
+    CountingZELP window;
+    EXPECT_TRUE(fs::exists(root + "/data/zelp.DAT"));
+    ExpectEmptyLists(window);
 
     window.show();
     window.activateWindow();
@@ -245,7 +251,7 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
     ASSERT_TRUE(FbOk);
     {
         CountingZELP window;
-        ASSERT_GE(boxes.shown.size(), 1u);
+        ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
             << boxes.shown[0].text.toStdString();
         window.show();
@@ -253,6 +259,12 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         QTest::qWait(20);
         EXPECT_TRUE(window.handled.empty());
+
+        // With no data file open the lists stay empty, and refreshing them says nothing more.
+        window.RefreshBodies(0);
+        window.RefreshTests(1);
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        ExpectEmptyLists(window);
     }
     FbClose(holder);
 }
@@ -512,6 +524,17 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsSeparatorsAndShortcuts) {
     EXPECT_EQ(hint("SpeedButton3"), "New Body of Water");
     EXPECT_EQ(hint("SpeedButton1"), "New Body of Water + First test");
     EXPECT_EQ(hint("SpeedButton2"), "Edit Body of Water");
+    // The header's buttons are flat speed buttons with their glyph, at 96, 120 and 152 on the
+    // header (plus the panel's border of 2).
+    const std::pair<const char*, int> speedButtons[] = {
+        {"SpeedButton3", 98}, {"SpeedButton1", 122}, {"SpeedButton2", 154}};
+    for (const auto& [name, x] : speedButtons) {
+        auto* button = Find<widgets::TZlSpeedButton>(window, name);
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_TRUE(button->Flat()) << name;
+        EXPECT_EQ(button->Glyph().Width(), 16) << name;
+        EXPECT_EQ(button->x(), x) << name;
+    }
     EXPECT_EQ(hint("bNew"), "New Body of Water + First test");
     EXPECT_EQ(hint("lSel"), "Edit water test");
     const char* const charts[] = {"Total Alkalinity",
@@ -581,6 +604,8 @@ TEST_F(MainWindowTest, EveryControlRunsItsHandler) {
             action->trigger();
         } else if (auto* button = window.findChild<QAbstractButton*>(name)) {
             QTest::mouseClick(button, Qt::LeftButton);
+        } else if (auto* speedButton = window.findChild<widgets::TZlSpeedButton*>(name)) {
+            QTest::mouseClick(speedButton, Qt::LeftButton);
         } else {
             QTest::mouseClick(Find<QLabel>(window, name), Qt::LeftButton);
         }
