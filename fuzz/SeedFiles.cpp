@@ -90,7 +90,7 @@ void Crash(const std::function<void(Fileblock*)>& change, int steps) {
     FbOpen(fb, folder + "/zelp", false, false, true, false);
     disk.StopAfter(steps);
     if (fb) change(fb);
-    if (fb) fb->damaged = true;
+    if (fb) storage::FileblockOf(fb)->damaged = true;
     FbClose(fb);
 }
 

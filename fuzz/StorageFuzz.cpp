@@ -48,7 +48,7 @@ private:
 };
 
 std::vector<unsigned char> RecordBuffer(Fileblock* fb, std::uint8_t fill) {
-    const std::int32_t length = fb->Data().slotSize;
+    const std::int32_t length = storage::FileblockOf(fb)->Data().slotSize;
     if (length < 1 || length > kMaxRecordBuffer) return {};
     return std::vector<unsigned char>(static_cast<std::size_t>(length), fill);
 }
@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A close that could not write keeps its Fileblock open; the next input needs a clean engine.
     for (Fileblock* open : storage::Engine().openList)
-        open->damaged = true;
+        storage::FileblockOf(open)->damaged = true;
     FbStopEngine();
     if (storage::Engine().started || !storage::Engine().openList.empty()) std::abort();
     return 0;

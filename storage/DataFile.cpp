@@ -6,14 +6,27 @@
 
 #include "platform/LittleEndian.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace storage {
 namespace {
 
+// Whether the record is known to be on the free chain (learnt by LearnFreeRecords first).
 bool IsFreeRecord(const Fileblock& fb, std::int32_t record) {
+    const std::vector<bool>& known = fb.freeRecords.known;
     const auto at = static_cast<std::size_t>(record);
-    return at < fb.freeRecords.size() && fb.freeRecords[at];
+    return at < known.size() && known[at];
+}
+
+// An append may take the chain's head only from a chain that was found sound: a damaged one
+// could hand out a live record. 10170 otherwise (or the read failure's code).
+bool MayTakeFromChain(Fileblock& fb) {
+    if (fb.Data().firstFree == -1) return true;
+    if (!LearnFreeRecords(fb)) return false;
+    if (fb.freeRecords.chain == FreeRecords::Chain::Sound) return true;
+    Fail(fberr::kConsistency);
+    return false;
 }
 
 std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
@@ -38,11 +51,22 @@ void CommitDataHeader(Fileblock& fb) {
     FileFlush(fb.dataFile, fb.network != nullptr);
 }
 
+// A record's first 4 bytes as they were before a free wrote its chain link there.
+struct RecordWord {
+    std::int32_t record = 0;
+    std::array<unsigned char, 4> bytes{};
+};
+
 // Ends a save-mode append or free: committed, or replayed with the records' state in memory
-// put back as it was (`undoneCode` when the failure was undone).
-void EndSaveModeRecordChange(Fileblock& fb, const Descriptor& before, const std::vector<bool>& freeBefore,
-                             std::int32_t undoneCode) {
+// put back as it was (`undoneCode` when the failure was undone). A freed record's first word
+// is put back from memory too, which the journal cannot do for every word.
+void EndSaveModeRecordChange(Fileblock& fb, const Descriptor& before, const FreeRecords& freeBefore,
+                             std::int32_t undoneCode, const RecordWord* word = nullptr) {
     if (FbOk && CommitJournalStep(fb, CommitDataHeader)) return;
+    if (word) {
+        KeptFailure kept;
+        FileWriteAt(fb.dataFile, RecordOffset(fb, word->record), 4, word->bytes.data());
+    }
     fb.Data() = before;
     fb.freeRecords = freeBefore;
     UndoJournalStep(fb, undoneCode);
@@ -53,7 +77,7 @@ void EndSaveModeRecordChange(Fileblock& fb, const Descriptor& before, const std:
 void SaveModeAppend(Fileblock& fb, std::int32_t& record, const std::vector<unsigned char>& bytes) {
     Descriptor& d = fb.Data();
     const Descriptor before = d;
-    const std::vector<bool> freeBefore = fb.freeRecords;
+    const FreeRecords freeBefore = fb.freeRecords;
     const HeaderImageBytes image = DataHeaderJournalImage(fb);
     BeginJournalStep(fb);
     std::int32_t number = 0;
@@ -67,13 +91,17 @@ void SaveModeAppend(Fileblock& fb, std::int32_t& record, const std::vector<unsig
 
 void SaveModeFree(Fileblock& fb, std::int32_t record) {
     const Descriptor before = fb.Data();
-    const std::vector<bool> freeBefore = fb.freeRecords;
+    const FreeRecords freeBefore = fb.freeRecords;
     BeginJournalStep(fb);
+    // The chain link goes over the record's first 4 bytes, which the journal keeps (before
+    // the header, which it puts back last).
+    RecordWord word{record, {}};
+    FileReadAt(fb.dataFile, RecordOffset(fb, record), 4, word.bytes.data());
+    if (!FbOk) return;
+    JournalRecordWord(fb, record, word.bytes);
     JournalHeader(fb, 0, DataHeaderJournalImage(fb), kNoChainLink);
-    // The chain link goes over the record's first 4 bytes, which the journal keeps.
-    JournalRecordWord(fb, record);
     FreeSlot(fb, record, 0);
-    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone);
+    EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone, &word);
 }
 
 } // namespace
@@ -122,38 +150,51 @@ void CheckDataFile(Fileblock& fb) {
         Fail(fberr::kFileDefect);
         return;
     }
+}
+
+bool LearnFreeRecords(Fileblock& fb) {
+    FreeRecords& records = fb.freeRecords;
+    if (records.chain != FreeRecords::Chain::Unwalked) return true;
+    const Descriptor& d = fb.descriptors[0];
     // One walk, at most free count + 1 links long, finds a chain that leaves the records,
-    // runs in a cycle, or is longer or shorter than the count says.
-    std::vector<bool> free(static_cast<std::size_t>(d.allocated) + 1, false);
+    // runs in a cycle, or is longer or shorter than the count says. The open has checked
+    // that the allocated records lie inside the file.
+    std::vector<bool> free(static_cast<std::size_t>(std::max(d.allocated, 0)) + 1, false);
     std::int32_t record = d.firstFree;
+    bool sound = true;
     for (std::int32_t step = 0; step < d.freeCount; ++step) {
         if (record < 1 || record > d.allocated || free[static_cast<std::size_t>(record)]) {
-            Fail(fberr::kConsistency);
-            return;
+            sound = false;
+            break;
         }
         free[static_cast<std::size_t>(record)] = true;
         std::array<unsigned char, 4> link{};
         FileReadAt(fb.dataFile, RecordOffset(fb, record), 4, link.data());
-        if (!FbOk) return;
+        if (!FbOk) return false;
         record = platform::GetI32(link.data(), 0);
     }
-    if (record != -1) {
-        Fail(fberr::kConsistency);
-        return;
-    }
-    fb.freeRecords = std::move(free);
+    if (record != -1) sound = false;
+    records.known = std::move(free);
+    records.chain = sound ? FreeRecords::Chain::Sound : FreeRecords::Chain::Damaged;
+    return true;
 }
 
 } // namespace storage
 
 using namespace storage;
 
-void FbReadRecord(Fileblock* fb, std::int32_t record, std::span<unsigned char> buffer, bool noLock) {
-    OperationScope op(fb, noLock ? 0 : kModeReadLock);
+void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned char> buffer, bool noLock) {
+    OperationScope op(handle, noLock ? 0 : kModeReadLock);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     // A buffer of another size than the records would be overrun or left half filled.
     if (!FitsRecord(*fb, buffer.size())) {
         Fail(fberr::kPageSizeIncompatible);
+        return;
+    }
+    // Record 0 is the header, and a number past the file's end fails at the read (10070).
+    if (record < 0) {
+        Fail(fberr::kRecordOutOfRange);
         return;
     }
     FileReadAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(buffer.size()),
@@ -161,9 +202,11 @@ void FbReadRecord(Fileblock* fb, std::int32_t record, std::span<unsigned char> b
     if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
 }
 
-void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned char> buffer, bool noLock) {
-    OperationScope op(fb, noLock ? kModeChanges : kModeChanges | kModeNeedsLock);
+void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsigned char> buffer,
+                   bool noLock) {
+    OperationScope op(handle, noLock ? kModeChanges : kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     if (!FitsRecord(*fb, buffer.size())) {
         Fail(fberr::kPageSizeIncompatible);
         return;
@@ -179,6 +222,7 @@ void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned 
         Fail(fberr::kRecordOutOfRange);
         return;
     }
+    if (!LearnFreeRecords(*fb)) return;
     if (IsFreeRecord(*fb, record)) {
         Fail(fberr::kConsistency);
         return;
@@ -189,14 +233,16 @@ void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned 
     if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
 }
 
-void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigned char> buffer) {
-    OperationScope op(fb, kModeChanges | kModeNeedsLock);
+void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const unsigned char> buffer) {
+    OperationScope op(handle, kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     if (!FitsRecord(*fb, buffer.size())) {
         Fail(fberr::kPageSizeIncompatible);
         return;
     }
     const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
+    if (!MayTakeFromChain(*fb)) return;
     MarkInUse(*fb);
     if (!FbOk) return;
     if (fb->saveMode) {
@@ -222,7 +268,7 @@ void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigne
             }
             d.firstFree = oldFirstFree;
             ++d.freeCount;
-            fb->freeRecords[static_cast<std::size_t>(number)] = true;
+            fb->freeRecords.known[static_cast<std::size_t>(number)] = true;
         } else {
             --d.allocated;
         }
@@ -232,14 +278,16 @@ void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigne
     if (!fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
 }
 
-void FbFreeRecord(Fileblock* fb, std::int32_t record) {
-    OperationScope op(fb, kModeChanges | kModeNeedsLock);
+void FbFreeRecord(Fileblock* handle, std::int32_t record) {
+    OperationScope op(handle, kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     if (record < 1 || record > fb->Data().allocated) {
         Fail(fberr::kRecordOutOfRange);
         return;
     }
     // Freeing it again would close the chain into a cycle and hand the record out twice.
+    if (!LearnFreeRecords(*fb)) return;
     if (IsFreeRecord(*fb, record)) {
         Fail(fberr::kConsistency);
         return;
@@ -253,8 +301,9 @@ void FbFreeRecord(Fileblock* fb, std::int32_t record) {
     FreeSlot(*fb, record, 0);
 }
 
-std::int32_t FbLiveRecordCount(Fileblock* fb) {
-    OperationScope op(fb, kModeReadLock);
+std::int32_t FbLiveRecordCount(Fileblock* handle) {
+    OperationScope op(handle, kModeReadLock);
     if (!op.Passed()) return 0;
+    Fileblock* fb = op.Open();
     return fb->Data().allocated - fb->Data().freeCount;
 }

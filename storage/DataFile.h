@@ -27,10 +27,11 @@ struct DataHeader {
 };
 DataHeader ParseDataHeader(const DataHeaderImageBytes& image);
 
-// Checks a cleanly closed data file's header against itself and the file's size (10010),
-// then walks the free chain once, bounded by the free count, and notes its records in
-// fb.freeRecords: a chain that leaves 1..allocated, runs in a cycle or disagrees with the
-// free count gives 10170.
+// Checks a cleanly closed data file's header against itself and the file's size (10010).
 void CheckDataFile(Fileblock& fb);
+
+// Walks the free chain once (bounded by the free count) unless it was walked already, and
+// notes its records in fb.freeRecords. False only when a read failed (its code is set).
+bool LearnFreeRecords(Fileblock& fb);
 
 } // namespace storage

@@ -112,6 +112,16 @@ struct NetworkBlock {
     std::uint16_t stations = 0;
 };
 
+// Which data records are on the free chain, learnt by one bounded walk of the chain the
+// first time a record is taken, written or freed, and kept up to date by append and free.
+// A damaged chain (leaving 1..allocated, running in a cycle, or at odds with the free count)
+// leaves every record readable and writable, but no record is taken from it.
+struct FreeRecords {
+    enum class Chain : std::uint8_t { Unwalked, Sound, Damaged };
+    Chain chain = Chain::Unwalked;
+    std::vector<bool> known; // index = record number; true: on the chain
+};
+
 // Called with (buffer, record length, direction 0 = to the file / 1 = from it, user value).
 using RecordHook = void (*)(unsigned char* buffer, std::int32_t length, std::uint8_t direction,
                             std::int32_t userValue);
@@ -132,6 +142,9 @@ struct JournalState {
 
 struct Fileblock {
     std::uint32_t validityMark = 0;
+    // What the caller holds: a value that never repeats in a run, never this object's address,
+    // so a handle kept after its close cannot reach a Fileblock opened later.
+    Fileblock* handle = nullptr;
     storage::FileRecord dataFile;
     storage::FileRecord indexFile;  // unused without keys
     storage::FileRecord dialogFile; // open only in save mode or network mode
@@ -150,9 +163,7 @@ struct Fileblock {
     storage::RecordHook recordHook = storage::NoRecordHook;
     std::int32_t hookUserValue = 0;
     bool skipAfterWrite = true;
-    // Which data records are on the free chain (index = record number), built by one bounded
-    // walk of the chain at open and kept up to date by append and free.
-    std::vector<bool> freeRecords;
+    storage::FreeRecords freeRecords;
 
     storage::Descriptor& Data() { return descriptors[0]; }
     storage::Descriptor& Key(int k) { return descriptors[static_cast<std::size_t>(k)]; }
@@ -206,11 +217,14 @@ void FailFromSystem(std::int32_t code);
 // step without a handle, and FbClose exits with it; a caller that passes it is refused.
 Fileblock* ReservedHandle();
 
-// True while `fb` is in the open list; a handle is valid only then (its memory is never read
-// otherwise).
-bool IsOpenHandle(const Fileblock* fb);
+// A handle value for a Fileblock being opened; no two calls in a run give the same one.
+Fileblock* NewHandle();
+// The open Fileblock that `handle` refers to, or null (a closed, reserved or unknown handle).
+// Only the open list is searched: a handle itself is never dereferenced.
+Fileblock* FileblockOf(const Fileblock* handle);
 
-// Entry check and exit step of every public operation but start, stop and the error text.
+// Entry check and exit step of every public operation but start, stop and the error text,
+// on the open Fileblock (null when the caller's handle refers to none).
 // `key` is the key number checked when the mode has kModeKey (all of it: it is not folded
 // into the mode word).
 bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0);
@@ -221,12 +235,13 @@ void ExitStep(Fileblock* fb);
 struct WithoutFileblock {};
 
 // Runs the entry check on construction and the exit step on destruction:
-//   OperationScope op(fb, kModeChanges | kModeNeedsLock);
+//   OperationScope op(handle, kModeChanges | kModeNeedsLock);
 //   if (!op.Passed()) return;
+//   Fileblock* fb = op.Open();
 class OperationScope {
 public:
-    OperationScope(Fileblock* fb, std::uint16_t mode, std::uint16_t key = 0)
-        : exitHandle_(fb), passed_(EntryCheck(fb, mode, key)) {}
+    OperationScope(Fileblock* handle, std::uint16_t mode, std::uint16_t key = 0)
+        : open_(FileblockOf(handle)), exitHandle_(open_), passed_(EntryCheck(open_, mode, key)) {}
     explicit OperationScope(WithoutFileblock)
         : exitHandle_(ReservedHandle()), passed_(EntryCheckWithoutFileblock()) {}
     ~OperationScope() { ExitStep(exitHandle_); }
@@ -234,10 +249,13 @@ public:
     OperationScope& operator=(const OperationScope&) = delete;
 
     bool Passed() const { return passed_; }
-    // The exit step runs with this handle instead (FbClose exits with the reserved handle).
+    // The open Fileblock the caller's handle refers to (once the check has passed).
+    Fileblock* Open() const { return open_; }
+    // The exit step runs with this Fileblock instead (FbClose exits with the reserved handle).
     void ExitWith(Fileblock* fb) { exitHandle_ = fb; }
 
 private:
+    Fileblock* open_ = nullptr;
     Fileblock* exitHandle_;
     bool passed_;
 };

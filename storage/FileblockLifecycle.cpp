@@ -49,6 +49,9 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     unsigned char tag[2] = {};
     FileReadAt(dialog, 1, 2, tag);
     if (!FbOk) return DialogContent::Journal;
+    // A first tag of 0: the first batch of a journal was cut short before it was joined in
+    // (its first tag is written last, over the end tag it brought), so it holds nothing.
+    if (platform::GetU16(tag, 0) == 0) return DialogContent::Empty;
     if (platform::GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
     const std::int64_t bytesPerStation = (fb.numberOfKeys + 1) / 8 + 1;
     if (size == 3 + bytesPerStation) return DialogContent::CleanTable;
@@ -314,7 +317,8 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
                 fb->rowsPresent = std::max(fb->rowsPresent, fb->Key(k).allocated);
         }
     }
-    CheckDataFile(*fb);
+    CheckKeyBounds(*fb);
+    if (FbOk) CheckDataFile(*fb);
     if (!FbOk) {
         cleanUp();
         return;
@@ -353,16 +357,16 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     }
     ResetStatus();
     fb->validityMark = kValidityMark;
-    handle = fb;
+    fb->handle = NewHandle();
+    handle = fb->handle;
 }
 
-void FbClose(Fileblock*& fb) {
-    OperationScope op(fb, 0);
+void FbClose(Fileblock*& handle) {
+    OperationScope op(handle, 0);
     if (!op.Passed()) return;
     op.ExitWith(ReservedHandle());
-    if (!IsOpenHandle(fb)) {
-        Fail(fberr::kNotOpen);
-        return;
-    }
+    Fileblock* fb = op.Open();
     CloseFileblock(fb);
+    // Writing back failed: the Fileblock stays open under the same handle.
+    if (fb == nullptr) handle = nullptr;
 }

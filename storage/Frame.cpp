@@ -51,9 +51,18 @@ Fileblock* ReservedHandle() {
     return reinterpret_cast<Fileblock*>(std::numeric_limits<std::uintptr_t>::max());
 }
 
-bool IsOpenHandle(const Fileblock* fb) {
-    const auto& list = Engine().openList;
-    return fb != nullptr && std::find(list.begin(), list.end(), fb) != list.end();
+Fileblock* NewHandle() {
+    // Odd values: never the address of an object, never null, never the reserved handle.
+    static std::uint64_t opened = 0;
+    ++opened;
+    return reinterpret_cast<Fileblock*>(static_cast<std::uintptr_t>(opened << 1 | 1));
+}
+
+Fileblock* FileblockOf(const Fileblock* handle) {
+    if (handle == nullptr || handle == ReservedHandle()) return nullptr;
+    for (Fileblock* fb : Engine().openList)
+        if (fb->handle == handle) return fb;
+    return nullptr;
 }
 
 namespace {
@@ -84,9 +93,8 @@ bool EntryCheckWithoutFileblock() {
 bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
     if (!EngineReady()) return false;
     EngineState& engine = Engine();
-    // Only a handle in the open list is read at all: a closed one may be freed memory, and
-    // the reserved handle is never one.
-    if (fb == nullptr || !IsOpenHandle(fb) || fb->validityMark != kValidityMark) {
+    // `fb` is null unless the caller's handle names a Fileblock of the open list.
+    if (fb == nullptr || fb->validityMark != kValidityMark) {
         Fail(fberr::kInvalidFileblock);
         return false;
     }
@@ -117,7 +125,6 @@ void ExitStep(Fileblock* fb) {
     if (!engine.started || FbErrorCode == fberr::kInvalidFileblock) return;
     engine.inOperation = false;
     if (fb == ReservedHandle() || fb == nullptr) return;
-    if (!IsOpenHandle(fb)) return;
     if (FbErrorCode == fberr::kAccessNotPossible && fb->readOnly) FbErrorCode = fberr::kLockPreventsReadOnly;
     if (fb->network == nullptr) return;
     if (FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kLockPreventsReadOnly;

@@ -154,6 +154,23 @@ void IndexOpen(Fileblock& fb) {
     }
 }
 
+void CheckKeyBounds(Fileblock& fb) {
+    if (fb.numberOfKeys == 0 || fb.rowSize <= 0) return;
+    const std::int64_t size = FileSize(fb.indexFile);
+    if (!FbOk) return;
+    const std::int64_t pagesInFile = size / fb.rowSize - 1; // row 0 holds the headers
+    for (int k = 1; k <= fb.numberOfKeys; ++k) {
+        const Descriptor& key = fb.Key(k);
+        const bool sound = key.allocated >= 0 && key.allocated <= pagesInFile && key.root >= 0 &&
+                           key.root <= key.allocated &&
+                           (key.firstFree == -1 || (key.firstFree >= 1 && key.firstFree <= key.allocated));
+        if (!sound) {
+            Fail(fberr::kFileDefect);
+            return;
+        }
+    }
+}
+
 void IndexFlush(Fileblock& fb) {
     FlushIndex(fb, true);
 }

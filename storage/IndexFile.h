@@ -24,6 +24,11 @@ void IndexCreate(Fileblock& fb, const TKeySpecs& keys);
 // 10121), sets the row size, the rows present and each key's cursor.
 void IndexOpen(Fileblock& fb);
 
+// FbOpen, after any journal was put back: every key's pages allocated must lie in the index
+// file's rows, its root within them and its first free page -1 or one of them (10010); a
+// damaged count would otherwise grow the file to the page it names at the next insert.
+void CheckKeyBounds(Fileblock& fb);
+
 // FbClose of a Fileblock that may write: writes back its dirty cached pages (the buffers
 // become free) and the headers of the keys that changed. On failure the Fileblock stays open.
 void IndexFlush(Fileblock& fb);

@@ -24,7 +24,6 @@ using platform::PutU16;
 namespace {
 
 constexpr std::int32_t kHeaderRecordBytes = 36;
-constexpr std::int32_t kRecordWordBytes = 12;
 constexpr std::size_t kPageRecordTail = 8; // page number, leftmost child
 constexpr std::int64_t kSectorBytes = 512;
 
@@ -59,10 +58,12 @@ bool ChainSound(std::int32_t firstFree, std::int32_t freeCount, std::int32_t all
 }
 
 // The link that a header record puts back into its first free slot: -2 none, else a link
-// that slot can hold.
-bool LinkSound(std::int32_t link, std::int32_t firstFree, std::int32_t allocated) {
+// that slot can hold. A data record's slot may get any word back: a freed record's first 4
+// bytes are journaled so.
+bool LinkSound(std::int32_t link, std::int32_t firstFree, std::int32_t allocated, bool dataRecord) {
     if (link == kNoChainLink) return true;
     if (firstFree < 1) return false;
+    if (dataRecord) return true;
     return link == -1 || (link >= 1 && link <= allocated && link != firstFree);
 }
 
@@ -103,7 +104,7 @@ bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t li
     const bool sound = header.recordLength == d.slotSize && header.numberOfKeys == fb.numberOfKeys &&
                        ChainSound(header.firstFree, header.freeCount, header.allocated) &&
                        (static_cast<std::int64_t>(header.allocated) + 1) * d.slotSize <= bounds.dataSize &&
-                       LinkSound(link, header.firstFree, header.allocated);
+                       LinkSound(link, header.firstFree, header.allocated, true);
     if (!sound) return FailReplay();
     if (link != kNoChainLink) {
         unsigned char linkBytes[4];
@@ -131,7 +132,7 @@ bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int3
                        ChainSound(loaded.firstFree, loaded.freeCount, loaded.allocated) && loaded.root >= 0 &&
                        loaded.root <= loaded.allocated && loaded.entryCount >= 0 &&
                        (loaded.root == 0) == (loaded.entryCount == 0) &&
-                       LinkSound(link, loaded.firstFree, loaded.allocated);
+                       LinkSound(link, loaded.firstFree, loaded.allocated, false);
     if (!sound) return FailReplay();
     if (link != kNoChainLink) {
         unsigned char linkBytes[4];
@@ -160,26 +161,11 @@ bool ReplayHeader(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
     return ReplayKeyHeader(fb, index, body + 2, link, bounds);
 }
 
-bool ReplayRecordWord(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
-    unsigned char body[kRecordWordBytes - 2];
-    FileReadAt(fb.dialogFile, at, sizeof body, body);
-    if (!FbOk) return false;
-    at += sizeof body;
-    const std::int32_t record = GetI32(body, 2);
-    const Descriptor& d = fb.Data();
-    if (GetU16(body, 0) != 0 || record < 1 || record > d.allocated ||
-        (static_cast<std::int64_t>(record) + 1) * d.slotSize > bounds.dataSize)
-        return FailReplay();
-    FileWriteAt(fb.dataFile, SlotOffset(fb, record, 0), 4, body + 6);
-    return FbOk;
-}
-
 // Length of the record at `at` of the records not yet written (they are this engine's own).
 std::size_t PendingRecordLength(const Fileblock& fb, std::size_t at) {
     const std::vector<unsigned char>& pending = fb.journal.pending;
     const int tag = GetU16(pending.data(), at);
     if (tag == kJournalHeaderTag) return kHeaderRecordBytes;
-    if (tag == kJournalRecordWordTag) return kRecordWordBytes;
     const int key = GetU16(pending.data(), at + 2);
     return kPageHeadSize + static_cast<std::size_t>(tag) * (fb.descriptors[key].keyLength + 9u) +
            kPageRecordTail;
@@ -263,15 +249,22 @@ void JournalHeader(Fileblock& fb, int index, const HeaderImageBytes& image, std:
     MarkHeaderJournaled(fb, index);
 }
 
-void JournalRecordWord(Fileblock& fb, std::int32_t record) {
-    if (!fb.saveMode || !FbOk) return;
-    unsigned char entry[kRecordWordBytes];
-    FileReadAt(fb.dataFile, SlotOffset(fb, record, 0), 4, entry + 8);
-    if (!FbOk) return;
-    PutU16(entry, 0, kJournalRecordWordTag);
+bool JournalRecordWord(Fileblock& fb, std::int32_t record, const std::array<unsigned char, 4>& word) {
+    if (!fb.saveMode || !FbOk) return true;
+    const std::int32_t link = GetI32(word.data(), 0);
+    if (link == kNoChainLink) return false;
+    // Replayed, it writes `link` into the image's first free slot, record `record`; the
+    // header record that follows it puts the header back.
+    HeaderImageBytes image = DataHeaderJournalImage(fb);
+    PutI32(image.data(), 0, record);                                     // first free
+    PutI32(image.data(), 4, WrappedAdd(fb.descriptors[0].freeCount, 1)); // free count
+    unsigned char entry[kHeaderRecordBytes];
+    PutU16(entry, 0, kJournalHeaderTag);
     PutU16(entry, 2, 0);
-    PutI32(entry, 4, record);
+    std::copy(image.begin(), image.end(), entry + 4);
+    PutI32(entry, 32, link);
     Append(fb, entry, sizeof entry);
+    return true;
 }
 
 void FlushJournal(Fileblock& fb) {
@@ -281,11 +274,15 @@ void FlushJournal(Fileblock& fb) {
     const bool network = fb.network != nullptr;
     const std::int64_t at = journal.end;
     const auto length = static_cast<std::int64_t>(journal.pending.size());
-    // The batch goes in behind the end tag at `at`, with an end tag of its own; only once it
-    // is on the disk does its first tag replace the old end tag and join it to the records.
-    if (length > 2)
-        FileWriteAt(fb.dialogFile, at + 2, static_cast<std::int32_t>(length - 2), journal.pending.data() + 2);
-    FileWriteAt(fb.dialogFile, at + length, 2, kEndTagBytes);
+    // The batch goes in behind the end tag at `at` (an empty journal gets one with its first
+    // batch), with an end tag of its own; only once it is on the disk does its first tag
+    // replace the end tag in front of it and join it to the records.
+    std::vector<unsigned char> batch(journal.pending);
+    std::copy(kEndTagBytes, kEndTagBytes + 2, batch.begin());
+    batch.insert(batch.end(), kEndTagBytes, kEndTagBytes + 2);
+    const std::int64_t from = at == 1 ? 0 : 2; // behind a batch its end tag is on the disk
+    FileWriteAt(fb.dialogFile, at + from, static_cast<std::int32_t>(batch.size() - from),
+                batch.data() + from);
     FileFlush(fb.dialogFile, network);
     FileWriteAt(fb.dialogFile, at, 2, journal.pending.data());
     FileFlush(fb.dialogFile, network);
@@ -303,19 +300,22 @@ void EnsureWriteAhead(Fileblock& fb) {
 
 void ResetDialog(Fileblock& fb) {
     if (!FbOk) return;
-    // The end tag over the first record empties the journal in one write of one sector; the
-    // records behind it are cut off after that, and any left over are never read.
-    FileWriteAt(fb.dialogFile, 1, 2, kEndTagBytes);
-    FileFlush(fb.dialogFile, fb.network != nullptr);
-    if (!FbOk) return;
-    {
-        KeptFailure kept;
-        FileWriteAt(fb.dialogFile, 3, 0, nullptr); // a length of 0 cuts the file there
+    const bool network = fb.network != nullptr;
+    // An end tag over the first record empties the journal in one write of one sector; then
+    // the file is cut back to byte 0, the empty dialog file. Until that cut is on the disk
+    // the end tag stands first, and a file that begins with it holds nothing.
+    if (fb.journal.holdsRecords || FileSize(fb.dialogFile) > 1) {
+        FileWriteAt(fb.dialogFile, 1, 2, kEndTagBytes);
+        FileFlush(fb.dialogFile, network);
+        if (!FbOk) return;
     }
     fb.journal.end = 1;
     fb.journal.holdsRecords = false;
     fb.journal.pending.clear();
     ClearJournalMarks(fb);
+    KeptFailure kept;
+    FileWriteAt(fb.dialogFile, 1, 0, nullptr); // a length of 0 cuts the file there
+    FileFlush(fb.dialogFile, network);
 }
 
 void ReplayDialog(Fileblock& fb) {
@@ -343,8 +343,6 @@ void ReplayDialog(Fileblock& fb) {
             ReplayPage(fb, at, tag, bounds);
         else if (tag == kJournalHeaderTag)
             ReplayHeader(fb, at, bounds);
-        else if (tag == kJournalRecordWordTag)
-            ReplayRecordWord(fb, at, bounds);
         else if (tag == kJournalEndTag)
             break;
         else

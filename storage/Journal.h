@@ -13,17 +13,16 @@
 // Dialog file: byte 0 not significant, then records, each opened by a 16-bit tag:
 //   1..62  page record: n, key, 2 spare bytes, the n packed items, page number, leftmost child
 //   1000   header record: index (0 data, k key k), 28-byte image, chain link (-2 none)
-//   1001   record word: index 0, record number, the 4 bytes the record held at offset 0
 //   2000   end of the records
-// Records reach the file in batches behind the end tag that closes the records before them,
-// and only then is that end tag overwritten by the batch's first tag, so a batch cut short
-// by a crash is never replayed in part.
+// Between changes it is byte 0 alone. Records reach the file in batches, each behind an end
+// tag (the first batch brings its own) and closed by one; only once a batch is on the disk is
+// the end tag in front of it overwritten by its first tag, so a batch cut short by a crash is
+// never replayed in part.
 namespace storage {
 
 struct PageBufferNode;
 
 constexpr std::uint16_t kJournalHeaderTag = 1000;
-constexpr std::uint16_t kJournalRecordWordTag = 1001;
 constexpr std::uint16_t kJournalEndTag = 2000;
 constexpr std::int32_t kNoChainLink = -2;
 
@@ -40,15 +39,19 @@ bool HeaderJournaled(const Fileblock& fb, int index);
 // Header `index` as it was before the operation changed it (image), once per operation;
 // `chainLink` is what the image's first free slot held when a slot was taken from the chain.
 void JournalHeader(Fileblock& fb, int index, const HeaderImageBytes& image, std::int32_t chainLink);
-// The first 4 bytes of data record `record`, read from the file, before a free overwrites them.
-void JournalRecordWord(Fileblock& fb, std::int32_t record);
+// Before a free overwrites the first 4 bytes of data record `record` with its chain link,
+// they are journaled as a header record that puts them back: the data header as the free
+// leaves it, with those bytes as the link of its first free slot. A word of -2 cannot be put
+// so (it means "no link"); false then, and only the undo from memory can restore it.
+bool JournalRecordWord(Fileblock& fb, std::int32_t record, const std::array<unsigned char, 4>& word);
 // Write-ahead: every journaled record reaches the disk before a file change that relies on it.
 void FlushJournal(Fileblock& fb);
 // The same, when the Fileblock journals and records are waiting.
 void EnsureWriteAhead(Fileblock& fb);
 
-// Empties the journal: the dialog file becomes byte 0 and an end tag, on the disk (any bytes
-// after it are cut off as well, when that succeeds).
+// Empties the journal: an end tag over its first record, on the disk, then the dialog file
+// is cut back to byte 0 alone (a cut that does not reach the disk leaves the end tag first,
+// which holds nothing).
 void ResetDialog(Fileblock& fb);
 // Writes every before-image back in file order; a record that could not be one of this
 // Fileblock's (key, page, item count, index, chain slot or header image out of place) ends it

@@ -48,17 +48,19 @@ void EndSaveModeChange(Fileblock& fb, std::uint16_t key, TreeOutcome outcome, co
 
 } // namespace
 
-void FbRewindKey(Fileblock* fb, std::uint16_t key) {
-    OperationScope op(fb, kModeRead, key);
+void FbRewindKey(Fileblock* handle, std::uint16_t key) {
+    OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     Descriptor& descriptor = fb->Key(key);
     descriptor.pathDepth = 0;
     descriptor.cursorValid = true;
 }
 
-void FbStepKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, std::string& keyText) {
-    OperationScope op(fb, kModeRead, key);
+void FbStepKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, std::string& keyText) {
+    OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     Descriptor& descriptor = fb->Key(key);
     if (descriptor.pathDepth == 0) descriptor.cursorValid = true;
     KeyPages pages(*fb, key);
@@ -76,10 +78,11 @@ void FbStepKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, std::s
     }
 }
 
-void FbFindKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, const std::string& keyText) {
+void FbFindKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, const std::string& keyText) {
     const std::string_view text = CutKeyText(keyText);
-    OperationScope op(fb, kModeRead, key);
+    OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     Descriptor& descriptor = fb->Key(key);
     KeyPages pages(*fb, key);
     reference = 0;
@@ -100,10 +103,11 @@ void FbFindKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, const 
         Fail(fberr::kNoMatchingKey);
 }
 
-void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+void FbInsertKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
     const std::string_view text = CutKeyText(keyText);
-    OperationScope op(fb, kModeChange, key);
+    OperationScope op(handle, kModeChange, key);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     Descriptor& descriptor = fb->Key(key);
     if (text.size() > descriptor.keyLength) {
         Fail(fberr::kKeyTooLong);
@@ -136,10 +140,11 @@ void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const
     }
 }
 
-void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+void FbRemoveKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
     const std::string_view text = CutKeyText(keyText);
-    OperationScope op(fb, kModeChange, key);
+    OperationScope op(handle, kModeChange, key);
     if (!op.Passed()) return;
+    Fileblock* fb = op.Open();
     MarkInUse(*fb);
     if (!FbOk) return;
     Descriptor& descriptor = fb->Key(key);

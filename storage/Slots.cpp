@@ -16,9 +16,12 @@ namespace {
 constexpr std::int64_t kInUseOffset = 20;
 
 void NoteFreeRecord(Fileblock& fb, std::int32_t number, bool isFree) {
+    // Before the first walk the chain on the disk says it all; the walk will read it.
+    if (fb.freeRecords.chain == FreeRecords::Chain::Unwalked) return;
+    std::vector<bool>& known = fb.freeRecords.known;
     const auto at = static_cast<std::size_t>(number);
-    if (fb.freeRecords.size() <= at) fb.freeRecords.resize(at + 1, false);
-    fb.freeRecords[at] = isFree;
+    if (known.size() <= at) known.resize(at + 1, false);
+    known[at] = isFree;
 }
 
 // A key's free page chain, walked once before its first page is taken from it: a chain

@@ -1,6 +1,7 @@
 // How the tree's pages share, split, borrow, merge, shrink and reuse freed pages, seen in
 // the index file after a reopen.
 #include "BTreeFixture.h"
+#include "FaultyFileOps.h"
 
 #include <functional>
 
@@ -179,6 +180,64 @@ TEST_F(BTreeStructure, AscendingAndDescendingFillsStaySound) {
     ASSERT_TRUE(report.Sound()) << report.FaultText();
     EXPECT_EQ(report.keys[0].root, 0);
     EXPECT_EQ(report.keys[0].freeChain.size(), static_cast<std::size_t>(report.keys[0].allocated));
+}
+
+} // namespace
+
+namespace {
+
+// Little-endian bytes of `value` in `width` bytes at `at` of `bytes`.
+void Put(std::vector<unsigned char>& bytes, std::size_t at, std::int64_t value, int width) {
+    for (int i = 0; i < width; ++i)
+        bytes[at + static_cast<std::size_t>(i)] =
+            static_cast<unsigned char>(static_cast<std::uint64_t>(value) >> (8 * i));
+}
+
+// An item of a key of length 8 at `at`: reference, child, the record key of `n`.
+void PutItem(std::vector<unsigned char>& bytes, std::size_t at, std::int32_t n, std::int32_t child) {
+    Put(bytes, at, n, 4);
+    Put(bytes, at + 4, child, 4);
+    bytes[at + 8] = 8;
+    const std::string text = RecordKey(n);
+    std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at + 9));
+}
+
+TEST_F(BTreeStructure, AMergeCountsTheItemsOfItsTwoPages) {
+    // Written as bytes: a root (page 1) of one item, 11, over leaves of fewer items than a
+    // tree of this engine keeps: page 2 holds 1..10, page 3 holds 12..31.
+    fb = CreateAndOpen("odd", {{8, false}});
+    Close(fb);
+    constexpr std::size_t kPage = 1060, kItem = 17;
+    std::vector<unsigned char> index(4 * kPage, 0);
+    Put(index, 0, -1, 4);     // first free page
+    Put(index, 8, 3, 4);      // pages allocated
+    Put(index, 12, kPage, 4); // page size
+    Put(index, 16, 1, 4);     // root
+    Put(index, 22, 31, 4);    // entries
+    Put(index, 26, 62, 2);    // items per page
+    Put(index, kPage, 1, 2);
+    Put(index, kPage + 2, 2, 4);
+    PutItem(index, kPage + 6, 11, 3);
+    Put(index, 2 * kPage, 10, 2);
+    for (int i = 0; i < 10; ++i)
+        PutItem(index, 2 * kPage + 6 + static_cast<std::size_t>(i) * kItem, i + 1, 0);
+    Put(index, 3 * kPage, 20, 2);
+    for (int i = 0; i < 20; ++i)
+        PutItem(index, 3 * kPage + 6 + static_cast<std::size_t>(i) * kItem, i + 12, 0);
+    test::WriteWholeFile(IndexPath("odd"), index);
+
+    fb = Open("odd");
+    // Page 2 falls to 9; its sibling of 20 has none to lend: 9 + 1 + 20 items in one page.
+    FbRemoveKey(fb, 1, 5, RecordKey(5));
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    Close(fb);
+    const IndexReport report = Check("odd");
+    EXPECT_EQ(report.keys[0].root, 2);
+    EXPECT_EQ(report.keys[0].pages, (std::vector<std::pair<std::int32_t, int>>{{2, 30}}));
+    std::vector<std::pair<std::string, std::int32_t>> expected;
+    for (int n = 1; n <= 31; ++n)
+        if (n != 5) expected.emplace_back(RecordKey(n), n);
+    EXPECT_TRUE(report.keys[0].entries == expected);
 }
 
 } // namespace

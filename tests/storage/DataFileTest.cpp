@@ -116,6 +116,11 @@ TEST_F(DataFile, RecordNumbersOutsideTheFileAreRefused) {
         FbFreeRecord(fb, n);
         EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange) << n;
     }
+    // A read of a negative number is refused as a free is, on a read-only Fileblock too.
+    Bytes untouched(kR, 0xEE);
+    FbReadRecord(fb, -1, untouched);
+    EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange);
+    EXPECT_EQ(untouched, Bytes(kR, 0xEE));
     FbWriteRecord(fb, 0, test::RecordBytes(kR, 'x'));
     EXPECT_EQ(FbErrorCode, fberr::kRecordZero);
     EXPECT_EQ(Header(), HeaderImage(-1, 0, 0, 1));
@@ -128,6 +133,10 @@ TEST_F(DataFile, RecordNumbersOutsideTheFileAreRefused) {
     FbWriteRecord(fb, 3, test::RecordBytes(kR, 'z'));
     EXPECT_TRUE(FbOk);
     EXPECT_EQ(Read(3), test::RecordBytes(kR, 'z'));
+    FbClose(fb);
+    Open(true);
+    FbReadRecord(fb, -1, untouched);
+    EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange) << "read-only";
 }
 
 TEST_F(DataFile, AFreeRecordIsNeitherFreedAgainNorWritten) {
@@ -143,13 +152,62 @@ TEST_F(DataFile, AFreeRecordIsNeitherFreedAgainNorWritten) {
     // The chain is intact: record 2 comes back once, then the file grows.
     EXPECT_EQ(Append('d'), 2);
     EXPECT_EQ(Append('e'), 4);
-    // Known after a reopen too: the open walks the chain.
+    // Known after a reopen too: the chain is walked again.
     FbFreeRecord(fb, 4);
     Reopen();
     FbFreeRecord(fb, 4);
     EXPECT_EQ(FbErrorCode, fberr::kConsistency);
     FbWriteRecord(fb, 2, test::RecordBytes(kR, 'x'));
     EXPECT_TRUE(FbOk);
+}
+
+TEST_F(DataFile, ADamagedFreeChainKeepsTheLiveRecordsButHandsOutNone) {
+    // Records 1 to 4; the chain as a damaged header and links would give it. Record 4 is
+    // live in every case.
+    struct Row {
+        const char* name;
+        std::int32_t firstFree;
+        std::int32_t freeCount;
+        std::vector<std::pair<std::int32_t, std::int32_t>> links; // record, link
+    };
+    const Row rows[] = {
+        {"head beyond the records", 9, 1, {}},
+        {"chain in a cycle", 1, 2, {{1, 2}, {2, 1}}},
+        {"chain longer than the count", 1, 1, {{1, 2}, {2, -1}}},
+        {"chain shorter than the count", 1, 2, {{1, -1}}},
+        {"link to a live record", 1, 1, {{1, 4}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FbClose(fb);
+        FbCreate(name, kR, 2, test::Keys({{8, false}, {8, true}}));
+        Open();
+        for (unsigned char c : {'a', 'b', 'c', 'd'})
+            Append(c);
+        FbClose(fb);
+        test::PatchFile(dataName, 0, Concat({Le32(row.firstFree), Le32(row.freeCount)}));
+        for (const auto& [record, link] : row.links)
+            test::PatchFile(dataName, static_cast<std::size_t>(record) * kR, Le32(link));
+        const Bytes before = test::ReadWholeFile(dataName);
+
+        FbOpen(fb, name, false, false, false, false);
+        ASSERT_TRUE(FbOk) << FbErrorCode << ": the user's records stay reachable";
+        EXPECT_EQ(Read(4), test::RecordBytes(kR, 'd'));
+        FbWriteRecord(fb, 4, test::RecordBytes(kR, 'D'));
+        EXPECT_TRUE(FbOk) << FbErrorCode;
+        std::int32_t n = -7;
+        FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
+        EXPECT_EQ(FbErrorCode, fberr::kConsistency);
+        EXPECT_EQ(n, -7);
+        EXPECT_EQ(Read(4), test::RecordBytes(kR, 'D')) << "no live record was handed out";
+        FbClose(fb);
+        ASSERT_TRUE(FbOk);
+        Bytes expected = before;
+        const Bytes rewritten = test::RecordBytes(kR, 'D');
+        std::copy(rewritten.begin(), rewritten.end(), expected.begin() + 4 * kR);
+        EXPECT_EQ(test::ReadWholeFile(dataName), expected) << "the append changed nothing";
+        Open();
+    }
 }
 
 TEST_F(DataFile, BuffersOfAnotherSizeThanTheRecordsAreRefused) {
@@ -168,16 +226,16 @@ TEST_F(DataFile, BuffersOfAnotherSizeThanTheRecordsAreRefused) {
 
 TEST_F(DataFile, AChainHeadOutOfBoundsStopsTheAppend) {
     Append('a');
-    fb->Data().firstFree = 5; // as a damaged header would give
-    fb->Data().freeCount = 1;
+    storage::FileblockOf(fb)->Data().firstFree = 5; // as a damaged header would give
+    storage::FileblockOf(fb)->Data().freeCount = 1;
     std::int32_t n = -7;
     FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
     EXPECT_EQ(FbErrorCode, fberr::kConsistency);
     EXPECT_EQ(n, -7);
-    EXPECT_EQ(fb->Data().allocated, 1);
-    EXPECT_EQ(fb->Data().firstFree, 5);
-    fb->Data().firstFree = -1;
-    fb->Data().freeCount = 0;
+    EXPECT_EQ(storage::FileblockOf(fb)->Data().allocated, 1);
+    EXPECT_EQ(storage::FileblockOf(fb)->Data().firstFree, 5);
+    storage::FileblockOf(fb)->Data().firstFree = -1;
+    storage::FileblockOf(fb)->Data().freeCount = 0;
 }
 
 TEST_F(DataFile, ReadOnlyFileblocksReadButNeverWrite) {
@@ -230,14 +288,14 @@ TEST_F(DataFile, FailedWritesLeaveTheCountersAsTheyWere) {
     files.FailNth(FileCall::Write, 1, win32::kDiskFull, ".DAT");
     FbAppendRecord(fb, n, test::RecordBytes(kR, 'b'));
     EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
-    EXPECT_EQ(fb->Data().allocated, 1);
+    EXPECT_EQ(storage::FileblockOf(fb)->Data().allocated, 1);
     EXPECT_EQ(Append('b'), 2);
     FbFreeRecord(fb, 1);
     files.ShortNth(FileCall::Write, 1, 10, ".DAT");
     FbAppendRecord(fb, n, test::RecordBytes(kR, 'c'));
     EXPECT_EQ(FbErrorCode, fberr::kWriteError);
-    EXPECT_EQ(fb->Data().firstFree, 1);
-    EXPECT_EQ(fb->Data().freeCount, 1);
+    EXPECT_EQ(storage::FileblockOf(fb)->Data().firstFree, 1);
+    EXPECT_EQ(storage::FileblockOf(fb)->Data().freeCount, 1);
     EXPECT_EQ(Append('c'), 1);
 
     // A failed free leaves the record in use.

@@ -1,10 +1,12 @@
 #include "FaultyFileOps.h"
+#include "FileCallLog.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
 
 #include "storage/Fileblock.h"
 #include "storage/Storage.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -109,7 +111,7 @@ TEST_F(Lifecycle, ZeroKeysMakeOnlyTheDataFile) {
     EXPECT_FALSE(FileExists(ix));
     Open();
     ASSERT_TRUE(FbOk) << FbErrorCode;
-    EXPECT_FALSE(fb->indexFile.IsOpen());
+    EXPECT_FALSE(storage::FileblockOf(fb)->indexFile.IsOpen());
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(30, 'a'));
     Close();
@@ -192,31 +194,6 @@ TEST_F(Lifecycle, OpenRefusesMissingAndDamagedFiles) {
         {"free count above the records", [](Lifecycle& t) { test::PatchFile(t.dat, 4, Le32(9)); },
          fberr::kFileDefect},
         {"101 keys", [](Lifecycle& t) { test::PatchFile(t.dat, 16, Le32(101)); }, fberr::kTooManyKeys},
-        {"chain head beyond the records",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(7), Le32(1)}));
-         },
-         fberr::kConsistency},
-        {"chain in a cycle",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(2)}));
-             test::PatchFile(t.dat, 464, Le32(2));
-             test::PatchFile(t.dat, 2 * 464, Le32(1));
-         },
-         fberr::kConsistency},
-        {"chain longer than the count",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(1)}));
-             test::PatchFile(t.dat, 464, Le32(2));
-             test::PatchFile(t.dat, 2 * 464, Le32(-1));
-         },
-         fberr::kConsistency},
-        {"chain shorter than the count",
-         [](Lifecycle& t) {
-             test::PatchFile(t.dat, 0, Concat({Le32(1), Le32(2)}));
-             test::PatchFile(t.dat, 464, Le32(-1));
-         },
-         fberr::kConsistency},
         {"key page size", [](Lifecycle& t) { test::PatchFile(t.ix, 12, Le32(1061)); },
          fberr::kPageSizeIncompatible},
     };
@@ -382,7 +359,7 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     Open(false, true);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(test::ReadWholeFile(dia).size(), 1u);
-    EXPECT_TRUE(fb->dialogFile.IsOpen());
+    EXPECT_TRUE(storage::FileblockOf(fb)->dialogFile.IsOpen());
     Close();
     Open(true, true);
     ASSERT_TRUE(FbOk) << FbErrorCode;
@@ -397,14 +374,24 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     EXPECT_EQ(FbErrorCode, fberr::kNoDialogReadOnly);
 
     // Save mode: each change reaches the disk whole, the file never reads as in use, and the
-    // dialog file stays with the Fileblock, holding only its end tag between changes.
+    // dialog file stays with the Fileblock, its one byte alone between changes.
     Open(false, false, true);
     ASSERT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(464, 'a'));
     EXPECT_EQ(test::BytesAt(dat, 8, 4), Le32(1));
     EXPECT_EQ(test::BytesAt(dat, 20, 1), Bytes{0});
-    EXPECT_EQ(test::ReadWholeFile(dia), (Bytes{0, 0xD0, 0x07}));
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
+    FbInsertKey(fb, 1, n, "       1");
+    FbFreeRecord(fb, n);
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0});
+    Close();
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0}) << "at rest";
+    // A reader that follows the dialog file's layout opens it read-only as it stands.
+    Open(true);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
     Close();
     EXPECT_TRUE(FileExists(dia));
     ::unlink(dia.c_str());
@@ -416,6 +403,45 @@ TEST_F(Lifecycle, NetworkAndSaveModeFlags) {
     EXPECT_FALSE(FileExists(dia));
     Open();
     EXPECT_TRUE(FbOk);
+}
+
+TEST_F(Lifecycle, CloseBringsTheRecordsAndTheIndexToTheDiskBeforeTheCleanHeader) {
+    Create();
+    Open();
+    ASSERT_TRUE(FbOk);
+    test::FileCallLog log;
+    for (std::int32_t n = 1; n <= 300; ++n) {
+        std::int32_t record = 0;
+        FbAppendRecord(fb, record, test::RecordBytes(464, 'a', n));
+        FbInsertKey(fb, 1, record, "    " + std::to_string(1000 + n));
+        FbWriteRecord(fb, record, test::RecordBytes(464, 'b', n));
+    }
+    ASSERT_TRUE(FbOk);
+    log.entries.clear();
+    Close();
+    using Kind = test::FileCallLog::Kind;
+    const auto& entries = log.entries;
+    const auto header = std::find_if(entries.begin(), entries.end(), [this](const auto& e) {
+        return e.path == dat && e.kind == Kind::Write && e.offset == 0 && e.bytes.size() == 21 &&
+               e.bytes[20] == 0;
+    });
+    ASSERT_NE(header, entries.end()) << "the clean header";
+    const auto lastBefore = [&](const std::string& path, Kind kind) {
+        auto found = entries.end();
+        for (auto it = entries.begin(); it != header; ++it)
+            if (it->path == path && it->kind == kind) found = it;
+        return found;
+    };
+    const auto indexWrite = lastBefore(ix, Kind::Write);
+    const auto indexFlush = lastBefore(ix, Kind::Flush);
+    const auto dataFlush = lastBefore(dat, Kind::Flush);
+    ASSERT_NE(indexWrite, entries.end()) << "the cached pages are written at the close";
+    ASSERT_NE(indexFlush, entries.end()) << "the index is flushed before the clean header";
+    EXPECT_GT(indexFlush, indexWrite);
+    ASSERT_NE(dataFlush, entries.end()) << "the rewritten records are flushed before the clean header";
+    EXPECT_TRUE(std::any_of(header, entries.end(), [this](const auto& e) {
+        return e.path == dat && e.kind == Kind::Flush;
+    })) << "the clean header itself reaches the disk";
 }
 
 TEST_F(Lifecycle, AFailedHeaderWriteAtCloseKeepsTheFileblockOpen) {

@@ -256,6 +256,38 @@ TEST(EntryCheck, EachCheckInItsOrder) {
     EXPECT_EQ(fb, nullptr);
 }
 
+TEST(EntryCheck, AClosedHandleNeverReachesAFileblockOpenedLater) {
+    test::TempFolder folder;
+    test::StorageSession session;
+    FbCreate(folder.File("a.DAT"), 30, 0, test::Keys({}));
+    FbCreate(folder.File("b.DAT"), 30, 0, test::Keys({}));
+    std::int32_t n = 0;
+    // Open and close many times over: freed memory is handed out again, handles never are.
+    std::vector<Fileblock*> closed;
+    Fileblock* b = nullptr;
+    for (int round = 0; round < 20; ++round) {
+        Fileblock* a = nullptr;
+        FbOpen(a, folder.File("a.DAT"), false, false, false, false);
+        ASSERT_TRUE(FbOk);
+        closed.push_back(a);
+        FbClose(a);
+        FbOpen(b, folder.File("b.DAT"), false, false, false, false);
+        ASSERT_TRUE(FbOk);
+        FbAppendRecord(b, n, test::RecordBytes(30, 'b'));
+        for (Fileblock* stale : closed) {
+            EXPECT_EQ(FbLiveRecordCount(stale), 0) << round;
+            EXPECT_EQ(FbErrorCode, fberr::kInvalidFileblock) << round;
+            Fileblock* copy = stale;
+            FbClose(copy);
+            EXPECT_EQ(FbErrorCode, fberr::kInvalidFileblock) << round;
+        }
+        EXPECT_EQ(FbLiveRecordCount(b), round + 1) << "b is still open";
+        FbClose(b);
+        ASSERT_TRUE(FbOk);
+        closed.push_back(b);
+    }
+}
+
 TEST(FbStopEngine, ClosesEveryOpenFileblock) {
     test::TempFolder folder;
     ASSERT_EQ(FbStartEngine(0, 8), 8);
@@ -320,12 +352,12 @@ TEST(EntryCheck, ChangesWithANetworkBlockNeedTheFileblockLock) {
     ASSERT_TRUE(FbOk);
     std::int32_t n = 0;
     FbAppendRecord(fb, n, test::RecordBytes(30, 'a'));
-    fb->network = new storage::NetworkBlock; // as network mode would make it
+    storage::FileblockOf(fb)->network = new storage::NetworkBlock; // as network mode would make it
     FbWriteRecord(fb, 1, test::RecordBytes(30, 'b'));
     EXPECT_EQ(FbErrorCode, fberr::kMustBeLocked);
     FbWriteRecord(fb, 1, test::RecordBytes(30, 'b'), true); // no-lock: the lock is not asked
     EXPECT_TRUE(FbOk);
-    fb->network->locked = true;
+    storage::FileblockOf(fb)->network->locked = true;
     FbFreeRecord(fb, 1);
     EXPECT_TRUE(FbOk);
     {
@@ -334,7 +366,7 @@ TEST(EntryCheck, ChangesWithANetworkBlockNeedTheFileblockLock) {
         Fileblock* other = nullptr;
         FbCreate(folder.File("m.DAT"), 30, 0, test::Keys({}));
         FbOpen(other, folder.File("m.DAT"), false, false, false, false);
-        other->network = new storage::NetworkBlock;
+        storage::FileblockOf(other)->network = new storage::NetworkBlock;
         files.FailNth(FileCall::Read, 1, platform::win32::kIoDevice, "m.DAT");
         std::vector<unsigned char> record(30);
         FbReadRecord(other, 0, record);

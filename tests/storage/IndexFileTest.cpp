@@ -152,7 +152,6 @@ TEST_F(IndexFile, DamagedPagesAreRefusedAsAFileDefect) {
         {"child beyond the allocated pages", 3 * 1060 + 6 + 4, Le32(99), 63},
         {"leaf and inner children mixed", 3 * 1060 + 2, Le32(0), 63},
         {"child pointing back at its page", 3 * 1060 + 6 + 4, Le32(3), 63},
-        {"root beyond the allocated pages", 16, Le32(7), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,8 +198,6 @@ TEST_F(IndexFile, ABadFreeChainIsRefused) {
     };
     // Page 1 is the only page, free, its link -1; the header counts one free page.
     const std::vector<Case> cases = {
-        {"first free page 0", 0, Le32(0)},
-        {"first free page beyond the allocated ones", 0, Le32(2)},
         {"page linked to itself", 1060, Le32(1)},
         {"chain shorter than the count", 4, Le32(2)},
         {"chain longer than the count", 4, Le32(0)},
@@ -222,22 +219,49 @@ TEST_F(IndexFile, ABadFreeChainIsRefused) {
     }
 }
 
-TEST_F(IndexFile, APageCountBelowZeroOrAtItsLimitTakesNoFurtherPage) {
-    for (const std::int32_t allocated : {-1, 0x7FFFFFFF}) {
-        SCOPED_TRACE(allocated);
+TEST_F(IndexFile, KeyCountsThatDoNotFitTheFileAreRefusedAtOpen) {
+    // Key 2's header follows key 1's: a sound one of two leaves under a root, 3 pages in all.
+    struct Case {
+        const char* name;
+        std::size_t offset; // in key 2's header
+        std::int32_t value;
+    };
+    const std::vector<Case> cases = {
+        {"10^8 pages allocated", 8, 100000000},
+        {"one page more than the rows", 8, 4},
+        {"pages allocated below zero", 8, -1},
+        {"pages allocated at the 32-bit limit", 8, 0x7FFFFFFF},
+        {"root beyond the allocated pages", 16, 4},
+        {"root below zero", 16, -1},
+        {"first free page 0", 0, 0},
+        {"first free page beyond the allocated ones", 0, 4},
+        {"first free page below -1", 0, -5},
+    };
+    const auto build = [this] {
         Fileblock* fb = CreateAndOpen("ix", {{8, false}, {8, false}});
+        for (int i = 1; i <= 63; ++i)
+            FbInsertKey(fb, 2, i, RecordKey(i));
         Close(fb);
-        const std::vector<unsigned char> secondHeader = BytesAt(IndexPath("ix"), 1060, 28);
-        PatchFile(IndexPath("ix"), 8, Le32(allocated));
-        fb = Open("ix");
-        FbInsertKey(fb, 1, 1, "a");
-        EXPECT_EQ(FbErrorCode, 10170);
-        std::int32_t reference = 0;
-        FbFindKey(fb, 1, reference, "a");
-        EXPECT_EQ(FbErrorCode, 10200) << "nothing was inserted";
-        Close(fb);
-        EXPECT_EQ(BytesAt(IndexPath("ix"), 1060, 28), secondHeader) << "no page over row 0";
+        ASSERT_EQ(BytesAt(IndexPath("ix"), 1060, 20),
+                  Concat({Le32(-1), Le32(0), Le32(3), Le32(1060), Le32(3)}));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        build();
+        PatchFile(IndexPath("ix"), 1060 + c.offset, Le32(c.value));
+        const std::vector<unsigned char> before = test::ReadWholeFile(IndexPath("ix"));
+        Fileblock* fb = nullptr;
+        FbOpen(fb, Path("ix"), false, false, false, false);
+        EXPECT_EQ(FbErrorCode, 10010);
+        EXPECT_EQ(fb, nullptr);
+        EXPECT_EQ(test::ReadWholeFile(IndexPath("ix")), before) << "nothing written, nothing grown";
+        if (fb) Close(fb);
     }
+    // The sound header opens.
+    build();
+    Fileblock* fb = Open("ix");
+    ASSERT_NE(fb, nullptr);
+    Close(fb);
 }
 
 } // namespace

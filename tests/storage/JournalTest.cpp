@@ -2,6 +2,7 @@
 // record checked before it is applied), what reaches the disk when, and what happens when the
 // repair itself fails.
 #include "FaultyFileOps.h"
+#include "FileCallLog.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
 
@@ -11,6 +12,7 @@
 #include "storage/Storage.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -60,10 +62,20 @@ Bytes DataImage(std::int32_t firstFree, std::int32_t freeCount, std::int32_t all
 Bytes HeaderRecord(int index, const Bytes& image, std::int32_t link = -2) {
     return Concat({Le16(1000), Le16(index), image, Le32(link)});
 }
-Bytes RecordWord(int index, std::int32_t record, const std::string& word) {
-    return Concat({Le16(1001), Le16(index), Le32(record), Text8(word)});
+// How a free journals the first 4 bytes of the record it frees: the data header as the free
+// leaves it (the record first on the chain), with those bytes as the slot's chain link.
+Bytes RecordWord(std::int32_t record, const std::string& word, std::int32_t firstFree = -1,
+                 std::int32_t freeCount = 0) {
+    const Bytes bytes = Text8(word);
+    const std::int32_t link = static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                                                        static_cast<std::uint32_t>(bytes[3]) << 24);
+    return Concat({HeaderRecord(0, DataImage(record, freeCount + 1, 3, 464), link),
+                   HeaderRecord(0, DataImage(firstFree, freeCount, 3, 464))});
 }
 const Bytes kEnd = Le16(2000);
+Bytes WithoutTag(const Bytes& record) {
+    return Bytes(record.begin() + 2, record.end());
+}
 Bytes Cut(Bytes bytes, std::size_t length) {
     bytes.resize(length);
     return bytes;
@@ -92,7 +104,7 @@ protected:
     }
     // The process is gone: nothing more is written.
     void Abandon() {
-        fb->damaged = true;
+        storage::FileblockOf(fb)->damaged = true;
         FbClose(fb);
     }
 
@@ -123,9 +135,15 @@ TEST_F(Journal, AJournalFoundAtOpenIsReplayedAndRemoved) {
         {"a data header whose record was taken from the free chain",
          Concat({HeaderRecord(0, DataImage(2, 1, 3, 464), -1), kEnd}), 0, false,
          Concat({Le32(2), Le32(1), Le32(3), Le32(464), Le32(2), {0}})},
-        {"a record's first word", Concat({RecordWord(0, 1, "WXYZ"), kEnd}), 464, false, Text8("WXYZ")},
+        {"a record's first word", Concat({RecordWord(1, "WXYZ"), kEnd}), 464, false, Text8("WXYZ")},
+        {"a live record's first word of 0", Concat({RecordWord(2, std::string(4, '\0')), kEnd}), 2 * 464,
+         false, Bytes(4, 0)},
+        {"the header after the word", Concat({RecordWord(1, "WXYZ"), kEnd}), 0, false,
+         Concat({Le32(-1), Le32(0), Le32(3), Le32(464), Le32(2), {0}})},
         {"records after a cut one are not read",
-         Concat({RecordWord(0, 1, "WXYZ"), Cut(PageRecord(1, 1, 0, 42, 0), 9)}), 464, false, Text8("WXYZ")},
+         Concat({RecordWord(1, "WXYZ"), Cut(PageRecord(1, 1, 0, 42, 0), 9)}), 464, false, Text8("WXYZ")},
+        {"a first batch never joined in: its first tag is still 0",
+         Concat({Le16(0), WithoutTag(PageRecord(1, 1, 0, 42, 0)), kEnd}), kRow, true, Le16(3)},
     };
     for (const Row& row : rows) {
         SetUp();
@@ -185,10 +203,10 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
         {"another record length", HeaderRecord(0, DataImage(-1, 0, 3, 400))},
         {"another number of keys", HeaderRecord(0, DataImage(-1, 0, 3, 464, 1))},
         {"records past the file", HeaderRecord(0, DataImage(-1, 0, 1000, 464))},
-        {"word of record 0", RecordWord(0, 0, "WXYZ")},
-        {"word past the records", RecordWord(0, 4, "WXYZ")},
-        {"word of an index", RecordWord(1, 1, "WXYZ")},
-        {"tag 0", Le16(0)},
+        {"word of record 0", RecordWord(0, "WXYZ")},
+        {"word past the records", RecordWord(4, "WXYZ")},
+        {"tag 0 after a record", Concat({HeaderRecord(0, DataImage(-1, 0, 3, 464)), Le16(0)})},
+        {"tag 1001", Concat({Le16(1001), Le16(0), Le32(1), Text8("WXYZ")})},
         {"tag 5000", Le16(5000)},
     };
     const Bytes dataBefore = test::ReadWholeFile(dat);
@@ -209,9 +227,9 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
 TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
     Open(true);
     ASSERT_TRUE(FbOk);
-    storage::PageBufferNode* node = storage::FetchPage(*fb, 1, 1);
+    storage::PageBufferNode* node = storage::FetchPage(*storage::FileblockOf(fb), 1, 1);
     ASSERT_NE(node, nullptr);
-    storage::BeginJournalStep(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
     const storage::PageBufferNode original = *node;
     // 126 records of a page of 3 items end the batch at 1 + 126 * 65 = 8191, the last byte of
     // a sector: the batch repeats a record to end elsewhere.
@@ -219,16 +237,16 @@ TEST_F(Journal, EachPageIsJournaledOnceHoweverManyAChangeTouches) {
     for (int round = 0; round < 2; ++round) {
         for (std::int32_t page = 1; page <= 126; ++page) {
             node->page = page;
-            storage::JournalPage(*fb, *node);
+            storage::JournalPage(*storage::FileblockOf(fb), *node);
         }
     }
-    EXPECT_EQ(fb->journal.pending.size(), 126 * pageRecord);
-    storage::FlushJournal(*fb);
+    EXPECT_EQ(storage::FileblockOf(fb)->journal.pending.size(), 126 * pageRecord);
+    storage::FlushJournal(*storage::FileblockOf(fb));
     ASSERT_TRUE(FbOk);
-    EXPECT_EQ(fb->journal.end, static_cast<std::int64_t>(1 + 127 * pageRecord));
+    EXPECT_EQ(storage::FileblockOf(fb)->journal.end, static_cast<std::int64_t>(1 + 127 * pageRecord));
     EXPECT_EQ(test::BytesAt(dia, 1 + 126 * pageRecord, pageRecord), test::BytesAt(dia, 1, pageRecord));
-    storage::BeginJournalStep(*fb);
-    storage::ResetDialog(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
+    storage::ResetDialog(*storage::FileblockOf(fb));
     *node = original;
     node->journaled = false;
     Close();
@@ -242,19 +260,19 @@ TEST_F(Journal, FlushingOneFileblocksJournalKeepsTheOthersMarks) {
     FbInsertKey(second, 1, 1, "       1");
     Open(true);
     ASSERT_TRUE(FbOk);
-    storage::PageBufferNode* mine = storage::FetchPage(*fb, 1, 1);
-    storage::PageBufferNode* theirs = storage::FetchPage(*second, 1, 1);
+    storage::PageBufferNode* mine = storage::FetchPage(*storage::FileblockOf(fb), 1, 1);
+    storage::PageBufferNode* theirs = storage::FetchPage(*storage::FileblockOf(second), 1, 1);
     ASSERT_TRUE(mine && theirs);
-    storage::BeginJournalStep(*fb);
-    storage::BeginJournalStep(*second);
-    storage::JournalPage(*fb, *mine);
-    storage::JournalPage(*second, *theirs);
-    storage::FlushJournal(*fb);
+    storage::BeginJournalStep(*storage::FileblockOf(fb));
+    storage::BeginJournalStep(*storage::FileblockOf(second));
+    storage::JournalPage(*storage::FileblockOf(fb), *mine);
+    storage::JournalPage(*storage::FileblockOf(second), *theirs);
+    storage::FlushJournal(*storage::FileblockOf(fb));
     ASSERT_TRUE(FbOk);
     EXPECT_FALSE(mine->journaled);
     EXPECT_TRUE(theirs->journaled) << "its before-image is not on the disk yet";
-    storage::ResetDialog(*fb);
-    storage::ResetDialog(*second);
+    storage::ResetDialog(*storage::FileblockOf(fb));
+    storage::ResetDialog(*storage::FileblockOf(second));
     EXPECT_FALSE(theirs->journaled);
     Close();
     FbClose(second);
@@ -303,7 +321,7 @@ TEST_F(Journal, TheFolderReachesTheDiskWhenTheDialogFileComesAndGoes) {
 TEST_F(Journal, RepairRefusesAReadOnlyFileblock) {
     FbOpen(fb, dat, true, false, false, false);
     ASSERT_TRUE(FbOk);
-    storage::RepairFileblock(*fb);
+    storage::RepairFileblock(*storage::FileblockOf(fb));
     EXPECT_EQ(FbErrorCode, fberr::kNoRepairReadOnly);
     Close();
 }
@@ -326,6 +344,86 @@ TEST_F(Journal, AJournalEmptiedBySaveModeLetsAReadOnlyOpenIn) {
     EXPECT_EQ(reference, 4);
     Close();
     EXPECT_TRUE(FileExists(dia)) << "a read-only open deletes nothing";
+}
+
+} // namespace
+
+namespace {
+
+// The tags of a journal, walked record by record as a replay reads them.
+std::vector<int> TagsOf(const Bytes& journal, int keyLength) {
+    std::vector<int> tags;
+    for (std::size_t at = 1; at + 2 <= journal.size();) {
+        const int tag = journal[at] | journal[at + 1] << 8;
+        tags.push_back(tag);
+        if (tag == 2000) break;
+        at += tag == 1000 ? 36 : 6 + static_cast<std::size_t>(tag) * (keyLength + 9) + 8;
+    }
+    return tags;
+}
+
+TEST_F(Journal, AFreeCutAtEveryByteOfTheDialogFileLeavesTheStateBeforeOrAfterIt) {
+    const std::map<std::string, Bytes> before = {
+        {dat, test::ReadWholeFile(dat)}, {ix, test::ReadWholeFile(ix)}, {dia, Bytes{0}}};
+    test::WriteWholeFile(dia, Bytes{0});
+    std::vector<test::FileCallLog::Entry> entries;
+    {
+        test::FileCallLog log;
+        Open(true);
+        ASSERT_TRUE(FbOk);
+        log.entries.clear();
+        FbFreeRecord(fb, 2);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        entries = log.entries;
+        Abandon();
+    }
+    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{0}) << "at rest after the free";
+
+    std::size_t states = 0;
+    bool journalSeen = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].kind == test::FileCallLog::Kind::Flush) continue;
+        const bool dialog = entries[i].path == dia;
+        // A cut splits a write of the dialog file anywhere but inside the tag it begins with:
+        // two bytes within one sector reach the disk together.
+        const std::size_t size = entries[i].bytes.size();
+        std::vector<std::size_t> cuts = {0};
+        for (std::size_t c = dialog ? 2 : size; c <= size; ++c)
+            cuts.push_back(c);
+        for (std::size_t c : cuts) {
+            std::map<std::string, Bytes> files = before;
+            for (std::size_t j = 0; j < i; ++j)
+                test::ApplyEntry(files[entries[j].path], entries[j], entries[j].bytes.size());
+            test::ApplyEntry(files[entries[i].path], entries[i], c);
+            if (files[dia].size() > 3 && files[dia][1] == 0xE8 && files[dia][2] == 0x03) {
+                journalSeen = true;
+                for (int tag : TagsOf(files[dia], 8))
+                    EXPECT_TRUE(tag == 1000 || tag == 2000 || (tag >= 1 && tag <= 62)) << tag;
+            }
+            for (const auto& [path, bytes] : files)
+                test::WriteWholeFile(path, bytes);
+            SCOPED_TRACE("write " + std::to_string(i) + " cut at " + std::to_string(c));
+            ++states;
+            Open();
+            ASSERT_TRUE(FbOk) << FbErrorCode;
+            const std::int32_t live = FbLiveRecordCount(fb);
+            ASSERT_TRUE(live == 3 || live == 2) << live;
+            for (std::int32_t n = 1; n <= 3; ++n) {
+                if (n == 2 && live == 2) continue;
+                Bytes record(464);
+                FbReadRecord(fb, n, record);
+                EXPECT_EQ(record, test::RecordBytes(464, 'a', n)) << n;
+            }
+            if (live == 2) {
+                std::int32_t n = 0;
+                FbAppendRecord(fb, n, test::RecordBytes(464, 'b'));
+                EXPECT_EQ(n, 2) << "record 2 heads the chain";
+            }
+            Close();
+        }
+    }
+    EXPECT_TRUE(journalSeen);
+    EXPECT_GT(states, 20u);
 }
 
 } // namespace

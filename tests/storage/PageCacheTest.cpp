@@ -4,6 +4,9 @@
 #include "FaultyFileOps.h"
 #include "StorageSession.h"
 
+#include "storage/Fileblock.h"
+#include "storage/PageCache.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,6 +16,7 @@
 using namespace storagetest;
 using test::FaultyFileOps;
 using test::FileCall;
+using test::Le32;
 
 namespace {
 
@@ -82,6 +86,38 @@ TEST_F(PageCache, TheLeastRecentlyUsedPageIsEvictedAndOnlyDirtyPagesAreWritten) 
     EXPECT_EQ(files.Count(FileCall::Write), writesAtOpen + 1);
     Close(fb);
     EXPECT_TRUE(Check("roomy").Sound());
+}
+
+TEST_F(PageCache, ABufferReusedForANewPageThatCannotBeHadKeepsNoTraceOfItsOldPage) {
+    // Key 1 of record keys (length 8: pages are packed on the disk) over nine pages or more;
+    // key 2 empty, its header claiming one free page whose link is not a link.
+    StartEngine(8);
+    Fileblock* fb = CreateAndOpen("work", {{8, false}, {8, false}});
+    for (int n = 1; n <= 500; ++n)
+        FbInsertKey(fb, 1, n, RecordKey(n));
+    Close(fb);
+    ASSERT_GE(Check("work").keys[0].pages.size(), 9u);
+    test::PatchFile(IndexPath("work"), 1060, test::Concat({Le32(1), Le32(1), Le32(1)}));
+    fb = Open("work");
+    Fileblock& open = *storage::FileblockOf(fb);
+    // Leaf 1 changed in the cache, then the least recently used of eight buffers.
+    storage::PageBufferNode* node = storage::FetchPage(open, 1, 1);
+    ASSERT_NE(node, nullptr);
+    storage::MarkPageDirty(*node);
+    for (std::int32_t page = 2; page <= 8; ++page)
+        ASSERT_NE(storage::FetchPage(open, page, 1), nullptr);
+    // Key 2's first page would reuse leaf 1's buffer; the free chain refuses the page.
+    FbInsertKey(fb, 2, 1, RecordKey(1));
+    EXPECT_EQ(FbErrorCode, 10170);
+    // Leaf 1 reads back as it is, from the cache or the file.
+    for (int n = 1; n <= 500; ++n) {
+        std::int32_t reference = 0;
+        FbFindKey(fb, 1, reference, RecordKey(n));
+        ASSERT_TRUE(FbOk) << n << ": " << FbErrorCode;
+        EXPECT_EQ(reference, n);
+    }
+    Close(fb);
+    EXPECT_TRUE(Check("work").keys[0].entries.size() == 500u);
 }
 
 // Runs seeded changes on a copy of the base while the disk fails as planned, and checks

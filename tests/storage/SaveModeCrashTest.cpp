@@ -180,7 +180,7 @@ protected:
     // Stops the engine without writing anything more: the process is gone.
     static void Abandon(Fileblock*& fb) {
         if (fb) {
-            fb->damaged = true;
+            storage::FileblockOf(fb)->damaged = true;
             FbClose(fb);
         }
         FbStopEngine();
@@ -254,7 +254,7 @@ protected:
                     EXPECT_EQ(FbErrorCode, change.undoneCode);
                 }
                 files.Clear();
-                EXPECT_FALSE(fb->damaged);
+                EXPECT_FALSE(storage::FileblockOf(fb)->damaged);
                 Close(fb);
                 FbStopEngine();
                 const Contents now = Read();
