@@ -1,5 +1,7 @@
 #include "storage/FileViews.h"
 
+#include "storage/FilePrimitives.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -63,6 +65,11 @@ void DropView(const FileRecord& file) {
     if (it == views.end()) return;
     Release(it->second);
     views.erase(it);
+}
+
+void FileReadAtViewed(FileRecord& file, bool viewable, std::int64_t offset, std::int32_t length,
+                      void* buffer) {
+    if (!viewable || !ReadThroughView(file, offset, length, buffer)) FileReadAt(file, offset, length, buffer);
 }
 
 } // namespace storage

@@ -16,5 +16,9 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
 // After `length` bytes were written at `offset`: the file reaches at least their end.
 void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t length);
 void DropView(const FileRecord& file);
+// FileReadAt, served by the view where one may be used: only when `viewable`, that is when
+// no other process changes the file.
+void FileReadAtViewed(FileRecord& file, bool viewable, std::int64_t offset, std::int32_t length,
+                      void* buffer);
 
 } // namespace storage

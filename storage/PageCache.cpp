@@ -143,10 +143,8 @@ PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key) {
     // The buffer stays free until its page has arrived whole and sound, so a failed read
     // leaves nothing behind that a later lookup could take for the page.
     // In network mode other stations change the file, so it is always read.
-    const std::int64_t offset = PageOffset(fb, page, key);
-    if (fb.network != nullptr ||
-        !ReadThroughView(fb.indexFile, offset, descriptor.slotSize, node->buffer.data()))
-        FileReadAt(fb.indexFile, offset, descriptor.slotSize, node->buffer.data());
+    FileReadAtViewed(fb.indexFile, fb.network == nullptr, PageOffset(fb, page, key), descriptor.slotSize,
+                     node->buffer.data());
     if (!FbOk) return nullptr;
     if (!UnpackSoundPage(node->buffer.data(), descriptor.keyLength, descriptor.itemsPerPage,
                          descriptor.allocated)) {
