@@ -5,6 +5,7 @@
 #include "storage/FilePrimitives.h"
 #include "storage/IndexFile.h"
 #include "storage/Journal.h"
+#include "storage/Network.h"
 
 #include "platform/LittleEndian.h"
 
@@ -53,8 +54,9 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     // (its first tag is written last, over the end tag it brought), so it holds nothing.
     if (platform::GetU16(tag, 0) == 0) return DialogContent::Empty;
     if (platform::GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
-    const std::int64_t bytesPerStation = (fb.numberOfKeys + 1) / 8 + 1;
-    if (size == 3 + bytesPerStation) return DialogContent::CleanTable;
+    const std::int64_t bytesPerStation = BytesPerStation(fb.numberOfKeys);
+    if (size == 3 + bytesPerStation || IsNetworkStationTable(size, fb.numberOfKeys))
+        return DialogContent::CleanTable;
     // An end tag first: a journal emptied by save mode (records behind it were never joined).
     return DialogContent::Empty;
 }
@@ -72,8 +74,13 @@ void FreeFileblock(Fileblock*& fb) {
 
 void CloseFileblock(Fileblock*& fb) {
     ResetStatus();
+    if (fb->network) {
+        LeaveNetwork(*fb);
+        if (!FbOk) return;
+    }
     // A damaged Fileblock writes nothing: its file stays marked in use, or its journal stays.
-    if (!fb->readOnly && !fb->saveMode && !fb->damaged) {
+    // Nor does a station: what it may change (records written without a lock) is written.
+    if (!fb->readOnly && !fb->saveMode && !fb->damaged && !fb->network) {
         if (fb->numberOfKeys > 0) {
             IndexFlush(*fb);
             FileFlush(fb->indexFile);
@@ -188,20 +195,22 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     if (!op.Passed()) return;
     if (allReadOnly) readOnly = true;
     if (readOnly) saveMode = false;
-    // Network mode (station table, byte-range locks) is not offered; sharing the files
-    // without it would let two stations overwrite each other.
-    if (network && !Engine().singleUser) {
-        Fail(fberr::kNoNetMode);
-        return;
-    }
-    const bool shared = false;
+    // Network mode: the files are shared and the stations keep to the dialog file's locks.
+    // Save mode is not joined to it: no change is taken without the Fileblock lock, which
+    // this engine does not offer, so there is nothing to journal.
+    const bool networked = network && !Engine().singleUser;
+    if (networked) saveMode = false;
+    const bool shared = networked;
     const bool dialogRequired = network ? !allReadOnly : saveMode;
+    // A station locks and writes the dialog file whatever it does with the other two.
+    const bool station = networked && !allReadOnly;
+    const bool dialogReadOnly = station ? false : readOnly;
 
     const FileblockNames names = NamesOf(fileName);
     FileRecord dialog;
     FileSetName(dialog, names.dialog);
     bool dialogCreated = false;
-    FileOpenExisting(dialog, shared, readOnly);
+    FileOpenExisting(dialog, shared, dialogReadOnly);
     if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
         if (!dialogRequired) {
             ResetStatus();
@@ -217,7 +226,7 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
             FileFlush(dialog);
             FileClose(dialog);
             FileFlushFolder(dialog);
-            FileOpenExisting(dialog, shared, readOnly);
+            FileOpenExisting(dialog, shared, dialogReadOnly);
             if (!FbOk) {
                 CloseQuietly(dialog);
                 if (dialogCreated) DeleteQuietly(dialog);
@@ -228,6 +237,16 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         return;
     }
     const bool dialogFound = dialog.IsOpen() && !dialogCreated;
+    // Opens of one Fileblock by the stations follow one another.
+    bool openByteLocked = false;
+    if (station) {
+        openByteLocked = LockOpenByte(dialog);
+        if (!openByteLocked) {
+            CloseQuietly(dialog);
+            if (dialogCreated) DeleteQuietly(dialog);
+            return;
+        }
+    }
 
     Fileblock* fb = new (std::nothrow) Fileblock;
     bool listed = false;
@@ -241,10 +260,17 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
                 list.erase(std::remove(list.begin(), list.end(), fb), list.end());
             }
             dialog = fb->dialogFile;
+            delete fb->network;
             delete fb;
+        }
+        if (openByteLocked) {
+            KeptFailure kept;
+            UnlockOpenByte(dialog);
         }
         CloseQuietly(dialog);
         if (dialogCreated) DeleteQuietly(dialog);
+        // Another station's lock on a file shows as an undefined access error.
+        if (networked && FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kLockPrevents;
     };
     if (!fb) {
         Fail(fberr::kNoMemoryOpen);
@@ -295,10 +321,17 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         return;
     }
     fb->readOnly = readOnly;
+    DialogContent content = DialogContent::Empty;
     if (dialogFound) {
         // Before the free chain is walked: a journal puts back what a crash left half done.
-        const DialogContent content = ExamineDialog(*fb, fb->dialogFile);
+        content = ExamineDialog(*fb, fb->dialogFile);
         if (!FbOk) {
+            cleanUp();
+            return;
+        }
+        // Only a station alone with the file may make, empty or repair the station table.
+        if (station && content != DialogContent::CleanTable && OtherStationsPresent(fb->dialogFile)) {
+            Fail(fberr::kNoRepairNotExclusive);
             cleanUp();
             return;
         }
@@ -336,6 +369,19 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         return;
     }
 
+    if (networked) {
+        JoinNetwork(*fb, allReadOnly);
+        // A new, empty or repaired table: every station reads everything again.
+        if (FbOk && station && content != DialogContent::CleanTable) PublishFullChange(*fb);
+        if (FbOk && openByteLocked) {
+            openByteLocked = false;
+            UnlockOpenByte(fb->dialogFile);
+        }
+        if (!FbOk) {
+            cleanUp();
+            return;
+        }
+    }
     fb->saveMode = saveMode;
     if (saveMode) {
         // The journal starts empty: byte 0 and an end tag, on the disk.

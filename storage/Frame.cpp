@@ -3,6 +3,7 @@
 #include "storage/Fileblock.h"
 #include "storage/IndexFile.h"
 #include "storage/LockRanges.h"
+#include "storage/Network.h"
 
 #include <algorithm>
 #include <limits>
@@ -113,9 +114,15 @@ bool EntryCheck(Fileblock* fb, std::uint16_t mode, std::uint16_t key) {
         return false;
     }
     if (fb->network) {
-        // Network mode takes the read lock for the operation here; it is not offered
-        // (FbOpen refuses the network flag in network mode), so no Fileblock has a block.
-        fb->network->readLockForOperation = false;
+        NetworkBlock& net = *fb->network;
+        net.readLockForOperation = false;
+        if ((mode & kModeReadLock) && !net.locked && !net.readLocked && !net.allReadOnly) {
+            if (!TakeReadLock(*fb)) {
+                if (FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kReadLockPrevents;
+                return false;
+            }
+            net.readLockForOperation = true;
+        }
     }
     return true;
 }
@@ -128,6 +135,10 @@ void ExitStep(Fileblock* fb) {
     if (FbErrorCode == fberr::kAccessNotPossible && fb->readOnly) FbErrorCode = fberr::kLockPreventsReadOnly;
     if (fb->network == nullptr) return;
     if (FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kLockPreventsReadOnly;
+    if (fb->network->readLockForOperation) {
+        ReleaseReadLock(*fb); // 10341 when it fails
+        if (!fb->network->readLocked) fb->network->readLockForOperation = false;
+    }
 }
 
 void CloseAllFileblocks() {

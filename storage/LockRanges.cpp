@@ -60,6 +60,15 @@ void RecordLockError(std::uint16_t functionCode, platform::SystemError error) {
     LastFileError() = {functionCode, error};
 }
 
+void SleepFor(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+LockSleeper& Sleeper() {
+    static LockSleeper sleeper = SleepFor;
+    return sleeper;
+}
+
 bool NetworkLock(platform::FileHandle handle, std::int64_t offset, std::int64_t length, int totalWaitMs,
                  int retryIntervalMs) {
     int waited = 0;
@@ -68,7 +77,7 @@ bool NetworkLock(platform::FileHandle handle, std::int64_t offset, std::int64_t 
         if (error == platform::win32::kSuccess) return true;
         RecordLockError(fn::kLock, error);
         if (waited >= totalWaitMs) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(retryIntervalMs));
+        Sleeper()(retryIntervalMs);
         waited += retryIntervalMs;
     }
 }
@@ -81,6 +90,12 @@ bool NetworkUnlock(platform::FileHandle handle, std::int64_t offset, std::int64_
 }
 
 } // namespace
+
+LockSleeper SetLockSleeper(LockSleeper sleeper) {
+    const LockSleeper previous = Sleeper();
+    Sleeper() = sleeper ? sleeper : SleepFor;
+    return previous;
+}
 
 bool InstallLockHooks(std::uint8_t lockMode) {
     EngineState& engine = Engine();

@@ -18,6 +18,12 @@ bool InstallLockHooks(std::uint8_t lockMode);
 // Record ranges wait 768 ms in 64 ms steps; the dialog file's lock at open 4 x 768 ms.
 constexpr int kLockRetryMs = 64;
 constexpr int kLockWaitMs = 768;
+constexpr int kOpenLockWaitMs = 4 * kLockWaitMs;
+
+// How the network lock hook waits between its tries (std::this_thread::sleep_for unless a
+// test installs another); returns the previous one.
+using LockSleeper = void (*)(int milliseconds);
+LockSleeper SetLockSleeper(LockSleeper sleeper);
 
 // Locks the range through the hook unless it is already locked on the handle with the same
 // length (the count goes up). The same offset with another length fails.

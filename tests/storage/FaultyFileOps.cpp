@@ -80,6 +80,10 @@ std::string FaultyFileOps::PathOf(platform::FileHandle handle) const {
     const auto it = paths_.find(handle);
     if (it != paths_.end()) return it->second;
     // A file opened before these operations were installed: ask the system for its name.
+    return SystemPathOf(handle);
+}
+
+std::string SystemPathOf(platform::FileHandle handle) {
     char target[4096];
     const std::string link = "/proc/self/fd/" + std::to_string(handle);
     const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);

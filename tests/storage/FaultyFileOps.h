@@ -100,5 +100,7 @@ private:
 std::vector<unsigned char> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 bool FileExists(const std::string& path);
+// The name the system gives an open descriptor (empty when it has none).
+std::string SystemPathOf(platform::FileHandle handle);
 
 } // namespace test

@@ -1,7 +1,8 @@
 #include "FileCallLog.h"
 
+#include "FaultyFileOps.h"
+
 #include <algorithm>
-#include <unistd.h>
 
 namespace test {
 
@@ -13,11 +14,7 @@ FileCallLog::~FileCallLog() {
 
 std::string FileCallLog::PathOf(platform::FileHandle handle) const {
     const auto it = paths_.find(handle);
-    if (it != paths_.end()) return it->second;
-    char target[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(handle);
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
-    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+    return it != paths_.end() ? it->second : SystemPathOf(handle);
 }
 
 platform::SystemError FileCallLog::Open(const std::string& path, platform::FileDisposition disposition,

@@ -367,6 +367,7 @@ TEST(EntryCheck, ChangesWithANetworkBlockNeedTheFileblockLock) {
         FbCreate(folder.File("m.DAT"), 30, 0, test::Keys({}));
         FbOpen(other, folder.File("m.DAT"), false, false, false, false);
         storage::FileblockOf(other)->network = new storage::NetworkBlock;
+        storage::FileblockOf(other)->network->allReadOnly = true; // no read lock to take
         files.FailNth(FileCall::Read, 1, platform::win32::kIoDevice, "m.DAT");
         std::vector<unsigned char> record(30);
         FbReadRecord(other, 0, record);
