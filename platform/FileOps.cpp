@@ -1,9 +1,12 @@
 #include "FileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -14,6 +17,23 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+// NFS, SMB, CIFS, SMB2, FUSE, 9P, AFS, Ceph.
+bool IsNetworkFileSystem(long type) {
+    switch (static_cast<unsigned long>(type) & 0xFFFFFFFFUL) {
+    case 0x6969UL:
+    case 0x517BUL:
+    case 0xFF534D42UL:
+    case 0xFE534D42UL:
+    case 0x65735546UL:
+    case 0x01021997UL:
+    case 0x5346414FUL:
+    case 0x00C36400UL:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool FolderExists(const std::string& path) {
@@ -143,6 +163,30 @@ public:
         const int error = errno;
         if (fd >= 0) ::close(fd);
         return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(error, path);
+    }
+
+    const unsigned char* MapView(FileHandle handle, std::int64_t& size, std::int64_t& length) override {
+        size = length = 0;
+        struct stat info {};
+        struct statfs where {};
+        if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || ::fstatfs(handle, &where) != 0)
+            return nullptr;
+        // A file on a network share may vanish under a view; such files are read.
+        if (IsNetworkFileSystem(where.f_type)) return nullptr;
+        constexpr std::int64_t kMinimum = 1 << 20;
+        constexpr std::int64_t kGrain = 1 << 16;
+        const std::int64_t wanted =
+            std::max<std::int64_t>(kMinimum, 2 * static_cast<std::int64_t>(info.st_size));
+        const std::int64_t reserved = (wanted + kGrain - 1) / kGrain * kGrain;
+        void* view = ::mmap(nullptr, static_cast<std::size_t>(reserved), PROT_READ, MAP_SHARED, handle, 0);
+        if (view == MAP_FAILED) return nullptr;
+        size = info.st_size;
+        length = reserved;
+        return static_cast<const unsigned char*>(view);
+    }
+
+    void ReleaseView(const unsigned char* view, std::int64_t length) override {
+        if (view != nullptr) ::munmap(const_cast<unsigned char*>(view), static_cast<std::size_t>(length));
     }
 
     SystemError FlushFolder(const std::string& path) override {

@@ -76,6 +76,19 @@ public:
     // Byte-range locks between processes, taken without waiting (kLockViolation when held).
     virtual SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
     virtual SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
+
+    // A read-only view of the file's first `length` bytes (chosen here, room to grow beyond
+    // `size`, the file's size now) that shows every later write to the file; nullptr where
+    // there is none, and the caller reads instead. Only bytes within the file may be touched.
+    virtual const unsigned char* MapView(FileHandle handle, std::int64_t& size, std::int64_t& length) {
+        (void)handle;
+        size = length = 0;
+        return nullptr;
+    }
+    virtual void ReleaseView(const unsigned char* view, std::int64_t length) {
+        (void)view;
+        (void)length;
+    }
 };
 
 // The POSIX implementation (one per process).

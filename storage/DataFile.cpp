@@ -1,6 +1,7 @@
 #include "storage/DataFile.h"
 
 #include "storage/FilePrimitives.h"
+#include "storage/FileViews.h"
 #include "storage/Journal.h"
 #include "storage/Slots.h"
 
@@ -197,8 +198,8 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
         Fail(fberr::kRecordOutOfRange);
         return;
     }
-    FileReadAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(buffer.size()),
-               buffer.data());
+    FileReadAtViewed(fb->dataFile, fb->network == nullptr, RecordOffset(*fb, record),
+                     static_cast<std::int32_t>(buffer.size()), buffer.data());
     if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
 }
 

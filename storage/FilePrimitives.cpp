@@ -1,5 +1,6 @@
 #include "storage/FilePrimitives.h"
 
+#include "storage/FileViews.h"
 #include "storage/LockRanges.h"
 
 #include <algorithm>
@@ -113,6 +114,7 @@ void FileClose(FileRecord& file) {
     // A failed unlock does not keep the file open: the system drops a descriptor's locks
     // with it, and the table forgets the handle either way.
     (void)ReleaseHandleRanges(file.handle);
+    DropView(file);
     const auto error = platform::Files().Close(file.handle);
     // Linux frees the descriptor even when close reports an error; keeping the number would
     // later close whatever file reuses it.
@@ -194,6 +196,7 @@ void FileWriteHere(FileRecord& file, std::int32_t length, const void* buffer) {
     std::size_t done = 0;
     const auto error =
         platform::Files().Write(file.handle, file.position, buffer, static_cast<std::size_t>(length), done);
+    NoteWritten(file, file.position, static_cast<std::int64_t>(done));
     file.position += static_cast<std::int64_t>(done);
     if (error != win32::kSuccess) {
         FailCall(fn::kWrite, error, MapHandleError(error));
@@ -214,6 +217,7 @@ void FileWriteAt(FileRecord& file, std::int64_t offset, std::int32_t length, con
 
 void FileTruncateHere(FileRecord& file) {
     if (!FbOk) return;
+    DropView(file);
     const auto error =
         file.IsOpen() ? platform::Files().Truncate(file.handle, file.position) : win32::kInvalidHandle;
     if (error != win32::kSuccess) FailCall(fn::kTruncate, error, MapHandleError(error));

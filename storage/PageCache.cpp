@@ -1,6 +1,7 @@
 #include "storage/PageCache.h"
 
 #include "storage/FilePrimitives.h"
+#include "storage/FileViews.h"
 #include "storage/IndexFile.h"
 #include "storage/Journal.h"
 #include "storage/Slots.h"
@@ -141,7 +142,9 @@ PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key) {
     if (node == nullptr) return nullptr;
     // The buffer stays free until its page has arrived whole and sound, so a failed read
     // leaves nothing behind that a later lookup could take for the page.
-    FileReadAt(fb.indexFile, PageOffset(fb, page, key), descriptor.slotSize, node->buffer.data());
+    // In network mode other stations change the file, so it is always read.
+    FileReadAtViewed(fb.indexFile, fb.network == nullptr, PageOffset(fb, page, key), descriptor.slotSize,
+                     node->buffer.data());
     if (!FbOk) return nullptr;
     if (!UnpackSoundPage(node->buffer.data(), descriptor.keyLength, descriptor.itemsPerPage,
                          descriptor.allocated)) {

@@ -1,0 +1,75 @@
+#include "storage/FileViews.h"
+
+#include "storage/FilePrimitives.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace storage {
+
+namespace {
+
+struct View {
+    platform::FileOps* owner = nullptr;
+    const unsigned char* bytes = nullptr; // none: the owner offers no view of this file
+    std::int64_t length = 0;              // mapped
+    std::int64_t size = 0;                // the file's size as known here
+};
+
+std::unordered_map<platform::FileHandle, View>& Views() {
+    static std::unordered_map<platform::FileHandle, View> views;
+    return views;
+}
+
+void Release(View& view) {
+    if (view.bytes != nullptr) view.owner->ReleaseView(view.bytes, view.length);
+    view = View{};
+}
+
+} // namespace
+
+bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer) {
+    if (!FbOk || !file.IsOpen() || offset < 0 || length <= 0) return false;
+    const std::int64_t end = offset + length;
+    platform::FileOps& files = platform::Files();
+    View& view = Views()[file.handle];
+    const bool outgrown = view.bytes != nullptr && end <= view.size && end > view.length;
+    if (view.owner != &files || outgrown) {
+        Release(view);
+        view.owner = &files;
+        view.bytes = files.MapView(file.handle, view.size, view.length);
+    }
+    if (view.bytes == nullptr || end > view.size || end > view.length) return false;
+    std::memcpy(buffer, view.bytes + offset, static_cast<std::size_t>(length));
+    file.position = end;
+    return true;
+}
+
+void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t length) {
+    auto& views = Views();
+    const auto it = views.find(file.handle);
+    if (it == views.end()) return;
+    // Written by other file operations than the view's: what reached the file is not known.
+    if (it->second.owner != &platform::Files()) {
+        Release(it->second);
+        views.erase(it);
+        return;
+    }
+    it->second.size = std::max(it->second.size, offset + length);
+}
+
+void DropView(const FileRecord& file) {
+    auto& views = Views();
+    const auto it = views.find(file.handle);
+    if (it == views.end()) return;
+    Release(it->second);
+    views.erase(it);
+}
+
+void FileReadAtViewed(FileRecord& file, bool viewable, std::int64_t offset, std::int32_t length,
+                      void* buffer) {
+    if (!viewable || !ReadThroughView(file, offset, length, buffer)) FileReadAt(file, offset, length, buffer);
+}
+
+} // namespace storage
