@@ -155,6 +155,7 @@ void TfTestForm::FormCreate() {
     ui_->eVolume->SetDecimalPlaces(0);
     for (widgets::TZlCalcEdit* dimension : {ui_->eWidth, ui_->eLength, ui_->eDepth})
         dimension->SetDecimalPlaces(1);
+    PaintEntryFields();
     ui_->eBodyNote->SetMaxLength(126);
     ui_->eTestNote->SetMaxLength(62);
     for (QPushButton* button : {ui_->bShowRes, ui_->bHLP, ui_->bSave, ui_->bCancel}) {
@@ -202,8 +203,9 @@ void TfTestForm::FormCreate() {
 
     for (QCheckBox* box : {ui_->dbchClear, ui_->dbchClean, ui_->dbchChlorine})
         connect(box, &QCheckBox::clicked, this, &TfTestForm::dbchClearClick);
+    // Toggled, so that a choice made with the arrow keys greys "Stains" too.
     for (QRadioButton* button : RadioButtonsOf(*ui_->dbgrOrganic))
-        connect(button, &QRadioButton::clicked, this, &TfTestForm::dbchClearClick);
+        connect(button, &QRadioButton::toggled, this, &TfTestForm::dbchClearClick);
     connect(ui_->eMetric, &QComboBox::currentIndexChanged, this, &TfTestForm::dbchClearClick);
     connect(ui_->bSave, &QPushButton::clicked, this, &TfTestForm::bSaveClick);
     connect(ui_->bShowRes, &QPushButton::clicked, this, &TfTestForm::bShowResClick);
@@ -213,6 +215,25 @@ void TfTestForm::FormCreate() {
     // The form sees every key before its controls do (F1, Enter), and the chloramines field's focus.
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+}
+
+void TfTestForm::PaintEntryFields() {
+    // The entry fields are aqua; the two unit boxes beside length and depth look like buttons.
+    const QColor aqua(0, 255, 255);
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (!qobject_cast<QLineEdit*>(field) && !qobject_cast<QPlainTextEdit*>(field) &&
+            !qobject_cast<QComboBox*>(field))
+            continue;
+        QPalette colours = field->palette();
+        colours.setColor(QPalette::Base, aqua);
+        if (qobject_cast<QComboBox*>(field)) colours.setColor(QPalette::Button, aqua);
+        field->setPalette(colours);
+    }
+    for (QLineEdit* unit : {ui_->Edit1, ui_->Edit2}) {
+        QPalette colours = unit->palette();
+        colours.setColor(QPalette::Base, colours.color(QPalette::Button));
+        unit->setPalette(colours);
+    }
 }
 
 void TfTestForm::HookGroupKeys(QGroupBox& group) {
