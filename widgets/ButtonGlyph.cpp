@@ -68,7 +68,8 @@ void TZlButtonGlyph::SourceChanged() {
 }
 
 void TZlButtonGlyph::SetCellCount(int count) {
-    if (count == cellCount_ || count == 0) return;
+    // Below 1 there would be no cell to draw; the class library's range is 1 to 5.
+    if (count == cellCount_ || count < 1) return;
     ClearImages();
     cellCount_ = count;
 }
@@ -225,13 +226,16 @@ QRect TZlButtonGlyph::Render(QPainter& canvas, const QRect& client, const QStrin
     return RenderFrom(canvas, client, caption, layout, margin, spacing, mark, state, textFlags, nullptr, -1);
 }
 
-QRect TZlButtonGlyph::RenderFrom(QPainter& canvas, const QRect& client, const QString& caption,
-                                 TButtonLayout layout, int margin, int spacing, bool mark,
-                                 TSpeedFaceState state, int textFlags, const TImageList* images,
-                                 int imageIndex) {
-    const bool useList = HasListPicture(images, imageIndex) && images->Width() > 0;
+bool TZlButtonGlyph::UsesList(const TImageList* images, int index) const {
+    return HasListPicture(images, index) && images->Width() > 0;
+}
+
+TZlButtonGlyph::Layout TZlButtonGlyph::ComputeLayout(QPainter& canvas, const QRect& client,
+                                                     const QString& caption, TButtonLayout layout, int margin,
+                                                     int spacing, bool mark, int textFlags,
+                                                     const TImageList* images, int imageIndex) const {
     QSize glyph(0, 0);
-    if (useList)
+    if (UsesList(images, imageIndex))
         glyph = QSize(images->Width(), images->Height());
     else if (!sourceBitmap_.Empty())
         glyph = QSize(sourceBitmap_.Width() / cellCount_, sourceBitmap_.Height());
@@ -239,44 +243,59 @@ QRect TZlButtonGlyph::RenderFrom(QPainter& canvas, const QRect& client, const QS
     const QFontMetrics metrics(canvas.font());
     const TextWidthFunction textWidth = [&](const QString& text) { return metrics.horizontalAdvance(text); };
     const QSize room = CaptionRoom(client.size(), glyph, layout, margin, spacing, mark);
-    const QString text = DrawnText(FitCaption(caption, room.width(), textWidth));
+    Layout result;
+    result.caption = FitCaption(caption, room.width(), textWidth);
 
-    const int wrapFlag = WrapText ? Qt::TextWordWrap : 0;
     QSize textSize(0, 0);
-    if (!text.isEmpty()) {
+    if (!result.caption.isEmpty()) {
+        const int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic |
+                          (WrapText ? Qt::TextWordWrap : 0) | textFlags;
         const QRect measured =
-            metrics.boundingRect(QRect(0, 0, room.width(), 0),
-                                 Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic | wrapFlag, text);
+            metrics.boundingRect(QRect(0, 0, room.width(), 0), flags, DrawnText(result.caption));
         textSize =
             QSize(SmallerInt(measured.width(), room.width()), SmallerInt(measured.height(), room.height()));
     }
     const GlyphPlacement placement =
         PlaceGlyphAndCaption(client, glyph, textSize, layout, margin, spacing, mark);
+    result.glyphPos = placement.glyphPos;
+    result.captionRect = placement.captionRect;
+    return result;
+}
 
-    const QSize drawn = useList ? DrawListGlyph(canvas, placement.glyphPos, images, imageIndex, state)
-                                : DrawSourceGlyph(canvas, placement.glyphPos, state);
-
-    if (!text.isEmpty()) {
-        canvas.save();
-        canvas.setBrush(Qt::NoBrush);
-        const int flags = wrapFlag | Qt::AlignVCenter | Qt::TextShowMnemonic | textFlags;
-        if (state == sfDisabled) {
-            canvas.setPen(ToQColor(clBtnHighlight, palette_));
-            canvas.drawText(placement.captionRect.translated(1, 1), flags, text);
-            canvas.setPen(ToQColor(clBtnShadow, palette_));
-        }
-        canvas.drawText(placement.captionRect, flags, text);
-        canvas.restore();
+void TZlButtonGlyph::DrawCaption(QPainter& canvas, const QString& caption, const QRect& rect,
+                                 TSpeedFaceState state, int textFlags) const {
+    if (caption.isEmpty()) return;
+    const QString text = DrawnText(caption.left(255));
+    const int flags = (WrapText ? Qt::TextWordWrap : 0) | Qt::AlignVCenter | Qt::TextShowMnemonic | textFlags;
+    canvas.save();
+    canvas.setBrush(Qt::NoBrush);
+    if (state == sfDisabled) {
+        canvas.setPen(ToQColor(clBtnHighlight, palette_));
+        canvas.drawText(rect.translated(1, 1), flags, text);
+        canvas.setPen(ToQColor(clBtnShadow, palette_));
     }
+    canvas.drawText(rect, flags, text);
+    canvas.restore();
+}
 
+QRect TZlButtonGlyph::RenderFrom(QPainter& canvas, const QRect& client, const QString& caption,
+                                 TButtonLayout layout, int margin, int spacing, bool mark,
+                                 TSpeedFaceState state, int textFlags, const TImageList* images,
+                                 int imageIndex) {
+    const Layout placed =
+        ComputeLayout(canvas, client, caption, layout, margin, spacing, mark, textFlags, images, imageIndex);
+    const bool useList = UsesList(images, imageIndex);
+    const QSize drawn = useList ? DrawListGlyph(canvas, placed.glyphPos, images, imageIndex, state)
+                                : DrawSourceGlyph(canvas, placed.glyphPos, state);
+    DrawCaption(canvas, placed.caption, placed.captionRect, state, textFlags);
     if (mark) {
         const bool glyphExists = sourceBitmap_.Width() > 0 || (useList && drawn.width() > 0);
         DrawDropArrow(canvas,
-                      DropMarkPosition(client, layout, glyphExists, placement.glyphPos, drawn,
-                                       placement.captionRect, text.isEmpty()),
+                      DropMarkPosition(client, layout, glyphExists, placed.glyphPos, drawn,
+                                       placed.captionRect, placed.caption.isEmpty()),
                       state, palette_);
     }
-    return placement.captionRect;
+    return placed.captionRect;
 }
 
 void TZlButtonGlyph::DrawDropArrow(QPainter& canvas, QPoint pos, TSpeedFaceState state,

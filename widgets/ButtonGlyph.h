@@ -35,7 +35,7 @@ public:
     void SetSourceBitmap(const TBitmap& bitmap);
 
     int CellCount() const { return cellCount_; }
-    // A new count other than 0 drops the prepared images.
+    // A new count of 1 or more drops the prepared images; others are ignored.
     void SetCellCount(int count);
     TColor KeyColor() const { return keyColor_; }
 
@@ -67,6 +67,19 @@ public:
                      int margin, int spacing, bool mark, TSpeedFaceState state, int textFlags,
                      const TImageList* images, int imageIndex);
 
+    // Where glyph and caption go in `client`, and the caption shortened to its room.
+    struct Layout {
+        QString caption;
+        QPoint glyphPos;
+        QRect captionRect;
+    };
+    Layout ComputeLayout(QPainter& canvas, const QRect& client, const QString& caption, TButtonLayout layout,
+                         int margin, int spacing, bool mark, int textFlags,
+                         const TImageList* images = nullptr, int imageIndex = -1) const;
+    // Draws a caption laid out by ComputeLayout in the canvas's pen (embossed when disabled).
+    void DrawCaption(QPainter& canvas, const QString& caption, const QRect& rect, TSpeedFaceState state,
+                     int textFlags) const;
+
     // Draws the prepared image of `state` at `pos`; the size drawn (0 x 0 for nothing).
     QSize DrawSourceGlyph(QPainter& canvas, QPoint pos, TSpeedFaceState state);
     QSize DrawListGlyph(QPainter& canvas, QPoint pos, const TImageList* images, int index,
@@ -84,6 +97,7 @@ private:
     void SourceChanged();
     QImage CellImage(int cell) const;
     bool HasListPicture(const TImageList* images, int index) const;
+    bool UsesList(const TImageList* images, int index) const;
     TGlyphList* ListOfSize(int width, int height);
 
     TBitmap sourceBitmap_;

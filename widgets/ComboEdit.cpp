@@ -395,7 +395,8 @@ void TCustomComboEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (event->matches(QKeySequence::Cut) && (!directInput_ || ReadOnly())) {
+    if ((event->matches(QKeySequence::Cut) && (!directInput_ || ReadOnly())) ||
+        (event->matches(QKeySequence::SelectAll) && !directInput_)) {
         event->accept();
         return;
     }

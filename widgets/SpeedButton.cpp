@@ -17,6 +17,7 @@
 #include <QShortcutEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -184,6 +185,11 @@ void TZlSpeedButton::SetCaption(const QString& caption) {
     update();
 }
 
+void TZlSpeedButton::SetFontColor(TColor color) {
+    RepaintWhenChanged(FontColor() != color);
+    fontColor_ = color;
+}
+
 void TZlSpeedButton::SetFlat(bool flat) {
     RepaintWhenChanged(flat_ != flat);
     flat_ = flat;
@@ -217,9 +223,20 @@ void TZlSpeedButton::SetMarkDropDown(bool markDropDown) {
 
 void TZlSpeedButton::SetNumGlyphs(int numGlyphs) {
     if (numGlyphs > 5) numGlyphs = 5;
+    // A count below 1 would give cells of no or negative width.
+    if (numGlyphs < 1) return;
     if (numGlyphs == glyphPainter_->CellCount()) return;
     glyphPainter_->SetCellCount(numGlyphs);
     update();
+}
+
+// The pauses are 16-bit, as the class library stores them.
+void TZlSpeedButton::SetInitPause(int milliseconds) {
+    initPause_ = std::clamp(milliseconds, 0, 65535);
+}
+
+void TZlSpeedButton::SetRepeatInterval(int milliseconds) {
+    repeatInterval_ = std::clamp(milliseconds, 0, 65535);
 }
 
 void TZlSpeedButton::SetSpacing(int spacing) {
@@ -637,7 +654,9 @@ void TZlSpeedButton::paintEvent(QPaintEvent*) {
     offscreenImage_.fill(ColorToRGB(clBtnFace, colors));
     QPainter canvas(&offscreenImage_);
     canvas.setFont(font());
-    canvas.setPen(colors.color(QPalette::Active, foregroundRole()));
+    canvas.setLayoutDirection(layoutDirection());
+    canvas.setPen(fontColor_ ? ToQColor(*fontColor_, colors)
+                             : colors.color(QPalette::Active, foregroundRole()));
 
     if (transparent_) CopyParentBackground(this, canvas);
 

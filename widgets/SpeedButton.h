@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 #include "ButtonGlyph.h"
+#include "ZlColors.h"
 #include "ZlCtrlTypes.h"
 
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 
@@ -58,6 +60,9 @@ public:
     void SetMenuPosition(TZlDropDownMenuPos position) { menuPosition_ = position; }
     const QString& Caption() const { return caption_; }
     void SetCaption(const QString& caption);
+    // The caption's colour (the class library's font colour): the palette's ButtonText unless set.
+    TColor FontColor() const { return fontColor_.value_or(clBtnText); }
+    void SetFontColor(TColor color);
     bool Flat() const { return flat_; }
     void SetFlat(bool flat);
     const TBitmap& Glyph() const { return glyphPainter_->SourceBitmap(); }
@@ -65,7 +70,8 @@ public:
     bool GrayedInactive() const { return grayedInactive_; }
     void SetGrayedInactive(bool grayedInactive);
     int InitPause() const { return initPause_; }
-    void SetInitPause(int milliseconds) { initPause_ = milliseconds; }
+    // 0 to 65535 milliseconds.
+    void SetInitPause(int milliseconds);
     TButtonLayout Layout() const { return layout_; }
     void SetLayout(TButtonLayout layout);
     int Margin() const { return margin_; }
@@ -76,10 +82,11 @@ public:
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int modalResult) { modalResult_ = modalResult; }
     int NumGlyphs() const { return glyphPainter_->CellCount(); }
-    // 1 to 5; more is taken as 5.
+    // 1 to 5; more is taken as 5, less than 1 is ignored.
     void SetNumGlyphs(int numGlyphs);
     int RepeatInterval() const { return repeatInterval_; }
-    void SetRepeatInterval(int milliseconds) { repeatInterval_ = milliseconds; }
+    // 0 to 65535 milliseconds.
+    void SetRepeatInterval(int milliseconds);
     int Spacing() const { return spacing_; }
     void SetSpacing(int spacing);
     TButtonStyle Style() const { return style_; }
@@ -163,6 +170,7 @@ private:
     QPointer<QAction> action_;
     QPointer<QMenu> dropDownMenu_;
     QString caption_;
+    std::optional<TColor> fontColor_;
     TSpeedFaceState faceState_ = sfUp;
     TZlDropDownMenuPos menuPosition_ = dmpBottom;
     TButtonLayout layout_ = blGlyphTop;

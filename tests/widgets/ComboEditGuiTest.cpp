@@ -3,9 +3,12 @@
 #include "widgets/ComboEditText.h"
 #include "widgets/ComboGlyphs.h"
 
+#include "FixedPalette.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -221,9 +224,12 @@ TEST_F(ComboOnDialog, AReadOnlyEditNeitherOpensNorTakesAValue) {
 }
 
 TEST_F(ComboOnDialog, WithoutDirectInputTheButtonStillWorks) {
+    combo->SetText(QStringLiteral("old"));
     combo->SetDirectInput(false);
     QTest::keyClicks(combo, QStringLiteral("typed"));
-    EXPECT_EQ(combo->Text(), QString());
+    EXPECT_EQ(combo->Text(), QStringLiteral("old"));
+    QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(combo->hasSelectedText());
     combo->popup->value = QStringLiteral("new");
     Open();
     QTest::keyClick(combo, Qt::Key_Return);
@@ -366,6 +372,54 @@ TEST_F(ComboOnDialog, Screenshot) {
         combo->popup->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/ComboPopup.png"));
     }
     EXPECT_FALSE(dialog.grab().isNull());
+}
+
+TEST(ComboEdit, TheButtonsLeftEdgeJoinsTheEditUnlessPressed) {
+    TCustomComboEdit combo;
+    combo.setPalette(fixed::Palette());
+    combo.setGeometry(0, 0, 150, 21);
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    TEditButton* button = combo.DropButton();
+    QImage face = button->grab().toImage();
+    const int h = face.height();
+    EXPECT_EQ(face.pixel(0, 0), fixed::kFace);
+    EXPECT_EQ(face.pixel(0, h - 2), fixed::kFace);
+    EXPECT_EQ(face.pixel(1, 1), fixed::kHighlight);
+    EXPECT_EQ(face.pixel(1, h - 3), fixed::kHighlight);
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
+    face = button->grab().toImage();
+    EXPECT_EQ(face.pixel(0, 0), fixed::kFrame) << "pressed: the bevel shows";
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(5, 5));
+}
+
+TEST(ComboEdit, AlignedTextSitsBesideTheButton) {
+    TCustomComboEdit combo;
+    combo.setGeometry(0, 0, 150, 21);
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    const auto leftmostInk = [&](TAlignment alignment) {
+        QImage image(combo.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter canvas(&image);
+        EXPECT_TRUE(PaintAlignedText(&combo, canvas, QStringLiteral("12.5"), alignment, false));
+        canvas.end();
+        const QRgb back = image.pixel(combo.width() / 2, 3);
+        for (int x = 3; x < combo.width(); ++x)
+            for (int y = 3; y < combo.height() - 3; ++y)
+                if (image.pixel(x, y) != back) return x;
+        return -1;
+    };
+    const int left = leftmostInk(taLeftJustify);
+    const int centre = leftmostInk(taCenter);
+    const int right = leftmostInk(taRightJustify);
+    EXPECT_LT(left, centre);
+    EXPECT_LT(centre, right);
+    const int textWidth = combo.fontMetrics().horizontalAdvance(QStringLiteral("12.5"));
+    EXPECT_LT(right + textWidth, combo.width() - combo.ButtonWidth()) << "clear of the button";
+    QImage image(combo.size(), QImage::Format_RGB32);
+    QPainter canvas(&image);
+    EXPECT_FALSE(PaintAlignedText(&combo, canvas, QStringLiteral("1"), taRightJustify, true));
 }
 
 } // namespace
