@@ -269,7 +269,15 @@ TEST_F(TestFormTest, EnterMovesToTheNextFieldWithoutSaving) {
     QApplication::processEvents();
     EXPECT_TRUE(Edit(*form, "ePH").hasFocus());
 
-    Get<QLineEdit>(*form, "eTime").setFocus();
+    Get<QComboBox>(*form, "eVolMetric").setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(Edit(*form, "eWidth").hasFocus());
+
+    Get<widgets::TDateEdit>(*form, "eDate").setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_TRUE(Get<QLineEdit>(*form, "eTime").hasFocus());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     QApplication::processEvents();
     EXPECT_TRUE(Get<QPlainTextEdit>(*form, "eTestNote").hasFocus());
