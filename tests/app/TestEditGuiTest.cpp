@@ -295,7 +295,7 @@ TEST_F(TestFormTest, EnterMovesToTheNextFieldWithoutSaving) {
     oxidizer.setFocus();
     QTest::keyClick(&oxidizer, Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_FALSE(oxidizer.hasFocus());
+    EXPECT_TRUE(Get<QCheckBox>(*form, "dbchChlorine").hasFocus()); // out of the group, as Tab goes
 
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
@@ -533,6 +533,9 @@ TEST_F(TestFormTest, ScreenshotsOfBothPages) {
     EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormParameters.png")));
     form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
     EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormCharacteristics.png")));
+    params.test = nullptr;
+    auto bodyOnly = Open(0);
+    EXPECT_TRUE(bodyOnly->grab().save(QString::fromStdString(folder + "TestFormBodyOnly.png")));
 }
 
 } // namespace
