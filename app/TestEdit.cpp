@@ -432,8 +432,7 @@ bool TfTestForm::CheckTimeText() {
 }
 
 bool TfTestForm::ValidateFields() {
-    const bool fahrenheit =
-        !RadioButtonsOf(*ui_->dbgrCelsius).isEmpty() && RadioButtonsOf(*ui_->dbgrCelsius)[0]->isChecked();
+    const bool fahrenheit = RadioItemIndex(*ui_->dbgrCelsius) == 0; // its first button checked
     const std::vector<TRangeCheck> checks = TestRangeChecks(
         platform::WindowsFormatSettings().decimalSeparator, ui_->eTotalChlorine->Text(), fahrenheit);
     for (const TRangeCheck& check : checks)
