@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -249,6 +250,11 @@ TEST_F(TestFormTest, TypingLimitsCountLineBreaksTwiceAndNeverCutLoadedText) {
     QTest::keyClick(&note, Qt::Key_Return); // 126 once stored
     QTest::keyClicks(&note, "bc");
     EXPECT_EQ(note.toPlainText(), QString(124, u'a') + u'\n');
+    note.setPlainText(QString(120, u'a'));
+    note.moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setText("bcd\r\nefg");
+    note.paste(); // 3 + 2 for the break + 1 fill the 126
+    EXPECT_EQ(note.toPlainText(), QString(120, u'a') + "bcd\ne");
     QLineEdit& time = Get<QLineEdit>(*form, "eTime");
     time.clear();
     time.setFocus();
