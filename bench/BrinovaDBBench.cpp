@@ -9,6 +9,7 @@
 #include "app/fChart.h"
 
 #include "platform/FileOps.h"
+#include "bench/AbortingMessageBoxes.h"
 #include "platform/MessageBox.h"
 #include "storage/Storage.h"
 
@@ -26,16 +27,6 @@ namespace {
 
 constexpr int kBodies = 1000;
 constexpr int kTestsPerBody = 100;
-
-// No box may stop a benchmark: a failure ends the run.
-class AbortingMessageBoxes final : public platform::MessageBoxes {
-public:
-    platform::MessageAnswer Show(QWidget*, const QString& caption, const QString& text, platform::MessageIcon,
-                                 platform::MessageButtons) override {
-        std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
-        std::abort();
-    }
-};
 
 // Passes every call to the POSIX file operations but leaves out the flushes: making the data
 // file is the setting, not what is measured, and a flush per journaled change would take minutes.

@@ -6,6 +6,7 @@
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
 #include "app/fZELP.h"
+#include "bench/AbortingMessageBoxes.h"
 #include "platform/MessageBox.h"
 #include "storage/Storage.h"
 
@@ -24,16 +25,6 @@ namespace {
 
 constexpr int kBodies = 1000;
 constexpr int kTestsPerBody = 100;
-
-// No box may stop a benchmark: a failure ends the run.
-class AbortingMessageBoxes final : public platform::MessageBoxes {
-public:
-    platform::MessageAnswer Show(QWidget*, const QString& caption, const QString& text, platform::MessageIcon,
-                                 platform::MessageButtons) override {
-        std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
-        std::abort();
-    }
-};
 
 // The program's folder with its data folder and configuration, made once.
 void MakeProgramFolder() {
