@@ -18,12 +18,7 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/bin/zelplus ]; then \
-		$(BUILD)/bin/zelplus; \
-	else \
-		echo "make run: the program zelplus is not built yet; the engine and viewer libraries are in $(BUILD)/bin."; \
-		exit 1; \
-	fi
+	$(BUILD)/bin/zelplus
 
 # A longer run of the storage engine's fuzz target (FUZZ_SECONDS, default ten minutes).
 FUZZ_SECONDS ?= 600

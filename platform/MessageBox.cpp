@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace platform {
 namespace {
 
@@ -31,6 +33,10 @@ class QtMessageBoxes final : public MessageBoxes {
 public:
     MessageAnswer Show(QWidget* owner, const QString& caption, const QString& text, MessageIcon icon,
                        MessageButtons buttons) override {
+        // Each box is also written to the error output, so a program run without a screen (or
+        // by a script) still tells what it asked.
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+        std::fflush(stderr);
         QMessageBox box(ToQt(icon), caption, text, ToQt(buttons), owner);
         switch (box.exec()) {
         case QMessageBox::Yes: return MessageAnswer::Yes;

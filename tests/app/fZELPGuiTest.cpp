@@ -1,0 +1,667 @@
+#include "app/BrinovaAPI.h"
+#include "app/BrinovaDB.h"
+#include "app/fChart.h"
+#include "app/fZELP.h"
+#include "platform/DateTimeText.h"
+#include "platform/FileOps.h"
+#include "storage/Storage.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/RecordingShell.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window with its handlers counted instead of run.
+class CountingZELP : public TZELP {
+public:
+    std::vector<std::string> handled;
+    void NewbodyofWater1Click() override { handled.push_back("NewbodyofWater1Click"); }
+    void NewBodyTestClick() override { handled.push_back("NewBodyTestClick"); }
+    void EditBodyClick() override { handled.push_back("EditBodyClick"); }
+    void bNewTestClick() override { handled.push_back("bNewTestClick"); }
+    void EditTestClick() override { handled.push_back("EditTestClick"); }
+    void DeleteTestClick() override { handled.push_back("DeleteTestClick"); }
+    void DeleteBodyofWater1Click() override { handled.push_back("DeleteBodyofWater1Click"); }
+    void ShowResultClick() override { handled.push_back("ShowResultClick"); }
+    void Index1Click() override { handled.push_back("Index1Click"); }
+    void Setparameters1Click() override { handled.push_back("Setparameters1Click"); }
+    void AboutBrinovaVesk1Click() override { handled.push_back("AboutBrinovaVesk1Click"); }
+    void BrinovaVeskoninternet1Click() override { handled.push_back("BrinovaVeskoninternet1Click"); }
+    void Exit1Click() override { handled.push_back("Exit1Click"); }
+};
+
+// Fails one chosen read of one record of the data file (0: none) and counts the reads of that
+// record. Install it before the data file is opened.
+class FailingRecordRead final : public platform::FileOps {
+public:
+    FailingRecordRead() : previous_(platform::SetFiles(this)) {}
+    ~FailingRecordRead() override { platform::SetFiles(previous_); }
+    void Watch(std::int32_t record, int failingRead) {
+        offset_ = static_cast<std::int64_t>(record) * kStoredRecordSize;
+        failingRead_ = failingRead;
+        reads = 0;
+    }
+    int reads = 0;
+
+    platform::SystemError Open(const std::string& path, platform::FileDisposition d, platform::FileAccess a,
+                               platform::FileSharing s, platform::FileHandle& handle) override {
+        const platform::SystemError e = real().Open(path, d, a, s, handle);
+        if (e == 0 && path.size() > 4 && path.compare(path.size() - 4, 4, ".DAT") == 0) data_ = handle;
+        return e;
+    }
+    platform::SystemError Read(platform::FileHandle h, std::int64_t offset, void* buffer, std::size_t length,
+                               std::size_t& done) override {
+        if (h == data_ && offset == offset_ && ++reads == failingRead_) return platform::win32::kIoDevice;
+        return real().Read(h, offset, buffer, length, done);
+    }
+    platform::SystemError Write(platform::FileHandle h, std::int64_t o, const void* b, std::size_t l,
+                                std::size_t& done) override {
+        return real().Write(h, o, b, l, done);
+    }
+    platform::SystemError Size(platform::FileHandle h, std::int64_t& size) override {
+        return real().Size(h, size);
+    }
+    platform::SystemError Truncate(platform::FileHandle h, std::int64_t l) override {
+        return real().Truncate(h, l);
+    }
+    platform::SystemError Flush(platform::FileHandle h) override { return real().Flush(h); }
+    platform::SystemError Close(platform::FileHandle h) override {
+        if (h == data_) data_ = -1;
+        return real().Close(h);
+    }
+    platform::SystemError Delete(const std::string& p) override { return real().Delete(p); }
+    platform::SystemError FlushFolder(const std::string& p) override { return real().FlushFolder(p); }
+    platform::SystemError LockRange(platform::FileHandle h, std::int64_t o, std::int64_t l) override {
+        return real().LockRange(h, o, l);
+    }
+    platform::SystemError UnlockRange(platform::FileHandle h, std::int64_t o, std::int64_t l) override {
+        return real().UnlockRange(h, o, l);
+    }
+
+private:
+    static platform::FileOps& real() { return platform::PosixFiles(); }
+    std::int64_t offset_ = -1;
+    int failingRead_ = 0;
+    platform::FileHandle data_ = -1;
+    platform::FileOps* previous_;
+};
+
+double Day(int year, int month, int day, int hour = 0, int minute = 0) {
+    return *platform::EncodeDayCount(year, month, day, hour, minute);
+}
+
+TStoredRecord Body(std::uint8_t kind, long double volume, const std::string& note = "") {
+    TStoredRecord stored;
+    stored.body.kind = kind;
+    stored.body.volume = volume;
+    stored.body.width = 5;
+    stored.body.length = 12.5L;
+    stored.body.depth = 1.355L;
+    stored.body.note = note;
+    return stored;
+}
+
+TStoredRecord WaterTest(double when, const std::string& note) {
+    TStoredRecord stored;
+    stored.test.date = std::floor(when);
+    stored.test.time = when - std::floor(when);
+    stored.test.testNote = note;
+    stored.test.pH = 7.2L;
+    return stored;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(StartBrinovaDB()); }
+    static void TearDownTestSuite() { StopBrinovaDB(); }
+
+    void SetUp() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        char pattern[] = "/tmp/main-window-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        SetProgramFolder(root + "/");
+        SetConfigurationFile(root + "/zelplus.ini");
+        ASSERT_TRUE(EnsureDataFolder());
+    }
+    void TearDown() override {
+        SetProgramFolder("");
+        SetConfigurationFile("zelplus.ini");
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    // Stores the bodies with their tests, then closes the file for the window to open.
+    std::vector<std::int32_t>
+    Store(const std::vector<std::pair<TStoredRecord, std::vector<TStoredRecord>>>& bodies) {
+        std::vector<std::int32_t> numbers;
+        OpenRec(DataFilePath());
+        for (auto [body, tests] : bodies) {
+            const std::int32_t n = AddBody(body);
+            numbers.push_back(n);
+            for (TStoredRecord test : tests)
+                numbers.push_back(AddTestRecord(test, n));
+        }
+        CloseRec();
+        EXPECT_TRUE(boxes.shown.empty());
+        return numbers;
+    }
+
+    template <typename T> static T* Find(QWidget& window, const char* name) {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    static QString Text(QWidget& window, const char* label) { return Find<QLabel>(window, label)->text(); }
+    static bool Enabled(QWidget& window, const char* name) {
+        if (auto* action = window.findChild<QAction*>(QString::fromLatin1(name))) return action->isEnabled();
+        return Find<QWidget>(window, name)->isEnabled();
+    }
+    static QTreeWidget* Tests(QWidget& window) { return Find<QTreeWidget>(window, "lTests"); }
+    static QListWidget* Bodies(QWidget& window) { return Find<QListWidget>(window, "BV"); }
+
+    std::string root;
+    RecordingMessageBoxes boxes;
+    RecordingShell shell;
+};
+
+const char* const kBodyControls[] = {"bEdit",
+                                     "bNewTest",
+                                     "SpeedButton2",
+                                     "EditBodyofWater1",
+                                     "EditbodyofWater2",
+                                     "DeleteBodyofWater1",
+                                     "DeleteBodyofWater2",
+                                     "Newwatertest1"};
+const char* const kTestControls[] = {"bShow",          "bEditTest",        "bDelTest",
+                                     "Editwatertest1", "Deletewatertest1", "Showwatertestresults1"};
+const char* const kNewBodyControls[] = {"SpeedButton1",
+                                        "SpeedButton3",
+                                        "NewbodyofWater1",
+                                        "NewBodyofWaterFirstWaterTest1",
+                                        "New1",
+                                        "NewBodyofWaterFirstWaterTest2",
+                                        "bNew"};
+
+TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) {
+    CountingZELP window;
+    EXPECT_TRUE(fs::exists(root + "/data/zelp.DAT"));
+    EXPECT_EQ(Bodies(window)->count(), 0);
+    EXPECT_EQ(Tests(window)->topLevelItemCount(), 0);
+    EXPECT_EQ(window.PanelText(0), "Bodies: 0");
+    EXPECT_EQ(window.PanelText(1), "Tests: 0");
+    for (const char* name : kBodyControls)
+        EXPECT_FALSE(Enabled(window, name)) << name;
+    for (const char* name : kTestControls)
+        EXPECT_FALSE(Enabled(window, name)) << name;
+    for (const char* name : kNewBodyControls)
+        EXPECT_TRUE(Enabled(window, name)) << name;
+    EXPECT_EQ(Text(window, "lSel"), "");
+
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(20);
+    EXPECT_EQ(window.handled, std::vector<std::string>{"NewbodyofWater1Click"});
+
+    // The entry was cancelled (the file is still empty): leaving and coming back offers nothing.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(20);
+    EXPECT_EQ(window.handled.size(), 1u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
+    Store({});
+    Fileblock* holder = nullptr;
+    FbOpen(holder, DataFilePath(), false, false, true, false);
+    ASSERT_TRUE(FbOk);
+    {
+        CountingZELP window;
+        ASSERT_GE(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
+            << boxes.shown[0].text.toStdString();
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::qWait(20);
+        EXPECT_TRUE(window.handled.empty());
+    }
+    FbClose(holder);
+}
+
+TEST_F(MainWindowTest, ABodyWithoutTestsAllowsOnlyTheBodyCommands) {
+    Store({{Body(0, 45000, "Behind the house"), {}}});
+    CountingZELP window;
+    ASSERT_EQ(Bodies(window)->count(), 1);
+    QListWidgetItem* item = Bodies(window)->item(0);
+    EXPECT_EQ(item->text(), "1. Swimming Pool");
+    EXPECT_TRUE(item->isSelected());
+    EXPECT_EQ(window.SelectedBodyNr(), 1);
+    EXPECT_EQ(window.SelectedTestNr(), -1);
+    EXPECT_EQ(Text(window, "lBody"), "Swimming Pool");
+    EXPECT_EQ(Text(window, "lVolume"), "45000.00 Liter");
+    EXPECT_EQ(Text(window, "lWidth"), "5.00 Metre");
+    EXPECT_EQ(Text(window, "lLength"), "12.50 Metre");
+    EXPECT_EQ(Text(window, "lDepth"), "1.36 Metre");
+    EXPECT_EQ(Text(window, "lBodyNote"), "Behind the house");
+    EXPECT_EQ(window.PanelText(0), "Bodies: 1");
+    EXPECT_EQ(window.PanelText(1), "Tests: 0");
+    for (const char* name : kBodyControls)
+        EXPECT_TRUE(Enabled(window, name)) << name;
+    for (const char* name : kTestControls)
+        EXPECT_FALSE(Enabled(window, name)) << name;
+    EXPECT_EQ(Text(window, "lSel"), "Selected test:");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, TestsStandNewestFirstAndTheSelectedOneIsNamed) {
+    Store({{Body(1, 1500),
+            {WaterTest(Day(2024, 6, 1, 9, 30), "after rain"), WaterTest(Day(2024, 6, 3, 18, 5), ""),
+             WaterTest(Day(2024, 6, 2, 7, 0), "two\r\nlines")}},
+           {Body(2, 80000), {}}});
+    CountingZELP window;
+    EXPECT_EQ(Bodies(window)->item(1)->text(), "2. Pond");
+    QTreeWidget* tests = Tests(window);
+    ASSERT_EQ(tests->topLevelItemCount(), 3);
+    const QStringList dates{tests->topLevelItem(0)->text(0), tests->topLevelItem(1)->text(0),
+                            tests->topLevelItem(2)->text(0)};
+    EXPECT_EQ(dates, (QStringList{"6/3/2024", "6/2/2024", "6/1/2024"}));
+    EXPECT_EQ(tests->topLevelItem(0)->text(1), "6:05:00 PM");
+    EXPECT_EQ(tests->topLevelItem(1)->text(2), "two; lines");
+    EXPECT_EQ(window.PanelText(1), "Tests: 3");
+    EXPECT_EQ(window.SelectedTestNr(), 3);
+    // The newest test has an empty note: the comma still stands.
+    EXPECT_EQ(Text(window, "lSel"), "Selected test:    6/3/2024 6:05:00 PM, ");
+    tests->setCurrentItem(tests->topLevelItem(2));
+    EXPECT_EQ(Text(window, "lSel"), "Selected test:    6/1/2024 9:30:00 AM, after rain");
+    EXPECT_EQ(window.SelectedTestNr(), 2);
+    EXPECT_EQ(window.TestList().size(), 3u);
+}
+
+TEST_F(MainWindowTest, CommandStatesFollowEverySelection) {
+    Store({{Body(0, 100), {WaterTest(Day(2024, 6, 1), "a")}}, {Body(3, 200), {}}});
+    CountingZELP window;
+    QListWidget* bodies = Bodies(window);
+    QTreeWidget* tests = Tests(window);
+    struct Step {
+        const char* name;
+        std::function<void()> select;
+        bool bodyCommands, testCommands;
+        bool selectedCaptionEmpty;
+    };
+    const std::vector<Step> steps = {
+        {"a body and its test", [] {}, true, true, false},
+        {"the test deselected", [&] { tests->clearSelection(); }, true, false, false},
+        {"the test again", [&] { tests->topLevelItem(0)->setSelected(true); }, true, true, false},
+        {"a body without tests", [&] { bodies->setCurrentRow(1); }, true, false, false},
+        {"no body", [&] { bodies->clearSelection(); }, false, false, true},
+        {"the first body again", [&] { bodies->setCurrentRow(0); }, true, true, false},
+    };
+    for (const Step& step : steps) {
+        step.select();
+        window.UpdateCommandStates();
+        for (const char* name : kBodyControls)
+            EXPECT_EQ(Enabled(window, name), step.bodyCommands) << step.name << name;
+        for (const char* name : kTestControls)
+            EXPECT_EQ(Enabled(window, name), step.testCommands) << step.name << name;
+        for (const char* name : kNewBodyControls)
+            EXPECT_TRUE(Enabled(window, name)) << step.name << name;
+        EXPECT_EQ(Text(window, "lSel").isEmpty(), step.selectedCaptionEmpty) << step.name;
+    }
+    // The popup's items follow their buttons when it opens.
+    auto* popup = window.findChild<QMenu*>("PopupMenu1");
+    ASSERT_NE(popup, nullptr);
+    tests->clearSelection();
+    window.UpdateCommandStates();
+    window.PopupMenu1Popup();
+    for (const char* name : {"Showresults1", "Edittest1", "Deletetest1"})
+        EXPECT_FALSE(Enabled(window, name)) << name;
+    tests->topLevelItem(0)->setSelected(true);
+    window.UpdateCommandStates();
+    window.PopupMenu1Popup();
+    for (const char* name : {"Showresults1", "Edittest1", "Deletetest1"})
+        EXPECT_TRUE(Enabled(window, name)) << name;
+}
+
+TEST_F(MainWindowTest, RefreshBodiesSelectsTheWantedBodyElseTheFirst) {
+    const std::vector<std::int32_t> n =
+        Store({{Body(0, 1), {}}, {Body(1, 2), {WaterTest(Day(2024, 1, 1), "x")}}, {Body(2, 3), {}}});
+    CountingZELP window;
+    const std::int32_t second = n[1];
+    QListWidgetItem* found = window.RefreshBodies(second);
+    ASSERT_NE(found, nullptr);
+    EXPECT_TRUE(found->isSelected());
+    EXPECT_EQ(window.SelectedBodyNr(), second);
+    EXPECT_EQ(window.PanelText(1), "Tests: 1");
+    EXPECT_EQ(Text(window, "lBody"), "Spa/Hot Tub");
+
+    EXPECT_EQ(window.RefreshBodies(9999), nullptr);
+    EXPECT_EQ(window.SelectedBodyNr(), n[0]);
+    EXPECT_EQ(Bodies(window)->selectedItems().size(), 1);
+    EXPECT_EQ(window.PanelText(1), "Tests: 0");
+    EXPECT_EQ(Text(window, "lBody"), "Swimming Pool");
+
+    window.RefreshTests(0);
+    EXPECT_EQ(Tests(window)->topLevelItemCount(), 0);
+    EXPECT_EQ(window.PanelText(1), "Tests: 0");
+}
+
+TEST_F(MainWindowTest, AFailedReadEndsTheBodiesButSkipsOnlyThatTest) {
+    const std::vector<std::int32_t> n =
+        Store({{Body(0, 1),
+                {WaterTest(Day(2024, 6, 1), "old"), WaterTest(Day(2024, 6, 2), "mid"),
+                 WaterTest(Day(2024, 6, 3), "new")}},
+               {Body(1, 2), {}},
+               {Body(2, 3), {}}});
+    const std::int32_t firstBody = n[0], middleTest = n[2], secondBody = n[4];
+    FailingRecordRead files;
+    CountingZELP window;
+    ASSERT_EQ(Bodies(window)->count(), 3);
+
+    // A plain refresh shows how often the record is read: the last of those reads is the
+    // window's own, after the database layer has listed it.
+    const auto failLastRead = [&](std::int32_t record, const std::function<void()>& refresh) {
+        files.Watch(record, 0);
+        refresh();
+        ASSERT_GE(files.reads, 1);
+        files.Watch(record, files.reads);
+        refresh();
+        files.Watch(0, 0);
+    };
+    failLastRead(secondBody, [&] { window.RefreshBodies(0); });
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (GetRec: "))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(Bodies(window)->count(), 1);
+    EXPECT_EQ(window.PanelText(0), "Bodies: 3");
+    EXPECT_EQ(window.SelectedBodyNr(), firstBody);
+    EXPECT_EQ(Tests(window)->topLevelItemCount(), 3);
+
+    boxes.shown.clear();
+    failLastRead(middleTest, [&] { window.RefreshTests(firstBody); });
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (GetRec: "));
+    ASSERT_EQ(Tests(window)->topLevelItemCount(), 2);
+    EXPECT_EQ(Tests(window)->topLevelItem(0)->text(2), "new");
+    EXPECT_EQ(Tests(window)->topLevelItem(1)->text(2), "old");
+    EXPECT_EQ(window.PanelText(1), "Tests: 3");
+}
+
+TEST_F(MainWindowTest, ResizingGrowsTheTestListAndOnlyTheNoteColumn) {
+    Store({{Body(0, 1), {WaterTest(Day(2024, 6, 1), "n")}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTreeWidget* tests = Tests(window);
+    auto* show = Find<QPushButton>(window, "bShow");
+    auto* chart = Find<QLabel>(window, "Label7");
+    const QRect list = tests->geometry();
+    const int note = tests->columnWidth(2), showX = show->x(), chartX = chart->x(), showY = show->y();
+    EXPECT_EQ(tests->columnWidth(0), 88);
+    EXPECT_EQ(tests->columnWidth(1), 88);
+
+    QWidget* pan = Find<QWidget>(window, "pan");
+    const int panHeight = pan->height();
+    window.resize(window.width() + 100, window.height() + 40);
+    QTest::qWait(10);
+    EXPECT_EQ(tests->width(), list.width() + 100);
+    EXPECT_GT(pan->height(), panHeight + 30);
+    EXPECT_EQ(tests->height(), list.height() + pan->height() - panHeight);
+    EXPECT_EQ(tests->columnWidth(0), 88);
+    EXPECT_EQ(tests->columnWidth(1), 88);
+    EXPECT_EQ(tests->columnWidth(2), note + 100);
+    EXPECT_EQ(show->x(), showX + 100);
+    EXPECT_EQ(show->y(), showY);
+    EXPECT_EQ(chart->x(), chartX + 100);
+    EXPECT_EQ(window.minimumSize(), QSize(588, 460));
+}
+
+TEST_F(MainWindowTest, AStoredPositionOffTheScreenIsPulledBack) {
+    Store({});
+    ASSERT_TRUE(SaveFormPosition(TFormBounds{2000, 2000, 620, 480}));
+    {
+        CountingZELP window;
+        EXPECT_EQ(window.size(), QSize(620, 480));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EQ(window.pos(), QPoint(100, 10));
+    }
+    ASSERT_TRUE(SaveFormPosition(TFormBounds{-50, -20, 620, 480}));
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.pos(), QPoint(100, 10));
+}
+
+TEST_F(MainWindowTest, ClosingKeepsTheNormalGeometryAndClosesTheDataFile) {
+    Store({});
+    ASSERT_TRUE(SaveFormPosition(TFormBounds{30, 40, 600, 470}));
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.showMaximized();
+    QTest::qWait(20);
+    window.close();
+    EXPECT_EQ(RecordFileblock(), nullptr);
+    const TFormBounds kept = LoadFormPosition(TFormBounds{});
+    EXPECT_EQ(kept.width, 600);
+    EXPECT_EQ(kept.height, 470);
+    EXPECT_EQ(kept.left, 30);
+    EXPECT_EQ(kept.top, 40);
+}
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptionsSeparatorsAndShortcuts) {
+    Store({});
+    CountingZELP window;
+    const auto items = [&](const char* menu) {
+        QStringList captions;
+        for (QAction* action : Find<QMenu>(window, menu)->actions())
+            captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return captions;
+    };
+    EXPECT_EQ(window.windowTitle(), "Brinova Vesk+");
+    EXPECT_EQ(Find<QMenu>(window, "File1")->title(), "File");
+    EXPECT_EQ(Find<QMenu>(window, "BodyofWater1")->title(), "Pool/Spa");
+    EXPECT_EQ(Find<QMenu>(window, "Help1")->title(), "Help");
+    EXPECT_EQ(items("File1"),
+              (QStringList{"Set parameters", "-", "Repair data", "Backup data", "Restore dta", "-", "Exit"}));
+    EXPECT_EQ(items("BodyofWater1"),
+              (QStringList{"New Body of Water", "New Body of Water + First Water Test", "Edit Body of Water",
+                           "Delete Body of Water", "-", "New water test", "Edit water test",
+                           "Delete water test", "-", "Show water test results"}));
+    EXPECT_EQ(items("Help1"), (QStringList{"Index", "About Brinova Vesk+", "-", "Brinova Vesk on internet"}));
+    EXPECT_EQ(items("PopupMenu1"), (QStringList{"Show results", "Edit test", "-", "Delete test"}));
+    EXPECT_EQ(items("PopupMenu2"),
+              (QStringList{"Edit Body of Water", "Delete Body of Water", "-", "New Body of Water",
+                           "New Body of Water + First Water Test"}));
+    const auto shortcut = [&](const char* name) { return window.findChild<QAction*>(name)->shortcut(); };
+    EXPECT_EQ(shortcut("NewbodyofWater1"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    EXPECT_EQ(shortcut("Newwatertest1"), QKeySequence(Qt::Key_Insert));
+    EXPECT_EQ(shortcut("Showwatertestresults1"), QKeySequence(Qt::Key_F2));
+    for (const char* name : {"Repairdata1", "Backupdata1", "Restoredta1"})
+        EXPECT_FALSE(Enabled(window, name)) << name;
+    const auto hint = [&](const char* name) { return Find<QWidget>(window, name)->toolTip(); };
+    EXPECT_EQ(hint("SpeedButton3"), "New Body of Water");
+    EXPECT_EQ(hint("SpeedButton1"), "New Body of Water + First test");
+    EXPECT_EQ(hint("SpeedButton2"), "Edit Body of Water");
+    EXPECT_EQ(hint("bNew"), "New Body of Water + First test");
+    EXPECT_EQ(hint("lSel"), "Edit water test");
+    const char* const charts[] = {"Total Alkalinity",
+                                  "pH",
+                                  "Total Hardness",
+                                  "Copper",
+                                  "Iron",
+                                  "TDS",
+                                  "ORP",
+                                  "Total chlorine",
+                                  "Free Chlorine",
+                                  "Chloramines",
+                                  "Bromine",
+                                  "Cyanuric Acid",
+                                  "Acid Demand",
+                                  "Temperature"};
+    for (int tag = 0; tag < 14; ++tag) {
+        const std::string name = "Label" + std::to_string(7 + tag);
+        auto* link = Find<QLabel>(window, name.c_str());
+        EXPECT_EQ(link->text(), charts[tag]);
+        EXPECT_EQ(link->property("Tag").toInt(), tag);
+    }
+}
+
+TEST_F(MainWindowTest, EveryControlRunsItsHandler) {
+    Store({{Body(0, 1), {WaterTest(Day(2024, 6, 1), "n")}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const std::vector<std::pair<const char*, std::string>> controls = {
+        {"SpeedButton3", "NewbodyofWater1Click"},
+        {"SpeedButton1", "NewBodyTestClick"},
+        {"SpeedButton2", "EditBodyClick"},
+        {"bNew", "NewBodyTestClick"},
+        {"bEdit", "EditBodyClick"},
+        {"bShow", "ShowResultClick"},
+        {"bNewTest", "bNewTestClick"},
+        {"bEditTest", "EditTestClick"},
+        {"bDelTest", "DeleteTestClick"},
+        {"lBody", "EditBodyClick"},
+        {"lSel", "EditTestClick"},
+        {"Setparameters1", "Setparameters1Click"},
+        {"Exit1", "Exit1Click"},
+        {"NewbodyofWater1", "NewbodyofWater1Click"},
+        {"NewBodyofWaterFirstWaterTest1", "NewBodyTestClick"},
+        {"EditBodyofWater1", "EditBodyClick"},
+        {"DeleteBodyofWater1", "DeleteBodyofWater1Click"},
+        {"Newwatertest1", "bNewTestClick"},
+        {"Editwatertest1", "EditTestClick"},
+        {"Deletewatertest1", "DeleteTestClick"},
+        {"Showwatertestresults1", "ShowResultClick"},
+        {"Index1", "Index1Click"},
+        {"AboutBrinovaVesk1", "AboutBrinovaVesk1Click"},
+        {"BrinovaVeskoninternet1", "BrinovaVeskoninternet1Click"},
+        {"Showresults1", "ShowResultClick"},
+        {"Edittest1", "EditTestClick"},
+        {"Deletetest1", "DeleteTestClick"},
+        {"EditbodyofWater2", "EditBodyClick"},
+        {"DeleteBodyofWater2", "DeleteBodyofWater1Click"},
+        {"New1", "NewbodyofWater1Click"},
+        {"NewBodyofWaterFirstWaterTest2", "NewBodyTestClick"},
+    };
+    for (const auto& [name, handler] : controls) {
+        window.handled.clear();
+        if (auto* action = window.findChild<QAction*>(name)) {
+            action->setEnabled(true);
+            action->trigger();
+        } else if (auto* button = window.findChild<QAbstractButton*>(name)) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(Find<QLabel>(window, name), Qt::LeftButton);
+        }
+        EXPECT_EQ(window.handled, std::vector<std::string>{handler}) << name;
+    }
+    // Enter in the lists, double clicks on their items.
+    const std::vector<std::pair<QWidget*, std::string>> keys = {{Bodies(window), "EditBodyClick"},
+                                                                {Tests(window), "EditTestClick"}};
+    for (const auto& [list, handler] : keys) {
+        window.handled.clear();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(window.handled, std::vector<std::string>{handler});
+    }
+    window.handled.clear();
+    emit Bodies(window)->itemDoubleClicked(Bodies(window)->item(0));
+    emit Tests(window)->itemDoubleClicked(Tests(window)->topLevelItem(0), 0);
+    EXPECT_EQ(window.handled, (std::vector<std::string>{"EditBodyClick", "EditTestClick"}));
+
+    // F1 opens the help (at the records' page where the viewer can), wherever the focus is.
+    Tests(window)->setFocus();
+    QTest::keyClick(Tests(window), Qt::Key_F1);
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_TRUE(shell.opened[0].toString().endsWith("/zel_plus.chm"))
+        << shell.opened[0].toString().toStdString();
+}
+
+TEST_F(MainWindowTest, AChartLinkChartsItsReadingOverTheShownTests) {
+    Store({{Body(1, 2200), {WaterTest(Day(2024, 6, 1), "a"), WaterTest(Day(2024, 6, 2), "b")}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QString caption;
+    QString chartTitle;
+    QTimer::singleShot(50, [&] {
+        QWidget* chart = QApplication::activeModalWidget();
+        if (!chart) return;
+        caption = chart->windowTitle();
+        if (auto* form = qobject_cast<TfmChart*>(chart)) chartTitle = form->Chart->chart()->title();
+        chart->close();
+    });
+    QTest::mouseClick(Find<QLabel>(window, "Label8"), Qt::LeftButton);
+    EXPECT_EQ(caption, "Spa/Hot Tub, 2200.00 Liter");
+    EXPECT_EQ(chartTitle, "pH");
+}
+
+TEST_F(MainWindowTest, TheBackgroundPictureIsUsedWhenThereAndSkippedSilentlyWhenNot) {
+    Store({{Body(0, 1), {}}});
+    {
+        CountingZELP window;
+        EXPECT_TRUE(Find<QLabel>(window, "Image1")->pixmap().isNull());
+    }
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(QColor(200, 220, 255));
+    ASSERT_TRUE(picture.save(QString::fromStdString(root + "/bg.bmp"), "BMP"));
+    CountingZELP window;
+    EXPECT_FALSE(Find<QLabel>(window, "Image1")->pixmap().isNull());
+    EXPECT_EQ(Tests(window)->palette().brush(QPalette::Base).style(), Qt::TexturePattern);
+    EXPECT_EQ(Bodies(window)->palette().brush(QPalette::Base).style(), Qt::TexturePattern);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // A look at the whole window with the program's own picture, for a person to compare with
+    // the design: ZEL_SCREENSHOT names the PNG file.
+    if (const char* shot = std::getenv("ZEL_SCREENSHOT")) {
+        fs::copy_file(QT_TESTCASE_SOURCEDIR "/../../app/bg.bmp", root + "/bg.bmp",
+                      fs::copy_options::overwrite_existing);
+        const std::vector<std::int32_t> n = Store(
+            {{Body(1, 2200, "Heated, by the terrace. Cover on from October."),
+              {WaterTest(Day(2024, 6, 3, 18, 5), "after the storm"), WaterTest(Day(2024, 5, 28, 8, 0), ""),
+               WaterTest(Day(2024, 5, 20, 9, 15), "shocked the day before")}},
+             {Body(2, 5000), {WaterTest(Day(2024, 5, 1, 8, 0), "")}},
+             {Body(3, 800), {}},
+             {Body(4, 120), {}}});
+        CountingZELP filled;
+        filled.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&filled));
+        filled.RefreshBodies(n[0]);
+        Tests(filled)->setFocus();
+        QTest::qWait(20);
+        filled.grab().save(QString::fromLocal8Bit(shot));
+    }
+}
+
+} // namespace
