@@ -177,6 +177,8 @@ FormatSettings WindowsFormatSettings(const QLocale& locale) {
         s.shortDayNames << locale.dayName(day, QLocale::ShortFormat);
         s.longDayNames << locale.dayName(day, QLocale::LongFormat);
     }
+    const QLocale::Language language = locale.language();
+    s.farEast = language == QLocale::Chinese || language == QLocale::Japanese || language == QLocale::Korean;
     return s;
 }
 

@@ -28,6 +28,7 @@ struct FormatSettings {
     QStringList longMonthNames;
     QStringList shortDayNames; // Sunday first
     QStringList longDayNames;
+    bool farEast = false; // Chinese, Japanese or Korean: the system's far-east flag
 };
 
 // The settings of `locale`; the default QLocale() is the user's (tests set it).
