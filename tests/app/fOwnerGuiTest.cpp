@@ -89,7 +89,7 @@ TEST_F(ParametersFormTest, NothingStoredShowsTheDefaultsAndOkStoresSixEmptyLines
     ClickOk(*form);
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(ReadIni(), "[DATA]\nOWNER=~~~~~~~~~~~~\n\n[OTHER]\nSAVEPOS=1\nVIEWER=0\n");
+    EXPECT_EQ(ReadIni(), "[DATA]\r\nOWNER=~~~~~~~~~~~~\r\n[OTHER]\r\nSAVEPOS=1\r\nVIEWER=0\r\n");
 }
 
 TEST_F(ParametersFormTest, StoredOwnerTextIsShownAndStoredBackAsSixLines) {
@@ -121,7 +121,7 @@ TEST_F(ParametersFormTest, StoredOwnerTextIsShownAndStoredBackAsSixLines) {
         EXPECT_EQ(OwnerEditTexts(*form), c.shown);
         ClickOk(*form);
         EXPECT_EQ(ReadIni(),
-                  "[DATA]\r\nOWNER=" + c.storedBack + "\r\n\r\n[OTHER]\r\nSAVEPOS=1\r\nVIEWER=0\r\n");
+                  "[DATA]\r\nOWNER=" + c.storedBack + "\r\n[OTHER]\r\nSAVEPOS=1\r\nVIEWER=0\r\n");
     }
 }
 
@@ -137,7 +137,7 @@ TEST_F(ParametersFormTest, OkStoresWhatWasTypedAndChosen) {
     ClickBox(Find<QRadioButton>(*form, "eInternal"));
     ClickOk(*form);
     EXPECT_EQ(ReadIni(), "; kept\n[OTHER]\nSAVEPOS=0\nVIEWER=1\n[POSITION]\nLEFT=7\n"
-                         "\n[DATA]\nOWNER=J\xF6rg~~~~~~~~~~NZ~~\n");
+                         "[DATA]\r\nOWNER=J\xF6rg~~~~~~~~~~NZ~~\r\n");
     EXPECT_FALSE(ReadSavePosition());
     EXPECT_TRUE(ReadUseViewer());
 }
