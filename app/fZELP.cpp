@@ -334,8 +334,11 @@ void TZELP::resizeEvent(QResizeEvent* event) {
 void TZELP::KeepDistances() {
     const QSize client = ui->centralwidget->size();
     ui->panList->setGeometry(0, 0, ui->panList->width(), client.height());
-    ui->BV->setGeometry(ui->BV->x(), ui->BV->y(), ui->panList->width() - 2 * ui->BV->x(),
-                        client.height() - ui->BV->y() - 2);
+    // Inside the panel's border of 2: the header on top, the bodies below it.
+    constexpr int border = 2;
+    const int inside = ui->panList->width() - 2 * border;
+    ui->panListHeader->setGeometry(border, border, inside, 31);
+    ui->BV->setGeometry(border, border + 31, inside, client.height() - 2 * border - 31);
     ui->pan->setGeometry(ui->panList->width(), 0, client.width() - ui->panList->width(), client.height());
 
     const int dx = ui->pan->width() - designPanSize_.width();

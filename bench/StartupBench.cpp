@@ -46,10 +46,7 @@ void MakeProgramFolder() {
     // Written straight through the storage engine without the journal: the same records and keys
     // as the database layer writes, in seconds instead of minutes of journalled changes.
     const auto start = std::chrono::steady_clock::now();
-    TKeySpecs keys{};
-    keys[0] = {16, false};
-    keys[1] = {16, true};
-    FbCreate(DataFilePath(), kStoredRecordSize, 2, keys);
+    FbCreate(DataFilePath(), kStoredRecordSize, kRecordKeyCount, RecordKeySpecs());
     Fileblock* fb = nullptr;
     FbOpen(fb, DataFilePath(), false, false, false, false);
     if (!FbOk) std::abort();

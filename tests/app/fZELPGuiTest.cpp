@@ -608,6 +608,46 @@ TEST_F(MainWindowTest, EveryControlRunsItsHandler) {
         << shell.opened[0].toString().toStdString();
 }
 
+// Dark pixels (text) and pixels of the selection colour in the first line of the test list.
+struct LineInk {
+    int dark = 0;
+    int highlight = 0;
+};
+LineInk InkOfFirstLine(QTreeWidget* tests) {
+    const QRect line = tests->visualItemRect(tests->topLevelItem(0)).adjusted(0, 1, 0, -2);
+    const QImage image = tests->viewport()->grab(line).toImage();
+    const QColor highlight = tests->palette().color(QPalette::Highlight);
+    LineInk ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.lightness() < 100) ++ink.dark;
+            if (pixel == highlight) ++ink.highlight;
+        }
+    return ink;
+}
+
+TEST_F(MainWindowTest, TheCurrentTestLineIsBoldOnlyWhileTheListHasTheFocus) {
+    Store({{Body(0, 1),
+            {WaterTest(Day(2024, 6, 1, 9, 30), "a long note that runs on and on past its column")}}});
+    CountingZELP window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTreeWidget* tests = Tests(window);
+    Bodies(window)->setFocus();
+    QTest::qWait(10);
+    const LineInk unfocused = InkOfFirstLine(tests);
+    tests->setFocus();
+    QTest::qWait(10);
+    const LineInk focused = InkOfFirstLine(tests);
+    EXPECT_GT(unfocused.dark, 0);
+    EXPECT_GT(focused.dark, unfocused.dark * 11 / 10);
+    // The selected line is drawn over the list's own background, never in the selection colour.
+    EXPECT_EQ(focused.highlight, 0);
+    EXPECT_EQ(unfocused.highlight, 0);
+}
+
 TEST_F(MainWindowTest, AChartLinkChartsItsReadingOverTheShownTests) {
     Store({{Body(1, 2200), {WaterTest(Day(2024, 6, 1), "a"), WaterTest(Day(2024, 6, 2), "b")}}});
     CountingZELP window;
