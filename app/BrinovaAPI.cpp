@@ -39,6 +39,8 @@ platform::ProfileFile Profile() {
     return platform::ProfileFile(configurationFile);
 }
 
+} // namespace
+
 // Texts typed on Linux may break lines with LF alone; a raw break would end the value's line
 // in the file and lose the rest, so every break is stored as CR LF, then escaped.
 std::string WithCrLfBreaks(std::string_view text) {
@@ -55,6 +57,8 @@ std::string WithCrLfBreaks(std::string_view text) {
     }
     return result;
 }
+
+namespace {
 
 std::string ReplacedPairs(std::string_view text, std::string_view pair, std::string_view replacement) {
     std::string result;

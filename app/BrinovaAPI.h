@@ -50,6 +50,8 @@ bool WriteLastSupplier(std::string_view text);
 // Each CR LF as "~~" and back; a lone CR or LF stays as it is.
 std::string EscapeLineBreaks(std::string_view text);
 std::string UnescapeLineBreaks(std::string_view text);
+// Every line break (CR LF, a lone CR or a lone LF) as CR LF.
+std::string WithCrLfBreaks(std::string_view text);
 // For one display line: CR becomes ';', LF a blank, blanks and control characters trimmed.
 std::string OneLineText(std::string_view text);
 

@@ -345,4 +345,12 @@ std::optional<long double> ParseNumber(std::string_view text, char decimalSepara
     return value;
 }
 
+std::optional<double> ParseDouble(std::string_view text, char decimalSeparator) {
+    std::optional<long double> value = ParseNumber(text, decimalSeparator);
+    if (!value) return std::nullopt;
+    const double narrowed = static_cast<double>(*value);
+    if (!std::isfinite(narrowed)) return std::nullopt;
+    return narrowed;
+}
+
 } // namespace platform

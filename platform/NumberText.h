@@ -29,4 +29,8 @@ std::string FormatPicture(long double value, std::string_view picture, char deci
 // Anything else, an empty text or an overflow gives nullopt. Never throws.
 std::optional<long double> ParseNumber(std::string_view text, char decimalSeparator);
 
+// ParseNumber for a 64-bit float: a value beyond the range of a double also gives nullopt,
+// so no reader ever holds an infinity.
+std::optional<double> ParseDouble(std::string_view text, char decimalSeparator);
+
 } // namespace platform

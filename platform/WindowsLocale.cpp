@@ -189,4 +189,10 @@ char DecimalSeparatorByte(const QLocale& locale) {
     return byte == '?' && separator != u'?' ? '.' : static_cast<char>(byte);
 }
 
+char ThousandSeparatorByte(const QLocale& locale) {
+    const QChar separator = FirstChar(locale.groupSeparator(), u',');
+    const unsigned char byte = UnicodeToCp1252(separator.unicode());
+    return byte == '?' && separator != u'?' ? static_cast<char>(0xA0) : static_cast<char>(byte);
+}
+
 } // namespace platform

@@ -37,4 +37,8 @@ FormatSettings WindowsFormatSettings(const QLocale& locale = QLocale());
 // The user's decimal separator as one Windows-1252 byte, for the engine's byte texts.
 char DecimalSeparatorByte(const QLocale& locale = QLocale());
 
+// The user's thousand separator as one Windows-1252 byte. Separators the code page lacks
+// (the narrow no-break space of some locales) become the no-break space 0xA0, as Windows has it.
+char ThousandSeparatorByte(const QLocale& locale = QLocale());
+
 } // namespace platform

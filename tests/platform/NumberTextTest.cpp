@@ -147,6 +147,15 @@ TEST(NumberText, ParseNumberIsStrict) {
     }
 }
 
+TEST(NumberText, ParseDoubleRefusesWhatADoubleCannotHold) {
+    EXPECT_EQ(ParseDouble("12,5", ','), 12.5);
+    EXPECT_EQ(ParseDouble("-1e308", '.'), -1e308);
+    EXPECT_EQ(ParseDouble("1e309", '.'), std::nullopt); // fits an extended value, not a double
+    EXPECT_EQ(ParseDouble("-1e400", '.'), std::nullopt);
+    EXPECT_EQ(ParseDouble("inf", '.'), std::nullopt);
+    EXPECT_EQ(ParseDouble("1.5.", '.'), std::nullopt);
+}
+
 // The C library's numeric locale must not reach the texts: under a comma locale printf and
 // strtod would write and read "1,5".
 TEST(NumberText, IgnoresTheCLibrarysNumericLocale) {

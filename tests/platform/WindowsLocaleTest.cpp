@@ -68,3 +68,10 @@ TEST(WindowsLocale, DecimalSeparatorByte) {
     EXPECT_EQ(DecimalSeparatorByte(), ',');
     QLocale::setDefault(QLocale::c());
 }
+
+TEST(WindowsLocale, ThousandSeparatorByte) {
+    EXPECT_EQ(ThousandSeparatorByte(QLocale(QLocale::English, QLocale::UnitedStates)), ',');
+    EXPECT_EQ(ThousandSeparatorByte(QLocale(QLocale::German, QLocale::Germany)), '.');
+    // French groups with a narrow no-break space, which the code page lacks.
+    EXPECT_EQ(ThousandSeparatorByte(QLocale(QLocale::French, QLocale::France)), '\xA0');
+}
