@@ -98,6 +98,12 @@ private:
     void ClearBodyDetails();
 
     // The commands behind the handlers (fZELPCommands.cpp).
+    void CmdNewBody();
+    void CmdNewBodyAndTest();
+    void CmdEditBody(std::int32_t body);
+    void CmdNewTest(std::int32_t body);
+    void CmdEditTest(std::int32_t body, std::int32_t test);
+    void SelectBodyItem(QListWidgetItem* item);
     void CmdDeleteTest(std::int32_t body, std::int32_t test);
     void CmdDeleteBody(std::int32_t body);
     void CmdShowResults(std::int32_t body, std::int32_t test);

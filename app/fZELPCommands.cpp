@@ -1,11 +1,14 @@
 #include "app/BrinovaAPI.h"
+#include "app/TestEdit.h"
 #include "app/fAbout.h"
 #include "app/fOwner.h"
 #include "app/fZELP.h"
 #include "engine/uFormula.h"
+#include "platform/DateTimeText.h"
 #include "platform/MessageBox.h"
 #include "ui_fZELP.h"
 
+#include <QListWidget>
 #include <QTreeWidget>
 
 // The commands of the main window: what each button, menu item and list event does.
@@ -14,6 +17,27 @@ namespace {
 
 constexpr const char* kVersionText = "version 8.82";
 constexpr int kIndexHelpTopic = 0;
+
+// The one request handed to the entry form, overwritten by every command.
+TCallTestParams callTestParams;
+
+void PrepareCallTestParams(TBodyData* body, TTestData* test, const char* caption) {
+    callTestParams = TCallTestParams{};
+    callTestParams.resultPath = ResultFilePath();
+    callTestParams.ownerText = ReadOwnerText();
+    callTestParams.caption = QString::fromLatin1(caption);
+    callTestParams.body = body;
+    callTestParams.test = test;
+}
+
+// A new test is taken now: the date field and the time field both hold the whole moment.
+TStoredRecord NewTestRecord() {
+    TStoredRecord test;
+    const double now = platform::CurrentClock().Now();
+    test.test.date = now;
+    test.test.time = now;
+    return test;
+}
 
 } // namespace
 
@@ -124,8 +148,92 @@ void TZELP::Restoredta1Click() {}
 
 // ---- Entering and editing ----------------------------------------------------------------
 
-void TZELP::NewbodyofWater1Click() {}
-void TZELP::NewBodyTestClick() {}
-void TZELP::EditBodyClick() {}
-void TZELP::bNewTestClick() {}
-void TZELP::EditTestClick() {}
+void TZELP::NewbodyofWater1Click() {
+    CmdNewBody();
+}
+
+void TZELP::NewBodyTestClick() {
+    CmdNewBodyAndTest();
+    UpdateCommandStates();
+}
+
+void TZELP::EditBodyClick() {
+    CmdEditBody(SelectedBodyNr());
+    UpdateCommandStates();
+    ui->BV->setFocus();
+}
+
+void TZELP::bNewTestClick() {
+    CmdNewTest(SelectedBodyNr());
+    UpdateCommandStates();
+    ui->lTests->setFocus();
+}
+
+void TZELP::EditTestClick() {
+    CmdEditTest(SelectedBodyNr(), SelectedTestNr());
+    UpdateCommandStates();
+    ui->lTests->setFocus();
+}
+
+void TZELP::SelectBodyItem(QListWidgetItem* item) {
+    // A body that could not be stored has no item: nothing stays selected.
+    if (!item) {
+        ui->BV->clearSelection();
+        return;
+    }
+    ui->BV->setCurrentItem(item);
+    item->setSelected(true);
+}
+
+void TZELP::CmdNewBody() {
+    TStoredRecord body;
+    PrepareCallTestParams(&body.body, nullptr, "Enter new Body of Water");
+    if (!EditBodyOnly(callTestParams)) return;
+    const std::int32_t n = AddBody(body);
+    SelectBodyItem(RefreshBodies(n));
+    RefreshTests(n);
+}
+
+void TZELP::CmdNewBodyAndTest() {
+    TStoredRecord body;
+    TStoredRecord test = NewTestRecord();
+    PrepareCallTestParams(&body.body, &test.test, "Enter new Body of Water + First test");
+    if (!EditNewBodyAndTest(callTestParams)) return;
+    const std::int32_t n = AddBodyAddTest(body, test);
+    SelectBodyItem(RefreshBodies(n));
+    RefreshTests(n);
+}
+
+void TZELP::CmdEditBody(std::int32_t body) {
+    TStoredRecord record;
+    if (body <= 0 || !GetRec(body, record)) return;
+    PrepareCallTestParams(&record.body, nullptr, "Edit body of water");
+    if (!EditBodyOnly(callTestParams) || !PutRec(body, record)) return;
+    RefreshBodies(body);
+    ShowBodyDetails(body);
+}
+
+void TZELP::CmdNewTest(std::int32_t body) {
+    TStoredRecord test = NewTestRecord();
+    TStoredRecord record;
+    if (body <= 0 || !GetRec(body, record)) return;
+    PrepareCallTestParams(&record.body, &test.test, "Enter new TEST");
+    if (!EditNewTest(callTestParams)) return;
+    // The form may have changed the body too.
+    PutBodyAddTest(body, record, test);
+    RefreshTests(body);
+    if (ui->lTests->topLevelItemCount() > 0) SetTestItemIndex(0);
+}
+
+void TZELP::CmdEditTest(std::int32_t body, std::int32_t test) {
+    const int index = TestItemIndex();
+    TStoredRecord bodyRecord;
+    TStoredRecord testRecord;
+    if (body <= 0 || test <= 0 || !GetRec(body, bodyRecord) || !GetRec(test, testRecord)) return;
+    PrepareCallTestParams(&bodyRecord.body, &testRecord.test, "Edit TEST");
+    if (!EditExistingTest(callTestParams)) return;
+    PutBodyPutTest(body, test, bodyRecord, testRecord);
+    RefreshTests(body);
+    // The line stays, not the test: a changed date may have moved it.
+    if (index >= 0 && index < ui->lTests->topLevelItemCount()) SetTestItemIndex(index);
+}

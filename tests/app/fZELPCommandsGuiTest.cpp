@@ -1,17 +1,21 @@
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/TestEdit.h"
 #include "app/fAbout.h"
 #include "app/fOwner.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "widgets/CurrEdit.h"
+#include "widgets/DateEdit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -77,6 +81,37 @@ bool WhileModal(const std::function<void()>& open, const std::function<void(QWid
     open();
     return seen;
 }
+
+// A fixed "now": 1 June 2024, 10:15.
+class FixedClock final : public platform::Clock {
+public:
+    FixedClock() : previous_(platform::SetClock(this)) {}
+    ~FixedClock() override { platform::SetClock(previous_); }
+    double Now() const override { return *platform::EncodeDayCount(2024, 6, 1, 10, 15); }
+
+private:
+    const platform::Clock* previous_;
+};
+
+template <typename T> T* In(QWidget& form, const char* name) {
+    T* found = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void TypeReading(QWidget& form, const char* edit, const char* text) {
+    auto* field = In<widgets::TZlCalcEdit>(form, edit);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// What the entry form showed when a command opened it.
+struct EntrySeen {
+    bool opened = false;
+    QString caption;
+    bool testPart = false;
+};
 
 class MainCommandsTest : public ::testing::Test {
 protected:
@@ -150,9 +185,28 @@ protected:
         return static_cast<std::int32_t>(tests.size());
     }
 
+    // Runs the command; its entry form is filled by `fill`, then saved or cancelled.
+    EntrySeen Entry(const std::function<void()>& command, const std::function<void(QWidget&)>& fill,
+                    bool save) {
+        EntrySeen seen;
+        seen.opened = WhileModal(command, [&](QWidget& form) {
+            seen.caption = form.windowTitle();
+            seen.testPart = In<QWidget>(form, "PageControl")->isVisible();
+            fill(form);
+            QTest::mouseClick(In<QPushButton>(form, save ? "bSave" : "bCancel"), Qt::LeftButton);
+        });
+        return seen;
+    }
+    static TStoredRecord Stored(std::int32_t record) {
+        TStoredRecord stored;
+        EXPECT_TRUE(GetRec(record, stored)) << record;
+        return stored;
+    }
+
     std::string root;
     RecordingMessageBoxes boxes;
     RecordingShell shell;
+    FixedClock clock;
     std::unique_ptr<TZELP> window;
 };
 
@@ -322,6 +376,160 @@ TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
     EXPECT_EQ(RecordFileblock(), nullptr);
     EXPECT_NE(Contents(root + "/zelplus.ini").find("[POSITION]"), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainCommandsTest, ANewBodyIsStoredAndSelectedOnlyWhenTheFormSaves) {
+    Open({{Body(0, 100), {}}});
+    window->show();
+    const auto volume = [](QWidget& form) { TypeReading(form, "eVolume", "30000"); };
+    EntrySeen seen =
+        Entry([&] { QTest::mouseClick(Find<QWidget>("SpeedButton3"), Qt::LeftButton); }, volume, false);
+    EXPECT_TRUE(seen.opened);
+    EXPECT_EQ(seen.caption, "Enter new Body of Water");
+    EXPECT_FALSE(seen.testPart);
+    EXPECT_EQ(LiveRecordCount(), 1);
+    EXPECT_EQ(BodyLines()->count(), 1);
+
+    seen = Entry([&] { Trigger("NewbodyofWater1"); }, volume, true);
+    EXPECT_TRUE(seen.opened);
+    ASSERT_EQ(BodyLines()->count(), 2);
+    EXPECT_EQ(BodyLines()->currentRow(), 1);
+    EXPECT_TRUE(BodyLines()->item(1)->isSelected());
+    const std::int32_t body = window->SelectedBodyNr();
+    EXPECT_EQ(Stored(body).body.volume, 30000);
+    EXPECT_EQ(Find<QLabel>("lVolume")->text(), "30000.00 Liter");
+    EXPECT_EQ(window->PanelText(1), "Tests: 0");
+    ExpectStates(true, false);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainCommandsTest, ANewBodyWithItsFirstTestSelectsBoth) {
+    // Over an empty file the first activation would offer a new body of its own.
+    Open({{Body(3, 10), {}}});
+    window->show();
+    const EntrySeen seen = Entry([&] { Click("bNew"); },
+                                 [](QWidget& form) {
+                                     TypeReading(form, "eVolume", "45000");
+                                     TypeReading(form, "ePH", "7.8");
+                                 },
+                                 true);
+    EXPECT_EQ(seen.caption, "Enter new Body of Water + First test");
+    EXPECT_TRUE(seen.testPart);
+    ASSERT_EQ(BodyLines()->count(), 2);
+    EXPECT_TRUE(BodyLines()->item(1)->isSelected());
+    ASSERT_EQ(TestLines()->topLevelItemCount(), 1);
+    EXPECT_EQ(SelectedLine(), 0);
+    const TStoredRecord test = Stored(window->SelectedTestNr());
+    EXPECT_EQ(test.kind, rkTest);
+    EXPECT_EQ(test.parent, window->SelectedBodyNr());
+    EXPECT_NEAR(static_cast<double>(test.test.pH), 7.8, 1e-9);
+    // Taken "now": the date alone and the time of day alone once the form stored them.
+    EXPECT_EQ(test.test.date, *platform::EncodeDayCount(2024, 6, 1, 0, 0));
+    EXPECT_NEAR(test.test.time, (10 * 60 + 15) / 1440.0, 1e-6);
+    ExpectStates(true, true);
+}
+
+TEST_F(MainCommandsTest, ANewTestStandsAtTheTopSelectedAndCancelStoresNothing) {
+    Open({{Body(0, 100), Tests(3)}});
+    window->show();
+    EntrySeen seen = Entry([&] { Trigger("Newwatertest1"); }, [](QWidget&) {}, false);
+    EXPECT_TRUE(seen.opened);
+    EXPECT_EQ(LiveRecordCount(), 4);
+    TestLines()->setCurrentItem(TestLines()->topLevelItem(2));
+
+    seen = Entry([&] { Click("bNewTest"); },
+                 [](QWidget& form) {
+                     In<QPlainTextEdit>(form, "eTestNote")->setPlainText("new");
+                     TypeReading(form, "ePH", "7.4");
+                 },
+                 true);
+    EXPECT_EQ(seen.caption, "Enter new TEST");
+    EXPECT_TRUE(seen.testPart);
+    EXPECT_EQ(LiveRecordCount(), 5);
+    ASSERT_EQ(TestLines()->topLevelItemCount(), 4);
+    EXPECT_EQ(SelectedLine(), 0);
+    EXPECT_EQ(SelectedNote(), "new");
+    EXPECT_EQ(window->focusWidget(), TestLines());
+    ExpectStates(true, true);
+}
+
+TEST_F(MainCommandsTest, AnEditedTestKeepsItsLineEvenWhenItMoves) {
+    Open({{Body(0, 100), Tests(5)}});
+    window->show();
+    TestLines()->setCurrentItem(TestLines()->topLevelItem(2));
+    ASSERT_EQ(SelectedNote(), "3");
+    const std::int32_t edited = window->SelectedTestNr();
+
+    const EntrySeen seen = Entry(
+        [&] { Click("bEditTest"); },
+        [](QWidget& form) {
+            // Now the newest of the five.
+            In<widgets::TDateEdit>(form, "eDate")->SetDateValue(*platform::EncodeDayCount(2024, 5, 30, 0, 0));
+            In<QPlainTextEdit>(form, "eTestNote")->setPlainText("moved");
+        },
+        true);
+    EXPECT_EQ(seen.caption, "Edit TEST");
+    EXPECT_EQ(LiveRecordCount(), 6);
+    EXPECT_EQ(TestLines()->topLevelItem(0)->text(2), "moved");
+    EXPECT_EQ(SelectedLine(), 2);
+    EXPECT_EQ(SelectedNote(), "4"); // moved, 5, 4, 2, 1
+    EXPECT_EQ(Stored(edited).test.testNote, "moved");
+    ExpectStates(true, true);
+
+    // Cancelled: the test and the line are as they were.
+    Entry([&] { QTest::keyClick(TestLines(), Qt::Key_Return); },
+          [](QWidget& form) { In<QPlainTextEdit>(form, "eTestNote")->setPlainText("lost"); }, false);
+    EXPECT_EQ(Stored(edited).test.testNote, "moved");
+    EXPECT_EQ(SelectedLine(), 2);
+}
+
+TEST_F(MainCommandsTest, AnEditedBodyIsStoredAndShown) {
+    Open({{Body(0, 100), Tests(2)}, {Body(2, 200), {}}});
+    window->show();
+    BodyLines()->setCurrentRow(1);
+    const EntrySeen seen =
+        Entry([&] { Click("bEdit"); }, [](QWidget& form) { TypeReading(form, "eVolume", "250"); }, true);
+    EXPECT_EQ(seen.caption, "Edit body of water");
+    EXPECT_FALSE(seen.testPart);
+    EXPECT_EQ(Stored(2 + 2).body.volume, 250); // records 1 to 3 are the first body and its tests
+    EXPECT_EQ(Find<QLabel>("lVolume")->text(), "250.00 Liter");
+    EXPECT_EQ(BodyLines()->currentRow(), 1);
+    EXPECT_EQ(window->focusWidget(), BodyLines());
+    EXPECT_EQ(LiveRecordCount(), 4);
+    ExpectStates(true, false);
+}
+
+TEST_F(MainCommandsTest, F1InEachWindowOpensItsHelpPage) {
+    Open({{Body(0, 100), Tests(1)}});
+    window->show();
+    const auto pageOpened = [&] { return shell.opened.empty() ? QString() : shell.opened.back().fileName(); };
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(BodyLines(), Qt::Key_F1);
+    EXPECT_EQ(pageOpened(), "recs.htm");
+
+    const struct {
+        const char* window;
+        std::function<void()> open;
+        const char* focused;
+        const char* page;
+    } windows[] = {
+        {"entry form, test part", [&] { Click("bEditTest"); }, "ePH", "inputfields.htm"},
+        {"entry form, body alone", [&] { Click("bEdit"); }, "eVolume", "inputfields.htm"},
+        {"Parameters", [&] { Trigger("Setparameters1"); }, "eName", "setup.htm"},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.window);
+        shell.opened.clear();
+        EXPECT_TRUE(WhileModal(w.open, [&](QWidget& form) {
+            QWidget* field = In<QWidget>(form, w.focused);
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_F1);
+        }));
+        ASSERT_EQ(shell.opened.size(), 1u);
+        EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(root + "/help/" + w.page)));
+    }
+    EXPECT_EQ(LiveRecordCount(), 2);
 }
 
 } // namespace
