@@ -42,15 +42,6 @@ bool PassesRange(long double value, const TRangeCheck& check, QChar decimalSepar
 // "99999999" (compared as plain text) shows "unlimited".
 QString RangeWarningText(const TRangeCheck& check);
 
-// The index of the first check that `valueOf` fails, or nothing when all pass.
-template <typename ValueOf>
-std::optional<std::size_t> FirstFailingCheck(const std::vector<TRangeCheck>& checks, QChar decimalSeparator,
-                                             ValueOf valueOf) {
-    for (std::size_t i = 0; i < checks.size(); ++i)
-        if (!PassesRange(valueOf(checks[i]), checks[i], decimalSeparator)) return i;
-    return std::nullopt;
-}
-
 // When every check passed: a blank body note becomes the chosen kind's caption; nothing when
 // the note has text or no kind is chosen.
 std::optional<QString> FilledBodyNote(const QString& note, int kindIndex);

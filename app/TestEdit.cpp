@@ -97,7 +97,7 @@ QList<QRadioButton*> RadioButtonsOf(const QGroupBox& group) {
 
 void AddRadioItems(QGroupBox& group, const QStringList& items, int columns) {
     auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(6, 2, 2, 2);
+    grid->setContentsMargins(2, 0, 0, 0);
     grid->setSpacing(0);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
@@ -155,6 +155,7 @@ void TfTestForm::FormCreate() {
     ui_->eVolume->SetDecimalPlaces(0);
     for (widgets::TZlCalcEdit* dimension : {ui_->eWidth, ui_->eLength, ui_->eDepth})
         dimension->SetDecimalPlaces(1);
+    PaintEntryFields();
     ui_->eBodyNote->SetMaxLength(126);
     ui_->eTestNote->SetMaxLength(62);
     for (QPushButton* button : {ui_->bShowRes, ui_->bHLP, ui_->bSave, ui_->bCancel}) {
@@ -202,8 +203,9 @@ void TfTestForm::FormCreate() {
 
     for (QCheckBox* box : {ui_->dbchClear, ui_->dbchClean, ui_->dbchChlorine})
         connect(box, &QCheckBox::clicked, this, &TfTestForm::dbchClearClick);
+    // Toggled, so that a choice made with the arrow keys greys "Stains" too.
     for (QRadioButton* button : RadioButtonsOf(*ui_->dbgrOrganic))
-        connect(button, &QRadioButton::clicked, this, &TfTestForm::dbchClearClick);
+        connect(button, &QRadioButton::toggled, this, &TfTestForm::dbchClearClick);
     connect(ui_->eMetric, &QComboBox::currentIndexChanged, this, &TfTestForm::dbchClearClick);
     connect(ui_->bSave, &QPushButton::clicked, this, &TfTestForm::bSaveClick);
     connect(ui_->bShowRes, &QPushButton::clicked, this, &TfTestForm::bShowResClick);
@@ -213,6 +215,25 @@ void TfTestForm::FormCreate() {
     // The form sees every key before its controls do (F1, Enter), and the chloramines field's focus.
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+}
+
+void TfTestForm::PaintEntryFields() {
+    // The entry fields are aqua; the two unit boxes beside length and depth look like buttons.
+    const QColor aqua(0, 255, 255);
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (!qobject_cast<QLineEdit*>(field) && !qobject_cast<QPlainTextEdit*>(field) &&
+            !qobject_cast<QComboBox*>(field))
+            continue;
+        QPalette colours = field->palette();
+        colours.setColor(QPalette::Base, aqua);
+        if (qobject_cast<QComboBox*>(field)) colours.setColor(QPalette::Button, aqua);
+        field->setPalette(colours);
+    }
+    for (QLineEdit* unit : {ui_->Edit1, ui_->Edit2}) {
+        QPalette colours = unit->palette();
+        colours.setColor(QPalette::Base, colours.color(QPalette::Button));
+        unit->setPalette(colours);
+    }
 }
 
 void TfTestForm::HookGroupKeys(QGroupBox& group) {
@@ -411,8 +432,7 @@ bool TfTestForm::CheckTimeText() {
 }
 
 bool TfTestForm::ValidateFields() {
-    const bool fahrenheit =
-        !RadioButtonsOf(*ui_->dbgrCelsius).isEmpty() && RadioButtonsOf(*ui_->dbgrCelsius)[0]->isChecked();
+    const bool fahrenheit = RadioItemIndex(*ui_->dbgrCelsius) == 0; // its first button checked
     const std::vector<TRangeCheck> checks = TestRangeChecks(
         platform::WindowsFormatSettings().decimalSeparator, ui_->eTotalChlorine->Text(), fahrenheit);
     for (const TRangeCheck& check : checks)

@@ -46,7 +46,7 @@ void TCalcEngine::ShowNumber(double value) {
 
 double TCalcEngine::DisplayNumber() const {
     if (entryState_ == ceError) return 0;
-    return ReadDouble(TrimBlanks(displayText_), separators_.decimal).value_or(0.0);
+    return ParseDoubleText(TrimBlanks(displayText_), separators_.decimal).value_or(0.0);
 }
 
 void TCalcEngine::BeginEntry() {
@@ -190,7 +190,7 @@ void TCalcEngine::PasteDisplay() {
     const std::optional<QString> text = hooks.readClipboard ? hooks.readClipboard() : std::nullopt;
     if (!text) return;
     const QString s = TrimBlanks(ReplaceAll(*text, separators_.currency, QString()));
-    if (const std::optional<double> value = ReadDouble(s, separators_.decimal))
+    if (const std::optional<double> value = ParseDoubleText(s, separators_.decimal))
         ShowNumber(*value);
     else
         SetDisplayText(QStringLiteral("0"));

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 
@@ -28,6 +29,16 @@ bool IsCalculatorKey(QChar key, const NumberSeparators& separators) {
     static const QString keys = QStringLiteral("\b\r%*+,-./0123456789=CQR_");
     if (key == separators.thousand) return false;
     return keys.contains(key.toUpper()) || key == separators.decimal;
+}
+
+// The paste entry of a line edit's standard menu: named "edit-paste" by newer Qt versions, known
+// by its shortcut text in older ones.
+QAction* PasteAction(const QMenu* menu) {
+    if (auto* named = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) return named;
+    const QString keys = u'\t' + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+    for (QAction* action : menu->actions())
+        if (action->text().endsWith(keys)) return action;
+    return nullptr;
 }
 
 } // namespace
@@ -211,6 +222,19 @@ void TCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     }
     const QString kept = text();
     TCustomComboEdit::keyPressEvent(event);
+    CheckPaste(kept);
+}
+
+void TCustomNumEdit::contextMenuEvent(QContextMenuEvent* event) {
+    TCustomComboEdit::contextMenuEvent(event);
+    // The menu's paste is checked as the key's is; the text cannot change while the menu is open.
+    const QList<QMenu*> menus = findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
+    if (menus.isEmpty()) return;
+    if (QAction* paste = PasteAction(menus.last()))
+        connect(paste, &QAction::triggered, this, [this, kept = text()] { CheckPaste(kept); });
+}
+
+void TCustomNumEdit::CheckPaste(const QString& kept) {
     if (UpdateValueFromText()) return;
     TCustomComboEdit::SetText(kept);
     SelectAll();

@@ -75,14 +75,17 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // The value of the edit text, clamped; nullopt (and the value unchanged) for no number.
+    // The value takes the edit text's number, clamped; false (and the value unchanged) for no number.
     bool UpdateValueFromText();
     // With CheckOnExit, the range error text of an edit text out of range, else empty.
     QString ValidateOnExit() const;
     void SetFocusedState(bool focused);
     void RefuseExit(const QString& error);
+    // After a paste: a text that is no number gives way to the one kept from before it.
+    void CheckPaste(const QString& kept);
     void Beep() const;
 
     long double value_ = 0;

@@ -164,11 +164,14 @@ void TCustomGrid::KeyPress(QChar&) {}
 void TCustomGrid::keyPressEvent(QKeyEvent* event) {
     int key = event->key();
     KeyDown(key, event->modifiers());
-    if (key != 0 && !event->text().isEmpty()) {
+    bool used = key == 0;
+    if (!used && !event->text().isEmpty()) {
         QChar ch = event->text()[0];
         KeyPress(ch);
+        used = ch.isNull();
     }
-    if (key == 0)
+    // Keys the grid has no use for go on to the dialog.
+    if (used)
         event->accept();
     else
         QWidget::keyPressEvent(event);

@@ -24,11 +24,11 @@ QString NormaliseNumberText(const QString& text, const NumberSeparators& separat
 
 std::optional<long double> ParsesAsNumber(const QString& s, const NumberSeparators& separators) {
     if (!AllCharsIn(s, QStringLiteral("+-0123456789Ee") + separators.decimal)) return std::nullopt;
-    return ReadNumber(s, separators.decimal); // all of it, however long
+    return ParseNumberText(s, separators.decimal); // all of it, however long
 }
 
 std::optional<long double> NumberOfText(const QString& s, const NumberSeparators& separators) {
-    return ReadNumber(NormaliseNumberText(s, separators), separators.decimal);
+    return ParseNumberText(NormaliseNumberText(s, separators), separators.decimal);
 }
 
 long double CheckNumberRange(long double x, const NumberRange& range) {

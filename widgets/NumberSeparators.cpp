@@ -33,13 +33,13 @@ NumberSeparators UserNumberSeparators() {
     return s;
 }
 
-std::optional<long double> ReadNumber(const QString& text, QChar decimalSeparator) {
+std::optional<long double> ParseNumberText(const QString& text, QChar decimalSeparator) {
     const std::optional<std::string> bytes = Bytes(text);
     if (!bytes) return std::nullopt;
     return platform::ParseNumber(*bytes, Byte(decimalSeparator));
 }
 
-std::optional<double> ReadDouble(const QString& text, QChar decimalSeparator) {
+std::optional<double> ParseDoubleText(const QString& text, QChar decimalSeparator) {
     const std::optional<std::string> bytes = Bytes(text);
     if (!bytes) return std::nullopt;
     return platform::ParseDouble(*bytes, Byte(decimalSeparator));

@@ -19,9 +19,9 @@ struct NumberSeparators {
 NumberSeparators UserNumberSeparators();
 
 // A whole text read strictly as a decimal number (see platform::ParseNumber).
-std::optional<long double> ReadNumber(const QString& text, QChar decimalSeparator);
+std::optional<long double> ParseNumberText(const QString& text, QChar decimalSeparator);
 // The same for a 64-bit float: values beyond a double's range give nullopt.
-std::optional<double> ReadDouble(const QString& text, QChar decimalSeparator);
+std::optional<double> ParseDoubleText(const QString& text, QChar decimalSeparator);
 
 QString GeneralText(long double value, int significantDigits, QChar decimalSeparator);
 QString FixedText(long double value, int decimals, QChar decimalSeparator);

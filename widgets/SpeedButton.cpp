@@ -647,6 +647,7 @@ void TZlSpeedButton::paintEvent(QPaintEvent*) {
     } else if (faceState_ == sfDisabled) {
         faceState_ = down_ && groupIndex_ != 0 ? sfExclusive : sfUp;
     }
+    if (width() <= 0 || height() <= 0) return;
     const TSpeedFaceState paintState = flat_ && !hovered_ ? sfInactive : faceState_;
     const QPalette& colors = palette();
 

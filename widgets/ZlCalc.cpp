@@ -1,5 +1,6 @@
 #include "ZlCalc.h"
 
+#include "MessageFont.h"
 #include "ZlResources.h"
 #include "ZlUtils.h"
 #include "platform/Beep.h"
@@ -89,21 +90,14 @@ TColor KeyKindColor(TCalcKeyKind kind) {
 }
 
 void ApplyBoldMessageFont(QFont& font) {
-    font = QApplication::font("QMessageBox");
+    ApplyMessageFont(font);
     font.setBold(true);
 }
 
 TCalcButton::TCalcButton(QWidget* panel, TCalcKeyKind kind)
     : TZlSpeedButton(panel), kind_(kind), tag_(kind <= 22 ? kind - 1 : -1) {
-    // The caption takes its kind's colour; the font and every other colour stay the parent's,
-    // and a plain key's text colour follows the parent's button text.
-    setForegroundRole(QPalette::ButtonText);
-    const TColor color = KeyKindColor(kind);
-    if (color != clBtnText) {
-        QPalette own = palette();
-        own.setColor(QPalette::ButtonText, ToQColor(color, own));
-        setPalette(own);
-    }
+    // The caption takes its kind's colour; the font stays the parent's.
+    SetFontColor(KeyKindColor(kind));
     setFocusPolicy(Qt::NoFocus);
 }
 
@@ -292,7 +286,7 @@ QVariant TPopupCalculator::ReadPopupValue() {
 void TPopupCalculator::WritePopupValue(const QVariant& value) {
     double number = 0;
     if (value.typeId() == QMetaType::QString) {
-        number = ReadDouble(TrimBlanks(value.toString()), UserNumberSeparators().decimal).value_or(0.0);
+        number = ParseDoubleText(TrimBlanks(value.toString()), UserNumberSeparators().decimal).value_or(0.0);
     } else if (value.isValid() && !value.isNull()) {
         bool ok = false;
         number = value.toDouble(&ok);

@@ -2,8 +2,6 @@
 #include "app/TestFieldText.h"
 #include "engine/BrinovaDEF.h"
 
-#include <map>
-
 #include <gtest/gtest.h>
 
 // The range table, its bound texts and warnings; the texts that pass between the test form's
@@ -77,20 +75,23 @@ TEST(TestChecks, WarningsNameTheFieldAndItsRange) {
     EXPECT_EQ(text("X", "0", ""), "X: Available value range 0 .. ");
 }
 
-TEST(TestChecks, OnlyTheFirstFailingCheckCounts) {
-    const std::vector<TRangeCheck> checks = TestRangeChecks(u'.', "1.5", false);
-    const auto values = [](std::map<std::string, long double> set) {
-        return [set](const TRangeCheck& check) {
-            const auto found = set.find(check.editName);
-            return found == set.end() ? 0.0L : found->second;
-        };
+TEST(TestChecks, BoundsAreInclusiveAndFreeChlorineFollowsTotalChlorinesText) {
+    const std::vector<TRangeCheck> checks = TestRangeChecks(u',', "1,5", false);
+    struct Case {
+        std::size_t check;
+        long double value;
+        bool passes;
     };
-    EXPECT_EQ(FirstFailingCheck(checks, u'.', values({{"eVolume", 1}})), std::nullopt);
-    EXPECT_EQ(FirstFailingCheck(checks, u'.', values({})), 0u); // an empty volume reads 0
-    EXPECT_EQ(FirstFailingCheck(checks, u'.', values({{"eVolume", 1}, {"ePH", 15}, {"eHardness", 20000}})),
-              2u);
-    EXPECT_EQ(FirstFailingCheck(checks, u'.', values({{"eVolume", 1}, {"eFree", 1.5L}})), std::nullopt);
-    EXPECT_EQ(FirstFailingCheck(checks, u'.', values({{"eVolume", 1}, {"eFree", 1.501L}})), 9u);
+    const std::vector<Case> cases = {
+        {0, 0, false},       {0, 1, true},    {0, 1e9L, false}, {2, 14, true},
+        {2, 14.001L, false}, {4, 5, true},    {8, 30, true},    {9, 1.5L, true},
+        {9, 1.501L, false},  {12, 120, true}, {12, 121, false}, {13, -0.001L, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PassesRange(c.value, checks[c.check], u','), c.passes)
+            << checks[c.check].editName << " " << static_cast<double>(c.value);
+    // An empty total chlorine bounds free chlorine at 0.
+    EXPECT_FALSE(PassesRange(0.5L, TestRangeChecks(u'.', "", false)[9], u'.'));
 }
 
 TEST(TestChecks, BlankNoteBecomesTheKindsCaption) {

@@ -81,6 +81,7 @@ TEST_F(ComboOnDialog, AltDownOpensWhileTheEditKeepsTheFocusReadOnly) {
     Open();
     EXPECT_TRUE(combo->popup->isVisible());
     EXPECT_TRUE(combo->hasFocus());
+    EXPECT_EQ(QApplication::activeWindow(), &dialog) << "the popup never becomes active";
     EXPECT_TRUE(combo->isReadOnly()) << "the window takes no typing while open";
     EXPECT_FALSE(combo->ReadOnly()) << "the published ReadOnly stays false";
     EXPECT_EQ(combo->popup->written, QVariant(QStringLiteral("abc")));

@@ -9,8 +9,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLocale>
+#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -157,6 +159,20 @@ TEST_F(CalcEditOnDialog, TypingFilter) {
     edit->selectAll();
     Type(QStringLiteral("1234567.9"));
     EXPECT_EQ(edit->Text(), "1234567.");
+    edit->SetValue(123456789.25L); // the program's text is never cut
+    EXPECT_EQ(edit->Text(), "123456789.25");
+}
+
+TEST_F(CalcEditOnDialog, SeparatorsOfACommaLocale) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Type(QStringLiteral("1.234"));
+    EXPECT_EQ(edit->Text(), "1.234"); // "." groups thousands and is dropped when read
+    EXPECT_EQ(edit->Value(), 1234.0L);
+    Type(QStringLiteral(",56"));
+    EXPECT_EQ(edit->Text(), "1.234,56");
+    Leave();
+    EXPECT_EQ(edit->Text(), "1234,56");
+    EXPECT_EQ(beeper.beeps, 0);
 }
 
 TEST_F(CalcEditOnDialog, EscapeThrowsTheTypingAway) {
@@ -212,6 +228,22 @@ TEST_F(CalcEditOnDialog, PasteThatIsNoNumberPutsTheTextBack) {
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit->Text(), "1.5");
     EXPECT_TRUE(boxes.shown.empty());
+
+    // The context menu's paste is checked too.
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(edit, &menuEvent);
+    QMenu* menu = edit->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    const auto paste = std::find_if(actions.begin(), actions.end(), [](QAction* a) {
+        return a->text().startsWith(QStringLiteral("&Paste"));
+    });
+    ASSERT_NE(paste, actions.end());
+    (*paste)->trigger();
+    menu->close();
+    EXPECT_EQ(edit->Text(), "1.5");
+    EXPECT_EQ(beeper.beeps, 2);
 }
 
 TEST_F(CalcEditOnDialog, FormatOnEditingRegroupsAsTyped) {
@@ -267,7 +299,7 @@ TEST(NumEdit, ValueAndTextProperties) {
     edit.SetDisplayFormat(QString()); // the general format
     edit.SetValue(1.0L / 3);
     EXPECT_EQ(edit.UnfocusedText(), "0.333333333333333"); // the value, not its edit text
-    EXPECT_EQ(edit.Text(), "0.333333333333333333"); // 18 places
+    EXPECT_EQ(edit.Text(), "0.333333333333333333");       // 18 places
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_TRUE(edit.SetText(QStringLiteral("1.234,5")));
@@ -296,10 +328,33 @@ TEST_F(CalcEditOnDialog, Screenshot) {
     Open();
     Type(QStringLiteral("*2"));
     QTest::qWait(50);
-    QGuiApplication::primaryScreen()->grabWindow(0).copy(80, 80, 360, 280).save(folder + "/calc-edit-open.png");
+    QGuiApplication::primaryScreen()
+        ->grabWindow(0)
+        .copy(80, 80, 360, 280)
+        .save(folder + "/calc-edit-open.png");
     Popup()->grab().save(folder + "/calc-popup.png");
     Type(QStringLiteral("\r"));
     Leave();
     edit->SetValue(1234.5L);
     dialog.grab().save(folder + "/calc-edit-closed.png");
+}
+
+TEST(NumEdit, DefaultsOfTheCalculatorEdit) {
+    TZlCalcEdit edit;
+    EXPECT_EQ(edit.Alignment(), taRightJustify);
+    EXPECT_TRUE(edit.BeepOnError());
+    EXPECT_FALSE(edit.CheckOnExit());
+    EXPECT_EQ(edit.DecimalPlaces(), 2);
+    EXPECT_EQ(edit.DisplayFormat(), ",0.##");
+    EXPECT_FALSE(edit.FormatOnEditing());
+    EXPECT_TRUE(edit.ZeroEmpty());
+    EXPECT_EQ(edit.MaxLength(), 0);
+    EXPECT_EQ(edit.GlyphKind(), gkDefault);
+    EXPECT_EQ(edit.NumGlyphs(), 2);
+    EXPECT_FALSE(edit.Glyph().Empty()); // "CEDITBMP"
+    EXPECT_EQ(edit.ButtonWidth(), 20);
+    auto* popup = qobject_cast<TPopupCalculator*>(edit.Popup());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->Calculator()->DisplayPrecision(), 15);
+    EXPECT_TRUE(popup->Calculator()->BeepOnError());
 }

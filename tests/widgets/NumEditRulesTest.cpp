@@ -178,5 +178,5 @@ TEST(NumEditRules, UserSeparatorsAndForeignCharacters) {
     EXPECT_EQ(german.currency, QStringLiteral("€"));
     // A character the code page lacks never stands in for a digit as '?'.
     EXPECT_EQ(NumberOfText(QStringLiteral("1\u0663"), kPointComma), std::nullopt);
-    EXPECT_EQ(ReadDouble(QStringLiteral("2,5"), u','), 2.5);
+    EXPECT_EQ(ParseDoubleText(QStringLiteral("2,5"), u','), 2.5);
 }

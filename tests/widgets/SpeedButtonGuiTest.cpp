@@ -533,14 +533,26 @@ TEST_F(Form, TransparentShowsTheParentsBackground) {
 
 TEST_F(Form, DisablingShowsTheDisabledFaceAndEnablingRestoresTheLatchedOne) {
     TZlSpeedButton* button = Button();
+    button->SetGlyph(RedGlyph());
     button->SetGroupIndex(1);
     button->SetDown(true);
     button->setEnabled(false);
+    // The image of the new starting face is prepared at once.
+    EXPECT_NE(button->GlyphPainter().StateIndex(sfDisabled), -1);
     Face(button);
     EXPECT_EQ(button->FaceState(), sfDisabled);
     button->setEnabled(true);
     Face(button);
     EXPECT_EQ(button->FaceState(), sfExclusive);
+}
+
+TEST_F(Form, LoadedPreparesTheStartingFace) {
+    TZlSpeedButton* button = Button();
+    button->SetGlyph(RedGlyph());
+    button->SetFlat(true);
+    button->Loaded();
+    EXPECT_NE(button->GlyphPainter().StateIndex(sfInactive), -1);
+    EXPECT_EQ(button->GlyphPainter().StateIndex(sfUp), -1);
 }
 
 TEST_F(Form, APaletteChangeDropsThePreparedImages) {

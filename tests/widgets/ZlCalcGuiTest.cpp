@@ -89,14 +89,18 @@ TEST(CalculatorPanel, KeyColoursByKind) {
     EXPECT_EQ(KeyKindColor(12), clBtnText);
     EXPECT_EQ(KeyKindColor(27), clBtnText);
     PanelOnForm full(false);
-    const auto text = [&](TCalcKeyKind kind) {
-        TCalcButton* key = full.Key(kind);
-        return key->palette().color(key->foregroundRole()).rgb();
-    };
-    EXPECT_EQ(text(13), 0xFF800080u);
-    EXPECT_EQ(text(17), 0xFF000080u);
-    EXPECT_EQ(text(22), 0xFF800000u);
-    EXPECT_EQ(text(5), fixed::kText);
+    EXPECT_EQ(full.Key(13)->FontColor(), clPurple);
+    EXPECT_EQ(full.Key(17)->FontColor(), clNavy);
+    EXPECT_EQ(full.Key(22)->FontColor(), clMaroon);
+    EXPECT_EQ(full.Key(5)->FontColor(), clBtnText);
+    // The caption is drawn in that colour.
+    full.Key(22)->repaint();
+    const QImage face = full.Key(22)->OffscreenImage();
+    bool maroon = false;
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x)
+            maroon = maroon || face.pixel(x, y) == 0xFF800000u;
+    EXPECT_TRUE(maroon);
 }
 
 TEST(CalculatorPanel, FindKeyButtonInEachLayout) {

@@ -147,7 +147,8 @@ TEST_F(CalendarOnForm, ThePopupsCalendarFramesTodayAndClicksOnRelease) {
 
 TEST_F(CalendarOnForm, Screenshot) {
     TLocCalendar* loc = new TLocCalendar(&form);
-    loc->setGeometry(160, 10, 7 * 20 + 6, 7 * 15 + 6);
+    form.resize(360, 130);
+    loc->setGeometry(165, 10, 183, 100); // the popup's size
     loc->show();
     QApplication::processEvents();
     if (const char* dir = std::getenv("ZEL_SCREENSHOTS"))
