@@ -1,24 +1,17 @@
 #include "app/BrinovaAPI.h"
 
+#include "support/FileText.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 // The help pages as the build puts them beside the program.
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 TEST(HelpPages, EveryTopicHasItsPageBesideTheProgram) {
     std::set<std::string> pages;
@@ -40,7 +33,7 @@ TEST(HelpPages, EveryLinkLeadsToAPageOfTheFolderAndEveryPageIsReached) {
     int files = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         ++files;
-        const std::string page = Contents(entry.path());
+        const std::string page = FileText(entry.path());
         EXPECT_NE(page.find("<title>"), std::string::npos) << entry.path();
         for (std::sregex_iterator at(page.begin(), page.end(), link), end; at != end; ++at) {
             const std::string target = (*at)[1];

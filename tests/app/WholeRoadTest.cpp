@@ -2,13 +2,14 @@
 #include "engine/BrinovaDEF.h"
 #include "storage/Storage.h"
 
+#include "support/FileText.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,13 +22,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // Runs the program to its end; its exit status, or -1 when it did not end in time or died.
 int RunToEnd(const fs::path& program, const std::vector<std::pair<const char*, std::string>>& environment,
@@ -103,8 +97,8 @@ TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
                                  {"ZELPLUS_ROAD_LOG", log.string()},
                                  {"ZELPLUS_ROAD_SHOTS", ZELPLUS_ROAD_SHOTS}},
                                 root / "errors.txt");
-    const std::string steps = Contents(log);
-    EXPECT_EQ(status, 0) << steps << Contents(root / "errors.txt");
+    const std::string steps = FileText(log);
+    EXPECT_EQ(status, 0) << steps << FileText(root / "errors.txt");
     EXPECT_NE(steps.find("body: 1. Swimming Pool, 45000.00 Liter\n"), std::string::npos) << steps;
     EXPECT_NE(steps.find("supplier offered: Blue Lagoon Supplies\n"), std::string::npos) << steps;
     EXPECT_NE(steps.find("selected line: 0\n"), std::string::npos) << steps;
@@ -117,7 +111,7 @@ TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
     // The page of the test: the body's volume and a dose for the low alkalinity.
     TBodyData body;
     body.volume = 45000;
-    const std::string page = Contents(root / "run" / "zelreslt.htm");
+    const std::string page = FileText(root / "run" / "zelreslt.htm");
     EXPECT_NE(page.find("volume: " + VolumeText(body)), std::string::npos);
     EXPECT_NE(page.find("Blue Lagoon Supplies"), std::string::npos);
     EXPECT_NE(page.find("Ann Smith"), std::string::npos);
@@ -135,7 +129,7 @@ TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
     FbClose(fb);
     FbStopEngine();
 
-    const std::string ini = Contents(root / "config" / "zelplus.ini");
+    const std::string ini = FileText(root / "config" / "zelplus.ini");
     for (const char* line : {"[POSITION]", "LEFT=", "TOP=", "[SIZE]",
                              "WIDTH=", "HEIGHT=", "LAST_SUPPLIER=Blue Lagoon Supplies\r\n"})
         EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;

@@ -5,6 +5,7 @@
 #include "app/fOwner.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
+#include "support/FileText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/CurrEdit.h"
@@ -27,7 +28,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <sys/stat.h>
 
 // The main window's commands on a real data file, with the message boxes and the shell recorded.
@@ -56,13 +56,6 @@ std::vector<TStoredRecord> Tests(int count) {
         tests.push_back(stored);
     }
     return tests;
-}
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 // Runs `inspect` on the modal window that `open` shows, then closes it; false when none came.
@@ -314,7 +307,7 @@ TEST_F(MainCommandsTest, ShowResultsWritesThePageAndOpensItInTheBrowserOrTheView
     Click("bShow");
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(page.string())));
-    const std::string html = Contents(page);
+    const std::string html = FileText(page);
     EXPECT_NE(html.find("volume: " + VolumeText(Body(0, 45000).body)), std::string::npos);
     EXPECT_NE(html.find("Pool Owner"), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty());
@@ -374,7 +367,7 @@ TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
     Trigger("Exit1");
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    EXPECT_NE(Contents(root + "/zelplus.ini").find("[POSITION]"), std::string::npos);
+    EXPECT_NE(FileText(root + "/zelplus.ini").find("[POSITION]"), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty());
 }
 

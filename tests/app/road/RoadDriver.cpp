@@ -80,6 +80,11 @@ void Click(QWidget* parent, const char* name) {
     if (QWidget* control = Child(parent, name)) QTest::mouseClick(control, Qt::LeftButton);
 }
 
+void AnswerYes() {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+}
+
 void Trigger(const char* item) {
     if (auto* action = Child<QAction>(MainWindow(), item)) action->trigger();
 }
@@ -211,11 +216,7 @@ private:
             {"the chart closed, then Delete test", [] { return MainWindowIdle(); },
              [] { Click(MainWindow(), "bDelTest"); }},
             {"the test's confirmation",
-             [] { return Box(QStringLiteral("Delete water test. Are you sure?")) != nullptr; },
-             [] {
-                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                 QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
-             }},
+             [] { return Box(QStringLiteral("Delete water test. Are you sure?")) != nullptr; }, AnswerYes},
             {"one test is left, then Delete body", [] { return MainWindowIdle() && TestCount() == 1; },
              [] { Trigger("DeleteBodyofWater1"); }},
             {"the body's confirmation",
@@ -223,10 +224,7 @@ private:
                  return Box(QStringLiteral("Delete Body of Water and all it's Tests. Are you sure?")) !=
                         nullptr;
              },
-             [] {
-                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                 QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
-             }},
+             AnswerYes},
             {"the body is gone, then Exit", [] { return MainWindowIdle() && BodyCount() == 0; },
              [this] {
                  Log(QStringLiteral("road done"));
