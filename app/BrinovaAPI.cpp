@@ -23,6 +23,7 @@ constexpr const char* kSectionPosition = "POSITION";
 constexpr const char* kSectionSize = "SIZE";
 constexpr const char* kSectionOther = "OTHER";
 constexpr const char* kSectionData = "DATA";
+constexpr const char* kHelpContentsPage = "index.htm";
 
 std::string configurationFile = "zelplus.ini";
 std::string programFolderOverride;
@@ -88,8 +89,9 @@ std::string RunningProgramFolder() {
     return "./";
 }
 
-std::string HelpFileIn(std::string_view programFolder) {
-    return ReduceDoubledSeparators(std::string(programFolder) + "/zel_plus.chm");
+// The help is a folder of HTML pages beside the program; its contents page is "index.htm".
+std::string HelpPageIn(std::string_view programFolder, std::string_view page) {
+    return ReduceDoubledSeparators(std::string(programFolder) + "/help/" + std::string(page));
 }
 
 std::string DataFolderWithoutSlash() {
@@ -244,7 +246,7 @@ std::string BackgroundBitmapPath() {
     return ReduceDoubledSeparators(ProgramFolder() + "/bg.bmp");
 }
 std::string HelpFilePath() {
-    return HelpFileIn(ProgramFolder());
+    return HelpPageIn(ProgramFolder(), kHelpContentsPage);
 }
 
 bool EnsureDataFolder() {
@@ -286,15 +288,14 @@ void ShowResult(QWidget* owner) {
 }
 
 std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view programFolder) {
-    static constexpr const char* kPages[] = {"", "inputfields.htm", "recs.htm", "maintenance.htm",
-                                             "setup.htm"};
+    static constexpr const char* kPages[] = {kHelpContentsPage, "inputfields.htm", "recs.htm",
+                                             "maintenance.htm", "setup.htm"};
     topic &= 0x7F;
     if (topic > 4) return std::nullopt;
-    return THelpTarget{HelpFileIn(programFolder), kPages[topic]};
+    return THelpTarget{HelpPageIn(programFolder, kPages[topic]), kPages[topic]};
 }
 
 void ShowHelpTopic(std::uint8_t topic) {
-    // The help viewers of the desktop open the file as a whole; the page cannot be passed on.
     if (const auto target = HelpTopicTarget(topic, ProgramFolder()))
         platform::CurrentShell().Open(platform::FileUrl(target->helpFile));
 }

@@ -71,6 +71,7 @@ std::string ResultFilePath();
 std::string DataFolder();
 std::string DataFilePath();
 std::string BackgroundBitmapPath();
+// The help's contents page, "help/index.htm" beside the program.
 std::string HelpFilePath();
 
 // True when the folder "data" in the program's folder exists or was created (that one level).
@@ -93,15 +94,15 @@ TResultViewer SetResultViewer(TResultViewer viewer);
 // application's active window is the viewer's parent.
 void ShowResult(QWidget* owner = nullptr);
 
-// Where a help topic leads: the help file and the page in it (empty: the whole file).
+// Where a help topic leads: the page's file in the folder "help" beside the program, and its name.
 struct THelpTarget {
     std::string helpFile;
     std::string page;
 };
-// Topics 0 (the whole file), 1 "inputfields.htm", 2 "recs.htm", 3 "maintenance.htm",
+// Topics 0 (the contents, "index.htm"), 1 "inputfields.htm", 2 "recs.htm", 3 "maintenance.htm",
 // 4 "setup.htm"; the top bit is ignored and any other topic leads nowhere.
 std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view programFolder);
-// Opens the help file for the topic; a topic that leads nowhere opens nothing.
+// Opens the topic's help page in the desktop's browser; a topic that leads nowhere opens nothing.
 void ShowHelpTopic(std::uint8_t topic);
 
 extern const char* const kHomePageAddress;

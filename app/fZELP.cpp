@@ -541,22 +541,3 @@ void TZELP::ChartClick() {
     ShowChart(testList_, link->property("Tag").toInt(),
               ui->lBody->text() + QStringLiteral(", ") + ui->lVolume->text(), link->text());
 }
-
-// ---- Command handlers: the commands fill them ----------------------------------------------
-
-void TZELP::NewbodyofWater1Click() {}
-void TZELP::NewBodyTestClick() {}
-void TZELP::EditBodyClick() {}
-void TZELP::bNewTestClick() {}
-void TZELP::EditTestClick() {}
-void TZELP::DeleteTestClick() {}
-void TZELP::DeleteBodyofWater1Click() {}
-void TZELP::ShowResultClick() {}
-void TZELP::Index1Click() {}
-void TZELP::Setparameters1Click() {}
-void TZELP::AboutBrinovaVesk1Click() {}
-void TZELP::BrinovaVeskoninternet1Click() {}
-void TZELP::Exit1Click() {}
-void TZELP::Repairdata1Click() {}
-void TZELP::Backupdata1Click() {}
-void TZELP::Restoredta1Click() {}

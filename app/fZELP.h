@@ -97,6 +97,21 @@ private:
     void SetPanel(int panel, const QString& text);
     void ClearBodyDetails();
 
+    // The commands behind the handlers (fZELPCommands.cpp).
+    void CmdNewBody();
+    void CmdNewBodyAndTest();
+    void CmdEditBody(std::int32_t body);
+    void CmdNewTest(std::int32_t body);
+    void CmdEditTest(std::int32_t body, std::int32_t test);
+    void SelectBodyItem(QListWidgetItem* item);
+    void CmdDeleteTest(std::int32_t body, std::int32_t test);
+    void CmdDeleteBody(std::int32_t body);
+    void CmdShowResults(std::int32_t body, std::int32_t test);
+    bool Confirmed(const QString& caption, const QString& text, bool warning);
+    // The index of the selected test line, -1 when none; setting -1 clears the selection.
+    int TestItemIndex() const;
+    void SetTestItemIndex(int index);
+
     std::unique_ptr<Ui::ZELP> ui;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;

@@ -220,7 +220,7 @@ TEST_F(BrinovaAPITest, PathsHaveSingleSeparators) {
         EXPECT_EQ(DataFolder(), base + "data/") << row.programFolder;
         EXPECT_EQ(DataFilePath(), base + "data/zelp.DAT") << row.programFolder;
         EXPECT_EQ(BackgroundBitmapPath(), base + "bg.bmp") << row.programFolder;
-        EXPECT_EQ(HelpFilePath(), base + "zel_plus.chm") << row.programFolder;
+        EXPECT_EQ(HelpFilePath(), base + "help/index.htm") << row.programFolder;
     }
     EXPECT_EQ(ReduceDoubledSeparators("a////b//"), "a/b/");
 }
@@ -282,8 +282,8 @@ TEST(HelpTopics, TargetsOfAllTopics) {
         const char* page; // nullptr: nothing opens
     };
     const Row rows[] = {
-        {0, ""},           {1, "inputfields.htm"}, {2, "recs.htm"}, {3, "maintenance.htm"},
-        {4, "setup.htm"},  {5, nullptr},           {127, nullptr},  {128, ""},
+        {0, "index.htm"},  {1, "inputfields.htm"}, {2, "recs.htm"}, {3, "maintenance.htm"},
+        {4, "setup.htm"},  {5, nullptr},           {127, nullptr},  {128, "index.htm"},
         {130, "recs.htm"}, {133, nullptr},         {255, nullptr},
     };
     for (const Row& row : rows) {
@@ -293,19 +293,19 @@ TEST(HelpTopics, TargetsOfAllTopics) {
             continue;
         }
         ASSERT_TRUE(target) << row.topic;
-        EXPECT_EQ(target->helpFile, "/opt/zel/zel_plus.chm") << row.topic;
+        EXPECT_EQ(target->helpFile, std::string("/opt/zel/help/") + row.page) << row.topic;
         EXPECT_EQ(target->page, row.page) << row.topic;
     }
 }
 
-TEST_F(BrinovaAPITest, HelpOpensTheHelpFileBesideTheProgram) {
+TEST_F(BrinovaAPITest, HelpOpensTheTopicsPageBesideTheProgram) {
     RecordingShell shell;
     ShowHelpTopic(2);
     ShowHelpTopic(5);
     ShowHelpTopic(0x80);
     ASSERT_EQ(shell.opened.size(), 2u);
-    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(program + "zel_plus.chm")));
-    EXPECT_EQ(shell.opened[1], shell.opened[0]);
+    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(program + "help/recs.htm")));
+    EXPECT_EQ(shell.opened[1], QUrl::fromLocalFile(QString::fromStdString(program + "help/index.htm")));
 }
 
 TEST_F(BrinovaAPITest, WebPageAndContactMail) {

@@ -120,8 +120,7 @@ TEST_F(ParametersFormTest, StoredOwnerTextIsShownAndStoredBackAsSixLines) {
         auto form = OpenForm();
         EXPECT_EQ(OwnerEditTexts(*form), c.shown);
         ClickOk(*form);
-        EXPECT_EQ(ReadIni(),
-                  "[DATA]\r\nOWNER=" + c.storedBack + "\r\n[OTHER]\r\nSAVEPOS=1\r\nVIEWER=0\r\n");
+        EXPECT_EQ(ReadIni(), "[DATA]\r\nOWNER=" + c.storedBack + "\r\n[OTHER]\r\nSAVEPOS=1\r\nVIEWER=0\r\n");
     }
 }
 

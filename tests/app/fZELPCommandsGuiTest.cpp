@@ -1,0 +1,528 @@
+#include "app/BrinovaAPI.h"
+#include "app/BrinovaDB.h"
+#include "app/TestEdit.h"
+#include "app/fAbout.h"
+#include "app/fOwner.h"
+#include "app/fZELP.h"
+#include "platform/DateTimeText.h"
+#include "support/FileText.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/RecordingShell.h"
+#include "widgets/CurrEdit.h"
+#include "widgets/DateEdit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+
+// The main window's commands on a real data file, with the message boxes and the shell recorded.
+namespace fs = std::filesystem;
+using platform::MessageAnswer;
+
+namespace {
+
+TStoredRecord Body(std::uint8_t kind, long double volume) {
+    TStoredRecord stored;
+    stored.body.kind = kind;
+    stored.body.volume = volume;
+    return stored;
+}
+
+// Tests on consecutive days, the first the oldest; each note is its day number.
+std::vector<TStoredRecord> Tests(int count) {
+    std::vector<TStoredRecord> tests;
+    for (int day = 1; day <= count; ++day) {
+        TStoredRecord stored;
+        stored.test.date = *platform::EncodeDayCount(2024, 5, day, 0, 0);
+        stored.test.time = 0.5;
+        stored.test.testNote = std::to_string(day);
+        stored.test.pH = 7.9L;
+        stored.test.alkalinity = 60;
+        tests.push_back(stored);
+    }
+    return tests;
+}
+
+// Runs `inspect` on the modal window that `open` shows, then closes it; false when none came.
+bool WhileModal(const std::function<void()>& open, const std::function<void(QWidget&)>& inspect) {
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal || seen) return;
+        seen = true;
+        inspect(*modal);
+        if (modal) modal->close();
+    });
+    poll.start();
+    open();
+    return seen;
+}
+
+// A fixed "now": 1 June 2024, 10:15.
+class FixedClock final : public platform::Clock {
+public:
+    FixedClock() : previous_(platform::SetClock(this)) {}
+    ~FixedClock() override { platform::SetClock(previous_); }
+    double Now() const override { return *platform::EncodeDayCount(2024, 6, 1, 10, 15); }
+
+private:
+    const platform::Clock* previous_;
+};
+
+template <typename T> T* In(QWidget& form, const char* name) {
+    T* found = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void TypeReading(QWidget& form, const char* edit, const char* text) {
+    auto* field = In<widgets::TZlCalcEdit>(form, edit);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// What the entry form showed when a command opened it.
+struct EntrySeen {
+    bool opened = false;
+    QString caption;
+    bool testPart = false;
+};
+
+class MainCommandsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(StartBrinovaDB()); }
+    static void TearDownTestSuite() { StopBrinovaDB(); }
+
+    void SetUp() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        char pattern[] = "/tmp/main-commands-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        SetProgramFolder(root + "/");
+        SetConfigurationFile(root + "/zelplus.ini");
+        ASSERT_TRUE(EnsureDataFolder());
+        ASSERT_EQ(::mkdir((root + "/run").c_str(), 0700), 0);
+        ::setenv("XDG_RUNTIME_DIR", (root + "/run").c_str(), 1);
+    }
+    void TearDown() override {
+        window.reset();
+        SetProgramFolder("");
+        SetConfigurationFile("zelplus.ini");
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    // Stores the bodies with their tests and opens the window over them.
+    void Open(const std::vector<std::pair<TStoredRecord, std::vector<TStoredRecord>>>& bodies) {
+        OpenRec(DataFilePath());
+        for (auto [body, tests] : bodies) {
+            const std::int32_t n = AddBody(body);
+            for (TStoredRecord test : tests)
+                AddTestRecord(test, n);
+        }
+        CloseRec();
+        window = std::make_unique<TZELP>();
+        ASSERT_TRUE(boxes.shown.empty());
+    }
+
+    template <typename T> T* Find(const char* name) const {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void Trigger(const char* item) const { Find<QAction>(item)->trigger(); }
+    void Click(const char* button) const { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+    QTreeWidget* TestLines() const { return Find<QTreeWidget>("lTests"); }
+    QListWidget* BodyLines() const { return Find<QListWidget>("BV"); }
+    int SelectedLine() const {
+        const QList<QTreeWidgetItem*> selected = TestLines()->selectedItems();
+        return selected.isEmpty() ? -1 : TestLines()->indexOfTopLevelItem(selected.first());
+    }
+    QString SelectedNote() const {
+        const QList<QTreeWidgetItem*> selected = TestLines()->selectedItems();
+        return selected.isEmpty() ? QString() : selected.first()->text(2);
+    }
+    // The enabled state of the body commands and of the test commands, each all alike.
+    void ExpectStates(bool body, bool test) const {
+        for (const char* name : {"bEdit", "bNewTest", "SpeedButton2"})
+            EXPECT_EQ(Find<QWidget>(name)->isEnabled(), body) << name;
+        for (const char* name : {"EditBodyofWater1", "EditbodyofWater2", "DeleteBodyofWater1",
+                                 "DeleteBodyofWater2", "Newwatertest1"})
+            EXPECT_EQ(Find<QAction>(name)->isEnabled(), body) << name;
+        for (const char* name : {"bShow", "bEditTest", "bDelTest"})
+            EXPECT_EQ(Find<QWidget>(name)->isEnabled(), test) << name;
+        for (const char* name : {"Editwatertest1", "Deletewatertest1", "Showwatertestresults1"})
+            EXPECT_EQ(Find<QAction>(name)->isEnabled(), test) << name;
+    }
+    static std::int32_t LiveTestsOf(std::int32_t body) {
+        TRecList tests;
+        ListTests(body, tests);
+        return static_cast<std::int32_t>(tests.size());
+    }
+
+    // Runs the command; its entry form is filled by `fill`, then saved or cancelled.
+    EntrySeen Entry(const std::function<void()>& command, const std::function<void(QWidget&)>& fill,
+                    bool save) {
+        EntrySeen seen;
+        seen.opened = WhileModal(command, [&](QWidget& form) {
+            seen.caption = form.windowTitle();
+            seen.testPart = In<QWidget>(form, "PageControl")->isVisible();
+            fill(form);
+            QTest::mouseClick(In<QPushButton>(form, save ? "bSave" : "bCancel"), Qt::LeftButton);
+        });
+        return seen;
+    }
+    static TStoredRecord Stored(std::int32_t record) {
+        TStoredRecord stored;
+        EXPECT_TRUE(GetRec(record, stored)) << record;
+        return stored;
+    }
+
+    std::string root;
+    RecordingMessageBoxes boxes;
+    RecordingShell shell;
+    FixedClock clock;
+    std::unique_ptr<TZELP> window;
+};
+
+TEST_F(MainCommandsTest, DeletingATestAsksFirstAndOnlyYesDeletes) {
+    Open({{Body(0, 40000), Tests(3)}});
+    window->show();
+    boxes.SetNextAnswer(MessageAnswer::No);
+    Click("bDelTest");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].owner, window.get());
+    EXPECT_EQ(boxes.shown[0].caption, "Delete Water Test");
+    EXPECT_EQ(boxes.shown[0].text, "Delete water test. Are you sure?");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Question);
+    EXPECT_EQ(boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(LiveTestsOf(1), 3);
+    EXPECT_EQ(SelectedNote(), "3");
+    EXPECT_EQ(window->focusWidget(), TestLines());
+
+    boxes.SetNextAnswer(MessageAnswer::Yes);
+    Trigger("Deletewatertest1");
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(LiveTestsOf(1), 2);
+    EXPECT_EQ(TestLines()->topLevelItemCount(), 2);
+    EXPECT_EQ(window->PanelText(1), "Tests: 2");
+    EXPECT_EQ(window->focusWidget(), TestLines());
+    ExpectStates(true, true);
+}
+
+TEST_F(MainCommandsTest, ADeletedTestLeavesItsLineSelectedOrTheLastLineOrNone) {
+    struct Case {
+        const char* name;
+        int tests;
+        int deletedLine;
+        int selectedAfter;
+        const char* selectedNote; // the tests' notes are their days, newest first
+    };
+    const Case cases[] = {
+        {"the middle of three", 3, 1, 1, "1"},
+        {"the first of three", 3, 0, 0, "2"},
+        {"the last of three", 3, 2, 1, "2"},
+        {"the only one", 1, 0, -1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        boxes.shown.clear();
+        Open({{Body(1, 900), Tests(c.tests)}});
+        TestLines()->setCurrentItem(TestLines()->topLevelItem(c.deletedLine));
+        const std::int32_t deleted = window->SelectedTestNr();
+        Find<QAction>("Deletetest1")->trigger();
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(TestLines()->topLevelItemCount(), c.tests - 1);
+        EXPECT_EQ(SelectedLine(), c.selectedAfter);
+        EXPECT_EQ(SelectedNote(), c.selectedNote);
+        EXPECT_NE(window->SelectedTestNr(), deleted);
+        ExpectStates(true, c.selectedAfter >= 0);
+    }
+}
+
+TEST_F(MainCommandsTest, DeletingABodyWarnsFirstThenDeletesItsTestsAndSelectsTheFirstBody) {
+    Open({{Body(0, 100), Tests(1)}, {Body(2, 200), Tests(3)}, {Body(3, 300), {}}});
+    window->show();
+    BodyLines()->setCurrentRow(1);
+    const std::int32_t body = window->SelectedBodyNr();
+    ASSERT_EQ(LiveTestsOf(body), 3);
+
+    boxes.SetNextAnswer(MessageAnswer::No);
+    Trigger("DeleteBodyofWater1");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Delete Body of Water");
+    EXPECT_EQ(boxes.shown[0].text, "Delete Body of Water and all it's Tests. Are you sure?");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Warning);
+    EXPECT_EQ(boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(BodyLines()->count(), 3);
+    EXPECT_EQ(window->SelectedBodyNr(), body);
+    EXPECT_EQ(window->focusWidget(), BodyLines());
+
+    Trigger("DeleteBodyofWater2");
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(BodyLines()->count(), 2);
+    EXPECT_EQ(window->PanelText(0), "Bodies: 2");
+    EXPECT_EQ(BodyLines()->currentRow(), 0);
+    EXPECT_EQ(window->SelectedBodyNr(), 1);
+    EXPECT_EQ(LiveTestsOf(body), 0);
+    // One body with one test and one without are left: 3 live records.
+    EXPECT_EQ(LiveRecordCount(), 3);
+    ExpectStates(true, true);
+
+    // The last bodies go; nothing is left to select.
+    Trigger("DeleteBodyofWater1");
+    Trigger("DeleteBodyofWater1");
+    EXPECT_EQ(BodyLines()->count(), 0);
+    EXPECT_EQ(LiveRecordCount(), 0);
+    EXPECT_EQ(window->PanelText(1), "Tests: 0");
+    ExpectStates(false, false);
+    EXPECT_EQ(boxes.shown.size(), 4u);
+}
+
+TEST_F(MainCommandsTest, ShowResultsWritesThePageAndOpensItInTheBrowserOrTheViewer) {
+    ASSERT_TRUE(WriteOwnerText("Pool Owner\r\n"));
+    Open({{Body(0, 45000), Tests(2)}});
+    const fs::path page = root + "/run/zelreslt.htm";
+
+    Click("bShow");
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(page.string())));
+    const std::string html = FileText(page);
+    EXPECT_NE(html.find("volume: " + VolumeText(Body(0, 45000).body)), std::string::npos);
+    EXPECT_NE(html.find("Pool Owner"), std::string::npos);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The internal viewer: F2 shows the page there and returns when it closes.
+    ASSERT_TRUE(WriteUseViewer(true));
+    fs::remove(page);
+    window->show();
+    QString shownTitle;
+    EXPECT_TRUE(WhileModal([&] { Trigger("Showwatertestresults1"); },
+                           [&](QWidget& viewer) { shownTitle = viewer.windowTitle(); }));
+    EXPECT_TRUE(fs::exists(page));
+    EXPECT_EQ(shell.opened.size(), 1u);
+}
+
+TEST_F(MainCommandsTest, WhenTheEngineCannotWriteThePageOnlyItsOwnBoxIsShown) {
+    Open({{Body(0, 45000), Tests(1)}});
+    // A folder where the page should go: the engine cannot save it.
+    fs::create_directory(root + "/run/zelreslt.htm");
+    QString engineBox;
+    EXPECT_TRUE(
+        WhileModal([&] { Trigger("Showresults1"); }, [&](QWidget& box) { engineBox = box.windowTitle(); }));
+    EXPECT_EQ(engineBox, "Error");
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
+    Open({{Body(0, 100), {}}});
+    Trigger("Index1");
+    Trigger("BrinovaVeskoninternet1");
+    ASSERT_EQ(shell.opened.size(), 2u);
+    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(root + "/help/index.htm")));
+    EXPECT_EQ(shell.opened[1].toString(QUrl::FullyEncoded), QString::fromLatin1(kHomePageAddress));
+
+    window->show();
+    QString version;
+    EXPECT_TRUE(WhileModal([&] { Trigger("AboutBrinovaVesk1"); },
+                           [&](QWidget& about) {
+                               EXPECT_NE(qobject_cast<TAbout*>(&about), nullptr);
+                               version = about.findChild<QLabel*>("LabelVer")->text();
+                           }));
+    EXPECT_EQ(version, "version 8.82");
+    bool parameters = false;
+    EXPECT_TRUE(WhileModal([&] { Trigger("Setparameters1"); },
+                           [&](QWidget& form) { parameters = qobject_cast<TfmOwner*>(&form) != nullptr; }));
+    EXPECT_TRUE(parameters);
+
+    // The maintenance items do nothing and stay disabled.
+    for (const char* item : {"Repairdata1", "Backupdata1", "Restoredta1"}) {
+        EXPECT_FALSE(Find<QAction>(item)->isEnabled()) << item;
+        Find<QAction>(item)->trigger();
+    }
+    EXPECT_EQ(shell.opened.size(), 2u);
+
+    // Exit closes the window, which closes the data file and keeps the position.
+    Trigger("Exit1");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(RecordFileblock(), nullptr);
+    EXPECT_NE(FileText(root + "/zelplus.ini").find("[POSITION]"), std::string::npos);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainCommandsTest, ANewBodyIsStoredAndSelectedOnlyWhenTheFormSaves) {
+    Open({{Body(0, 100), {}}});
+    window->show();
+    const auto volume = [](QWidget& form) { TypeReading(form, "eVolume", "30000"); };
+    EntrySeen seen =
+        Entry([&] { QTest::mouseClick(Find<QWidget>("SpeedButton3"), Qt::LeftButton); }, volume, false);
+    EXPECT_TRUE(seen.opened);
+    EXPECT_EQ(seen.caption, "Enter new Body of Water");
+    EXPECT_FALSE(seen.testPart);
+    EXPECT_EQ(LiveRecordCount(), 1);
+    EXPECT_EQ(BodyLines()->count(), 1);
+
+    seen = Entry([&] { Trigger("NewbodyofWater1"); }, volume, true);
+    EXPECT_TRUE(seen.opened);
+    ASSERT_EQ(BodyLines()->count(), 2);
+    EXPECT_EQ(BodyLines()->currentRow(), 1);
+    EXPECT_TRUE(BodyLines()->item(1)->isSelected());
+    const std::int32_t body = window->SelectedBodyNr();
+    EXPECT_EQ(Stored(body).body.volume, 30000);
+    EXPECT_EQ(Find<QLabel>("lVolume")->text(), "30000.00 Liter");
+    EXPECT_EQ(window->PanelText(1), "Tests: 0");
+    ExpectStates(true, false);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainCommandsTest, ANewBodyWithItsFirstTestSelectsBoth) {
+    // Over an empty file the first activation would offer a new body of its own.
+    Open({{Body(3, 10), {}}});
+    window->show();
+    const EntrySeen seen = Entry([&] { Click("bNew"); },
+                                 [](QWidget& form) {
+                                     TypeReading(form, "eVolume", "45000");
+                                     TypeReading(form, "ePH", "7.8");
+                                 },
+                                 true);
+    EXPECT_EQ(seen.caption, "Enter new Body of Water + First test");
+    EXPECT_TRUE(seen.testPart);
+    ASSERT_EQ(BodyLines()->count(), 2);
+    EXPECT_TRUE(BodyLines()->item(1)->isSelected());
+    ASSERT_EQ(TestLines()->topLevelItemCount(), 1);
+    EXPECT_EQ(SelectedLine(), 0);
+    const TStoredRecord test = Stored(window->SelectedTestNr());
+    EXPECT_EQ(test.kind, rkTest);
+    EXPECT_EQ(test.parent, window->SelectedBodyNr());
+    EXPECT_NEAR(static_cast<double>(test.test.pH), 7.8, 1e-9);
+    // Taken "now": the date alone and the time of day alone once the form stored them.
+    EXPECT_EQ(test.test.date, *platform::EncodeDayCount(2024, 6, 1, 0, 0));
+    EXPECT_NEAR(test.test.time, (10 * 60 + 15) / 1440.0, 1e-6);
+    ExpectStates(true, true);
+}
+
+TEST_F(MainCommandsTest, ANewTestStandsAtTheTopSelectedAndCancelStoresNothing) {
+    Open({{Body(0, 100), Tests(3)}});
+    window->show();
+    EntrySeen seen = Entry([&] { Trigger("Newwatertest1"); }, [](QWidget&) {}, false);
+    EXPECT_TRUE(seen.opened);
+    EXPECT_EQ(LiveRecordCount(), 4);
+    TestLines()->setCurrentItem(TestLines()->topLevelItem(2));
+
+    seen = Entry([&] { Click("bNewTest"); },
+                 [](QWidget& form) {
+                     In<QPlainTextEdit>(form, "eTestNote")->setPlainText("new");
+                     TypeReading(form, "ePH", "7.4");
+                 },
+                 true);
+    EXPECT_EQ(seen.caption, "Enter new TEST");
+    EXPECT_TRUE(seen.testPart);
+    EXPECT_EQ(LiveRecordCount(), 5);
+    ASSERT_EQ(TestLines()->topLevelItemCount(), 4);
+    EXPECT_EQ(SelectedLine(), 0);
+    EXPECT_EQ(SelectedNote(), "new");
+    EXPECT_EQ(window->focusWidget(), TestLines());
+    ExpectStates(true, true);
+}
+
+TEST_F(MainCommandsTest, AnEditedTestKeepsItsLineEvenWhenItMoves) {
+    Open({{Body(0, 100), Tests(5)}});
+    window->show();
+    TestLines()->setCurrentItem(TestLines()->topLevelItem(2));
+    ASSERT_EQ(SelectedNote(), "3");
+    const std::int32_t edited = window->SelectedTestNr();
+
+    const EntrySeen seen = Entry(
+        [&] { Click("bEditTest"); },
+        [](QWidget& form) {
+            // Now the newest of the five.
+            In<widgets::TDateEdit>(form, "eDate")->SetDateValue(*platform::EncodeDayCount(2024, 5, 30, 0, 0));
+            In<QPlainTextEdit>(form, "eTestNote")->setPlainText("moved");
+        },
+        true);
+    EXPECT_EQ(seen.caption, "Edit TEST");
+    EXPECT_EQ(LiveRecordCount(), 6);
+    EXPECT_EQ(TestLines()->topLevelItem(0)->text(2), "moved");
+    EXPECT_EQ(SelectedLine(), 2);
+    EXPECT_EQ(SelectedNote(), "4"); // moved, 5, 4, 2, 1
+    EXPECT_EQ(Stored(edited).test.testNote, "moved");
+    ExpectStates(true, true);
+
+    // Cancelled: the test and the line are as they were.
+    Entry([&] { QTest::keyClick(TestLines(), Qt::Key_Return); },
+          [](QWidget& form) { In<QPlainTextEdit>(form, "eTestNote")->setPlainText("lost"); }, false);
+    EXPECT_EQ(Stored(edited).test.testNote, "moved");
+    EXPECT_EQ(SelectedLine(), 2);
+}
+
+TEST_F(MainCommandsTest, AnEditedBodyIsStoredAndShown) {
+    Open({{Body(0, 100), Tests(2)}, {Body(2, 200), {}}});
+    window->show();
+    BodyLines()->setCurrentRow(1);
+    const EntrySeen seen =
+        Entry([&] { Click("bEdit"); }, [](QWidget& form) { TypeReading(form, "eVolume", "250"); }, true);
+    EXPECT_EQ(seen.caption, "Edit body of water");
+    EXPECT_FALSE(seen.testPart);
+    EXPECT_EQ(Stored(2 + 2).body.volume, 250); // records 1 to 3 are the first body and its tests
+    EXPECT_EQ(Find<QLabel>("lVolume")->text(), "250.00 Liter");
+    EXPECT_EQ(BodyLines()->currentRow(), 1);
+    EXPECT_EQ(window->focusWidget(), BodyLines());
+    EXPECT_EQ(LiveRecordCount(), 4);
+    ExpectStates(true, false);
+}
+
+TEST_F(MainCommandsTest, F1InEachWindowOpensItsHelpPage) {
+    Open({{Body(0, 100), Tests(1)}});
+    window->show();
+    const auto pageOpened = [&] { return shell.opened.empty() ? QString() : shell.opened.back().fileName(); };
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(BodyLines(), Qt::Key_F1);
+    EXPECT_EQ(pageOpened(), "recs.htm");
+
+    const struct {
+        const char* window;
+        std::function<void()> open;
+        const char* focused;
+        const char* page;
+    } windows[] = {
+        {"entry form, test part", [&] { Click("bEditTest"); }, "ePH", "inputfields.htm"},
+        {"entry form, body alone", [&] { Click("bEdit"); }, "eVolume", "inputfields.htm"},
+        {"Parameters", [&] { Trigger("Setparameters1"); }, "eName", "setup.htm"},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.window);
+        shell.opened.clear();
+        EXPECT_TRUE(WhileModal(w.open, [&](QWidget& form) {
+            QWidget* field = In<QWidget>(form, w.focused);
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_F1);
+        }));
+        ASSERT_EQ(shell.opened.size(), 1u);
+        EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(root + "/help/" + w.page)));
+    }
+    EXPECT_EQ(LiveRecordCount(), 2);
+}
+
+} // namespace
