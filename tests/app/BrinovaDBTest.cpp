@@ -538,6 +538,7 @@ TEST_F(BrinovaDBTest, AChildKilledWhileAddingTestsLeavesFilesThatOpenWithEveryCo
     const std::int32_t b = AddBody(body);
     CloseRec();
     std::set<std::int32_t> completed;
+    std::int32_t kills = 0;
     for (int killAfter : {1, 9, 40}) {
         SCOPED_TRACE(killAfter);
         int pipeEnds[2];
@@ -575,7 +576,12 @@ TEST_F(BrinovaDBTest, AChildKilledWhileAddingTestsLeavesFilesThatOpenWithEveryCo
         const std::vector<std::int32_t> listed = Numbers(tests);
         for (std::int32_t test : completed)
             EXPECT_NE(std::find(listed.begin(), listed.end(), test), listed.end()) << test;
-        EXPECT_EQ(LiveRecordCount(), static_cast<std::int32_t>(listed.size()) + 1);
+        // An add is the record and then its key: a kill between the two leaves at most one
+        // live record without a key per kill, never a key without its record.
+        ++kills;
+        const std::int32_t live = LiveRecordCount();
+        EXPECT_GE(live, static_cast<std::int32_t>(listed.size()) + 1);
+        EXPECT_LE(live, static_cast<std::int32_t>(listed.size()) + 1 + kills);
         CloseRec();
         const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
         EXPECT_TRUE(index.Sound()) << index.FaultText();
