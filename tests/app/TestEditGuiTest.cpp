@@ -5,6 +5,7 @@
 #include "support/RecordingShell.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
+#include "TempFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,9 +35,6 @@ class TestFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-        char pattern[] = "/tmp/test-form-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
         SetConfigurationFile(root + "/zelplus.ini");
         params.resultPath = ResultFilePath();
         params.ownerText = "Ann Owner\r\n12 Harbour Road";
@@ -47,8 +45,6 @@ protected:
     void TearDown() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         SetConfigurationFile("zelplus.ini");
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
 
     // The form loaded from the blocks and shown, active, as a user meets it.
@@ -69,7 +65,9 @@ protected:
     }
     static TZlCalcEdit& Edit(QWidget& form, const char* name) { return Get<TZlCalcEdit>(form, name); }
 
-    std::string root;
+    // The program folder and configuration of one test, removed with everything in it.
+    test::TempFolder scratch;
+    const std::string root = scratch.Path();
     TBodyData body;
     TTestData test;
     TCallTestParams params;

@@ -2,6 +2,8 @@
 
 #include "app/BrinovaAPI.h"
 #include "support/RecordingShell.h"
+#include "support/FileText.h"
+#include "TempFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,9 +28,6 @@ const char* const kOwnerEdits[] = {"eName", "eAddr", "eAddr2", "eCity", "eState"
 class ParametersFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/parameters-form-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
         iniPath = root + "/zelplus.ini";
         SetConfigurationFile(iniPath);
         SetProgramFolder(root + "/");
@@ -36,15 +35,10 @@ protected:
     void TearDown() override {
         SetConfigurationFile("zelplus.ini");
         SetProgramFolder("");
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
 
     void WriteIni(const std::string& bytes) const { std::ofstream(iniPath, std::ios::binary) << bytes; }
-    std::string ReadIni() const {
-        std::ifstream in(iniPath, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string ReadIni() const { return FileText(iniPath); }
 
     // The form shown and active, so keys reach the focused control.
     std::unique_ptr<TfmOwner> OpenForm() const {
@@ -73,7 +67,9 @@ protected:
         QTest::mouseClick(Find<QPushButton>(form, "BitBtn1"), Qt::LeftButton);
     }
 
-    std::string root;
+    // The program folder and configuration of one test, removed with everything in it.
+    test::TempFolder scratch;
+    const std::string root = scratch.Path();
     std::string iniPath;
 };
 

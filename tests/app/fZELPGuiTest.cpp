@@ -8,6 +8,7 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/SpeedButton.h"
+#include "TempFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -139,9 +140,6 @@ protected:
 
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        char pattern[] = "/tmp/main-window-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
         SetProgramFolder(root + "/");
         SetConfigurationFile(root + "/zelplus.ini");
         ASSERT_TRUE(EnsureDataFolder());
@@ -149,8 +147,6 @@ protected:
     void TearDown() override {
         SetProgramFolder("");
         SetConfigurationFile("zelplus.ini");
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
 
     // Stores the bodies with their tests, then closes the file for the window to open.
@@ -183,7 +179,9 @@ protected:
     static QListWidget* Bodies(QWidget& window) { return Find<QListWidget>(window, "BV"); }
     static void ExpectEmptyLists(TZELP& window);
 
-    std::string root;
+    // The program folder and configuration of one test, removed with everything in it.
+    test::TempFolder scratch;
+    const std::string root = scratch.Path();
     RecordingMessageBoxes boxes;
     RecordingShell shell;
 };
