@@ -1,6 +1,8 @@
 #include "app/BrinovaAPI.h"
 
+#include "ProgramSandbox.h"
 #include "support/AsOrdinaryUser.h"
+#include "support/FileText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 
@@ -32,20 +34,8 @@ std::uintptr_t FakeViewer(std::uintptr_t parent, const char* fileName) {
 class BrinovaAPITest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/brinova-api-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        program = root + "/program/";
-        fs::create_directory(program);
-        fs::create_directory(root + "/run");
-        fs::permissions(root + "/run", fs::perms::owner_all); // a runtime folder is private to its user
-        iniPath = root + "/config/zelplus.ini";
         SetConfigurationFile(iniPath);
         SetProgramFolder(program);
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        hadRuntime = runtime != nullptr;
-        if (runtime) savedRuntime = runtime;
-        ::setenv("XDG_RUNTIME_DIR", (root + "/run").c_str(), 1);
         viewerCalls.clear();
         previousViewer = SetResultViewer(&FakeViewer);
     }
@@ -53,31 +43,20 @@ protected:
         SetResultViewer(previousViewer);
         SetProgramFolder("");
         SetConfigurationFile("zelplus.ini");
-        if (hadRuntime)
-            ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
         std::error_code ignored;
         fs::permissions(program, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(root, ignored);
     }
 
     void PutIni(const std::string& content) const {
         fs::create_directories(fs::path(iniPath).parent_path());
         std::ofstream(iniPath, std::ios::binary) << content;
     }
-    std::string Ini() const {
-        std::ifstream in(iniPath, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string Ini() const { return FileText(iniPath); }
 
-    std::string root;
-    std::string program;
-    std::string iniPath;
-    bool hadRuntime = false;
-    std::string savedRuntime;
+    test::ProgramSandbox sandbox;
+    const std::string root = sandbox.Root();
+    const std::string program = sandbox.ProgramFolder().string() + "/";
+    const std::string iniPath = sandbox.ConfigFile();
     TResultViewer previousViewer = nullptr;
 };
 

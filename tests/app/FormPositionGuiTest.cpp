@@ -1,14 +1,10 @@
 #include "app/BrinovaAPI.h"
 
+#include "TempFolder.h"
 #include "support/RecordingShell.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,18 +17,9 @@ std::uintptr_t FakeViewer(std::uintptr_t parent, const char*) {
 
 class FormPositionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/form-position-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        SetConfigurationFile(root + "/zelplus.ini");
-    }
-    void TearDown() override {
-        SetConfigurationFile("zelplus.ini");
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-    std::string root;
+    void SetUp() override { SetConfigurationFile(folder.File("zelplus.ini")); }
+    void TearDown() override { SetConfigurationFile("zelplus.ini"); }
+    test::TempFolder folder;
 };
 
 TEST_F(FormPositionTest, MainWindowGetsBackWhereItWas) {

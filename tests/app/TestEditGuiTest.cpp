@@ -1,11 +1,12 @@
+#include "TempFolder.h"
 #include "app/BrinovaAPI.h"
 #include "app/TestEdit.h"
 #include "platform/Real80.h"
+#include "support/FileText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
-#include "TempFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -409,8 +410,7 @@ TEST_F(TestFormTest, WaterTestResultsWritesThePageOfTheUnsavedEntriesAndStaysOpe
     QTest::mouseClick(&Get<QPushButton>(*form, "bShowRes"), Qt::LeftButton);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
-    std::ifstream page(ResultFilePath(), std::ios::binary);
-    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    const std::string html = FileText(ResultFilePath());
     EXPECT_NE(html.find("Garden pool"), std::string::npos);
     EXPECT_NE(html.find("Ann Owner"), std::string::npos);
     ASSERT_EQ(shell.opened.size(), 1u);

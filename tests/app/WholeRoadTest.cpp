@@ -2,6 +2,7 @@
 #include "engine/BrinovaDEF.h"
 #include "storage/Storage.h"
 
+#include "ProgramSandbox.h"
 #include "support/FileText.h"
 
 #include <gtest/gtest.h>
@@ -73,25 +74,19 @@ void ExpectKeysAndRecordsAgree(Fileblock* fb) {
 }
 
 TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
-    char pattern[] = "/tmp/zelplus-road-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path root = pattern;
-    const fs::path folder = root / "bin";
-    fs::copy(ZELPLUS_BIN_DIR, folder, fs::copy_options::recursive);
-    fs::remove_all(folder / "data");
-    fs::create_directories(root / "config");
-    fs::create_directory(root / "run");
-    fs::permissions(root / "run", fs::perms::owner_all, fs::perm_options::replace);
+    const test::ProgramSandbox sandbox(ZELPLUS_BIN_DIR);
+    const fs::path root = sandbox.Root();
+    const fs::path folder = sandbox.ProgramFolder();
     // The advice page opens in the program's own viewer.
-    std::ofstream(root / "config" / "zelplus.ini")
+    std::ofstream(sandbox.ConfigFile())
         << "[OTHER]\r\nVIEWER=1\r\n[DATA]\r\nOWNER=Ann Smith~~1 Main St~~\r\n";
     fs::remove_all(ZELPLUS_ROAD_SHOTS);
 
     const fs::path log = root / "road.log";
-    const int status = RunToEnd(folder / "zelplus",
+    const int status = RunToEnd(sandbox.Program(),
                                 {{"QT_QPA_PLATFORM", "offscreen"},
-                                 {"XDG_CONFIG_HOME", (root / "config").string()},
-                                 {"XDG_RUNTIME_DIR", (root / "run").string()},
+                                 {"XDG_CONFIG_HOME", sandbox.ConfigFolder().string()},
+                                 {"XDG_RUNTIME_DIR", sandbox.RuntimeFolder().string()},
                                  {"LC_ALL", "C.UTF-8"},
                                  {"LD_PRELOAD", ZELPLUS_ROAD_DRIVER},
                                  {"ZELPLUS_ROAD_LOG", log.string()},
@@ -111,7 +106,7 @@ TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
     // The page of the test: the body's volume and a dose for the low alkalinity.
     TBodyData body;
     body.volume = 45000;
-    const std::string page = FileText(root / "run" / "zelreslt.htm");
+    const std::string page = FileText(sandbox.RuntimeFolder() / "zelreslt.htm");
     EXPECT_NE(page.find("volume: " + VolumeText(body)), std::string::npos);
     EXPECT_NE(page.find("Blue Lagoon Supplies"), std::string::npos);
     EXPECT_NE(page.find("Ann Smith"), std::string::npos);
@@ -129,13 +124,10 @@ TEST(WholeRoad, EnterShowChartDeleteAndExitThroughTheProgramsOwnControls) {
     FbClose(fb);
     FbStopEngine();
 
-    const std::string ini = FileText(root / "config" / "zelplus.ini");
+    const std::string ini = FileText(sandbox.ConfigFile());
     for (const char* line : {"[POSITION]", "LEFT=", "TOP=", "[SIZE]",
                              "WIDTH=", "HEIGHT=", "LAST_SUPPLIER=Blue Lagoon Supplies\r\n"})
         EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
-
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include "storage/Storage.h"
 
+#include "ProgramSandbox.h"
+#include "support/FileText.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -98,33 +100,13 @@ template <typename Condition> bool WaitFor(Condition condition) {
     return true;
 }
 
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 class ZelplusProgram : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zelplus-program-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        folder = root / "bin";
-        fs::copy(ZELPLUS_BIN_DIR, folder, fs::copy_options::recursive);
-        fs::remove_all(folder / "data");
-        fs::create_directories(root / "config");
-        fs::create_directory(root / "run");
-        fs::permissions(root / "run", fs::perms::owner_all);
-        ASSERT_TRUE(fs::exists(folder / "zelplus"));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
+    void SetUp() override { ASSERT_TRUE(fs::exists(folder / "zelplus")); }
 
-    RunningProgram Start() { return RunningProgram(folder / "zelplus", root / "config", root / "run"); }
+    RunningProgram Start() {
+        return RunningProgram(sandbox.Program(), sandbox.ConfigFolder(), sandbox.RuntimeFolder());
+    }
     fs::path Data(const char* name) const { return folder / "data" / name; }
     bool FilesThere() const {
         return fs::exists(Data("zelp.DAT")) && fs::exists(Data("zelp.IX")) && fs::exists(Data("zelp.DIA"));
@@ -140,8 +122,8 @@ protected:
         FbStopEngine();
     }
 
-    fs::path root;
-    fs::path folder;
+    test::ProgramSandbox sandbox{ZELPLUS_BIN_DIR};
+    const fs::path folder = sandbox.ProgramFolder();
 };
 
 TEST_F(ZelplusProgram, CreatesItsDataFilesAndEndsInOrderOnSigterm) {
@@ -153,7 +135,7 @@ TEST_F(ZelplusProgram, CreatesItsDataFilesAndEndsInOrderOnSigterm) {
 
     EXPECT_TRUE(FilesThere());
     // The window's close ran: it kept the window's place.
-    EXPECT_NE(Contents(root / "config" / "zelplus.ini").find("[POSITION]"), std::string::npos);
+    EXPECT_NE(FileText(sandbox.ConfigFile()).find("[POSITION]"), std::string::npos);
     EXPECT_EQ(program.Errors().find("Error"), std::string::npos) << program.Errors();
     ExpectClosedClean();
 }
@@ -161,12 +143,12 @@ TEST_F(ZelplusProgram, CreatesItsDataFilesAndEndsInOrderOnSigterm) {
 TEST_F(ZelplusProgram, InterruptAndHangUpEndItInOrderToo) {
     for (const int signalNumber : {SIGINT, SIGHUP}) {
         // Fresh files: their appearance shows the program is past catching the signals.
-        fs::remove(root / "config" / "zelplus.ini");
+        fs::remove(sandbox.ConfigFile());
         fs::remove_all(folder / "data");
         RunningProgram program = Start();
         ASSERT_TRUE(WaitFor([&] { return FilesThere() || !program.Running(); })) << program.Errors();
         EXPECT_EQ(program.Terminate(signalNumber), 0) << signalNumber << program.Errors();
-        EXPECT_TRUE(fs::exists(root / "config" / "zelplus.ini")) << signalNumber;
+        EXPECT_TRUE(fs::exists(sandbox.ConfigFile())) << signalNumber;
         ExpectClosedClean();
     }
 }
@@ -175,8 +157,8 @@ TEST_F(ZelplusProgram, ASecondCopyCannotOpenTheDataFileAndLeavesItAlone) {
     RunningProgram first = Start();
     ASSERT_TRUE(WaitFor([&] { return FilesThere() || !first.Running(); })) << first.Errors();
     std::this_thread::sleep_for(200ms);
-    const std::string data = Contents(Data("zelp.DAT")), index = Contents(Data("zelp.IX")),
-                      dialog = Contents(Data("zelp.DIA"));
+    const std::string data = FileText(Data("zelp.DAT")), index = FileText(Data("zelp.IX")),
+                      dialog = FileText(Data("zelp.DIA"));
     const auto written = fs::last_write_time(Data("zelp.DAT"));
 
     RunningProgram second = Start();
@@ -191,9 +173,9 @@ TEST_F(ZelplusProgram, ASecondCopyCannotOpenTheDataFileAndLeavesItAlone) {
     EXPECT_EQ(errors.find("Data read/write error!"), errors.rfind("Data read/write error!")) << errors;
 
     EXPECT_TRUE(first.Running());
-    EXPECT_EQ(Contents(Data("zelp.DAT")), data);
-    EXPECT_EQ(Contents(Data("zelp.IX")), index);
-    EXPECT_EQ(Contents(Data("zelp.DIA")), dialog);
+    EXPECT_EQ(FileText(Data("zelp.DAT")), data);
+    EXPECT_EQ(FileText(Data("zelp.IX")), index);
+    EXPECT_EQ(FileText(Data("zelp.DIA")), dialog);
     EXPECT_EQ(fs::last_write_time(Data("zelp.DAT")), written);
 
     EXPECT_EQ(first.Terminate(), 0) << first.Errors();

@@ -1,3 +1,4 @@
+#include "ProgramSandbox.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
 #include "app/TestEdit.h"
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 // The main window's commands on a real data file, with the message boxes and the shell recorded.
@@ -113,21 +115,20 @@ protected:
 
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        char pattern[] = "/tmp/main-commands-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        SetProgramFolder(root + "/");
-        SetConfigurationFile(root + "/zelplus.ini");
+        // A fresh sandbox each time: a table of cases starts each case over.
+        sandbox.emplace();
+        program = sandbox->ProgramFolder();
+        runtime = sandbox->RuntimeFolder();
+        iniPath = sandbox->ConfigFile();
+        SetProgramFolder(program + "/");
+        SetConfigurationFile(iniPath);
         ASSERT_TRUE(EnsureDataFolder());
-        ASSERT_EQ(::mkdir((root + "/run").c_str(), 0700), 0);
-        ::setenv("XDG_RUNTIME_DIR", (root + "/run").c_str(), 1);
     }
     void TearDown() override {
         window.reset();
         SetProgramFolder("");
         SetConfigurationFile("zelplus.ini");
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
+        sandbox.reset();
     }
 
     // Stores the bodies with their tests and opens the window over them.
@@ -140,7 +141,7 @@ protected:
         }
         CloseRec();
         window = std::make_unique<TZELP>();
-        ASSERT_TRUE(boxes.shown.empty());
+        ASSERT_TRUE(sandbox->boxes.shown.empty());
     }
 
     template <typename T> T* Find(const char* name) const {
@@ -196,8 +197,10 @@ protected:
         return stored;
     }
 
-    std::string root;
-    RecordingMessageBoxes boxes;
+    std::optional<test::ProgramSandbox> sandbox;
+    std::string program;
+    std::string runtime;
+    std::string iniPath;
     RecordingShell shell;
     FixedClock clock;
     std::unique_ptr<TZELP> window;
@@ -206,21 +209,21 @@ protected:
 TEST_F(MainCommandsTest, DeletingATestAsksFirstAndOnlyYesDeletes) {
     Open({{Body(0, 40000), Tests(3)}});
     window->show();
-    boxes.SetNextAnswer(MessageAnswer::No);
+    sandbox->boxes.SetNextAnswer(MessageAnswer::No);
     Click("bDelTest");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].owner, window.get());
-    EXPECT_EQ(boxes.shown[0].caption, "Delete Water Test");
-    EXPECT_EQ(boxes.shown[0].text, "Delete water test. Are you sure?");
-    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Question);
-    EXPECT_EQ(boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    ASSERT_EQ(sandbox->boxes.shown.size(), 1u);
+    EXPECT_EQ(sandbox->boxes.shown[0].owner, window.get());
+    EXPECT_EQ(sandbox->boxes.shown[0].caption, "Delete Water Test");
+    EXPECT_EQ(sandbox->boxes.shown[0].text, "Delete water test. Are you sure?");
+    EXPECT_EQ(sandbox->boxes.shown[0].icon, platform::MessageIcon::Question);
+    EXPECT_EQ(sandbox->boxes.shown[0].buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(LiveTestsOf(1), 3);
     EXPECT_EQ(SelectedNote(), "3");
     EXPECT_EQ(window->focusWidget(), TestLines());
 
-    boxes.SetNextAnswer(MessageAnswer::Yes);
+    sandbox->boxes.SetNextAnswer(MessageAnswer::Yes);
     Trigger("Deletewatertest1");
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(sandbox->boxes.shown.size(), 2u);
     EXPECT_EQ(LiveTestsOf(1), 2);
     EXPECT_EQ(TestLines()->topLevelItemCount(), 2);
     EXPECT_EQ(window->PanelText(1), "Tests: 2");
@@ -246,12 +249,12 @@ TEST_F(MainCommandsTest, ADeletedTestLeavesItsLineSelectedOrTheLastLineOrNone) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
-        boxes.shown.clear();
+        sandbox->boxes.shown.clear();
         Open({{Body(1, 900), Tests(c.tests)}});
         TestLines()->setCurrentItem(TestLines()->topLevelItem(c.deletedLine));
         const std::int32_t deleted = window->SelectedTestNr();
         Find<QAction>("Deletetest1")->trigger();
-        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(sandbox->boxes.shown.size(), 1u);
         EXPECT_EQ(TestLines()->topLevelItemCount(), c.tests - 1);
         EXPECT_EQ(SelectedLine(), c.selectedAfter);
         EXPECT_EQ(SelectedNote(), c.selectedNote);
@@ -267,19 +270,19 @@ TEST_F(MainCommandsTest, DeletingABodyWarnsFirstThenDeletesItsTestsAndSelectsThe
     const std::int32_t body = window->SelectedBodyNr();
     ASSERT_EQ(LiveTestsOf(body), 3);
 
-    boxes.SetNextAnswer(MessageAnswer::No);
+    sandbox->boxes.SetNextAnswer(MessageAnswer::No);
     Trigger("DeleteBodyofWater1");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].caption, "Delete Body of Water");
-    EXPECT_EQ(boxes.shown[0].text, "Delete Body of Water and all it's Tests. Are you sure?");
-    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Warning);
-    EXPECT_EQ(boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    ASSERT_EQ(sandbox->boxes.shown.size(), 1u);
+    EXPECT_EQ(sandbox->boxes.shown[0].caption, "Delete Body of Water");
+    EXPECT_EQ(sandbox->boxes.shown[0].text, "Delete Body of Water and all it's Tests. Are you sure?");
+    EXPECT_EQ(sandbox->boxes.shown[0].icon, platform::MessageIcon::Warning);
+    EXPECT_EQ(sandbox->boxes.shown[0].buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(BodyLines()->count(), 3);
     EXPECT_EQ(window->SelectedBodyNr(), body);
     EXPECT_EQ(window->focusWidget(), BodyLines());
 
     Trigger("DeleteBodyofWater2");
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(sandbox->boxes.shown.size(), 2u);
     EXPECT_EQ(BodyLines()->count(), 2);
     EXPECT_EQ(window->PanelText(0), "Bodies: 2");
     EXPECT_EQ(BodyLines()->currentRow(), 0);
@@ -296,13 +299,13 @@ TEST_F(MainCommandsTest, DeletingABodyWarnsFirstThenDeletesItsTestsAndSelectsThe
     EXPECT_EQ(LiveRecordCount(), 0);
     EXPECT_EQ(window->PanelText(1), "Tests: 0");
     ExpectStates(false, false);
-    EXPECT_EQ(boxes.shown.size(), 4u);
+    EXPECT_EQ(sandbox->boxes.shown.size(), 4u);
 }
 
 TEST_F(MainCommandsTest, ShowResultsWritesThePageAndOpensItInTheBrowserOrTheViewer) {
     ASSERT_TRUE(WriteOwnerText("Pool Owner\r\n"));
     Open({{Body(0, 45000), Tests(2)}});
-    const fs::path page = root + "/run/zelreslt.htm";
+    const fs::path page = runtime + "/zelreslt.htm";
 
     Click("bShow");
     ASSERT_EQ(shell.opened.size(), 1u);
@@ -310,7 +313,7 @@ TEST_F(MainCommandsTest, ShowResultsWritesThePageAndOpensItInTheBrowserOrTheView
     const std::string html = FileText(page);
     EXPECT_NE(html.find("volume: " + VolumeText(Body(0, 45000).body)), std::string::npos);
     EXPECT_NE(html.find("Pool Owner"), std::string::npos);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(sandbox->boxes.shown.empty());
 
     // The internal viewer: F2 shows the page there and returns when it closes.
     ASSERT_TRUE(WriteUseViewer(true));
@@ -326,13 +329,13 @@ TEST_F(MainCommandsTest, ShowResultsWritesThePageAndOpensItInTheBrowserOrTheView
 TEST_F(MainCommandsTest, WhenTheEngineCannotWriteThePageOnlyItsOwnBoxIsShown) {
     Open({{Body(0, 45000), Tests(1)}});
     // A folder where the page should go: the engine cannot save it.
-    fs::create_directory(root + "/run/zelreslt.htm");
+    fs::create_directory(runtime + "/zelreslt.htm");
     QString engineBox;
     EXPECT_TRUE(
         WhileModal([&] { Trigger("Showresults1"); }, [&](QWidget& box) { engineBox = box.windowTitle(); }));
     EXPECT_EQ(engineBox, "Error");
     EXPECT_TRUE(shell.opened.empty());
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(sandbox->boxes.shown.empty());
 }
 
 TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
@@ -340,7 +343,7 @@ TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
     Trigger("Index1");
     Trigger("BrinovaVeskoninternet1");
     ASSERT_EQ(shell.opened.size(), 2u);
-    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(root + "/help/index.htm")));
+    EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(program + "/help/index.htm")));
     EXPECT_EQ(shell.opened[1].toString(QUrl::FullyEncoded), QString::fromLatin1(kHomePageAddress));
 
     window->show();
@@ -367,8 +370,8 @@ TEST_F(MainCommandsTest, HelpWebPageParametersAboutAndExit) {
     Trigger("Exit1");
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    EXPECT_NE(FileText(root + "/zelplus.ini").find("[POSITION]"), std::string::npos);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_NE(FileText(iniPath).find("[POSITION]"), std::string::npos);
+    EXPECT_TRUE(sandbox->boxes.shown.empty());
 }
 
 TEST_F(MainCommandsTest, ANewBodyIsStoredAndSelectedOnlyWhenTheFormSaves) {
@@ -393,7 +396,7 @@ TEST_F(MainCommandsTest, ANewBodyIsStoredAndSelectedOnlyWhenTheFormSaves) {
     EXPECT_EQ(Find<QLabel>("lVolume")->text(), "30000.00 Liter");
     EXPECT_EQ(window->PanelText(1), "Tests: 0");
     ExpectStates(true, false);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(sandbox->boxes.shown.empty());
 }
 
 TEST_F(MainCommandsTest, ANewBodyWithItsFirstTestSelectsBoth) {
@@ -520,7 +523,7 @@ TEST_F(MainCommandsTest, F1InEachWindowOpensItsHelpPage) {
             QTest::keyClick(field, Qt::Key_F1);
         }));
         ASSERT_EQ(shell.opened.size(), 1u);
-        EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(root + "/help/" + w.page)));
+        EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(program + "/help/" + w.page)));
     }
     EXPECT_EQ(LiveRecordCount(), 2);
 }

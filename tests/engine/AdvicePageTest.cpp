@@ -1,14 +1,13 @@
 #include "engine/BrinovaDEF.h"
 #include "engine/uFormula.h"
 
+#include "TempFolder.h"
+#include "support/FileText.h"
+
 #include <gtest/gtest.h>
 
 #include <QLocale>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -48,18 +47,15 @@ std::size_t Count(const std::string& text, const std::string& part) {
 }
 
 Page WritePage(const TBodyData& body, const TTestData& test) {
-    char folder[] = "/tmp/advice-page-XXXXXX";
-    EXPECT_NE(mkdtemp(folder), nullptr);
-    const std::string path = std::string(folder) + "/zelreslt.htm";
+    const test::TempFolder folder;
+    const std::string path = folder.File("zelreslt.htm");
     const TBodyBytes bodyBytes = body.Encode();
     const TTestBytes testBytes = test.Encode();
     const TFormulaArgs args{path.c_str(), "Ann Owner\r\n12 Harbour Road", bodyBytes.data(), testBytes.data()};
     EXPECT_EQ(QuibsFormula(&args), -1);
 
     Page page;
-    std::ifstream in(path, std::ios::binary);
-    page.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    std::filesystem::remove_all(folder);
+    page.bytes = FileText(path);
     EXPECT_TRUE(page.bytes.ends_with("\r\n"));
     for (std::size_t at = 0; at < page.bytes.size();) {
         std::size_t end = page.bytes.find("\r\n", at);

@@ -1,16 +1,16 @@
 #include "EngineErrorSink.h"
 #include "uFormula.h"
 
+#include "TempFolder.h"
 #include "support/RecordingMessageBoxes.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <vector>
 
 TEST(EngineErrorSink, WithAnApplicationShowsTheErrorBox) {
     RecordingMessageBoxes boxes;
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("missing/zelreslt.htm").toStdString();
+    const test::TempFolder dir;
+    const std::string path = dir.File("missing/zelreslt.htm");
     const std::vector<unsigned char> body(208, 0), test(448, 0);
     const TFormulaArgs args{path.c_str(), "", body.data(), test.data()};
     EXPECT_EQ(QuibsFormula(&args), 0);

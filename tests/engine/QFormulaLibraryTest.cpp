@@ -1,6 +1,8 @@
 #include "uFormula.h"
 
-#include <QTemporaryDir>
+#include "TempFolder.h"
+#include "support/FileText.h"
+
 #include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
@@ -22,8 +24,7 @@ std::string LibraryPath() {
 
 // The names of the defined global and weak symbols in the dynamic symbol table.
 std::set<std::string> ExportedSymbols(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string file = FileText(path);
     std::set<std::string> names;
     if (file.size() < sizeof(Elf64_Ehdr)) return names;
     Elf64_Ehdr header;
@@ -67,8 +68,8 @@ TEST(QFormulaLibrary, ExportWritesThePageWhenLoaded) {
     ASSERT_NE(quibsFormula, nullptr);
     EXPECT_EQ(dlsym(library, "_Z11BuildReportPK12TFormulaArgs"), nullptr);
 
-    QTemporaryDir dir;
-    const std::string page = dir.filePath("zelreslt.htm").toStdString();
+    const test::TempFolder dir;
+    const std::string page = dir.File("zelreslt.htm");
     const std::vector<unsigned char> body(208, 0), test(448, 0);
     const TFormulaArgs args{page.c_str(), "Owner", body.data(), test.data()};
     EXPECT_EQ(quibsFormula(&args), -1);

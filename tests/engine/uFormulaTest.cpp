@@ -7,10 +7,11 @@
 #include "ResultTable.h"
 #include "SummaryTexts.h"
 
+#include "TempFolder.h"
 #include "platform/DateTimeText.h"
+#include "support/FileText.h"
 
 #include <QLocale>
-#include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -70,11 +71,6 @@ Bytes QuietTestBlock(std::string_view supplier = "Pool Shop\r\nMain Street",
     return t;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The page split at CR LF; false when a line does not end in CR LF or holds a lone CR or LF.
 bool SplitPage(const std::string& page, std::vector<std::string>& lines) {
     lines.clear();
@@ -114,8 +110,7 @@ class QuibsFormulaTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        ASSERT_TRUE(dir_.isValid());
-        path_ = dir_.filePath("zelreslt.htm").toStdString();
+        path_ = dir_.File("zelreslt.htm");
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
@@ -132,18 +127,18 @@ protected:
         EXPECT_EQ(Call(&body, &test, owner), -1);
         EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front().toStdString();
         std::vector<std::string> lines;
-        EXPECT_TRUE(SplitPage(ReadFile(path_), lines)) << "every line ends in CR LF";
+        EXPECT_TRUE(SplitPage(FileText(path_), lines)) << "every line ends in CR LF";
         return lines;
     }
 
     std::vector<std::string> FilesInDir() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.path().toStdString()))
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
             names.push_back(entry.path().filename().string());
         return names;
     }
 
-    QTemporaryDir dir_;
+    test::TempFolder dir_;
     std::string path_;
     RecordingErrorSink errors_;
 };
@@ -397,7 +392,7 @@ TEST_F(QuibsFormulaTest, PageIsWindows1252WithCrLfLines) {
     Put(test, 32, k6_8); // pH 6.8: the pH advice, with its en dash
     Put(test, 224, k77); // 77 degrees Fahrenheit
     const std::vector<std::string> lines = PageLines(PoolBlock(), test, "Ren\xE9");
-    const std::string page = ReadFile(path_);
+    const std::string page = FileText(path_);
     EXPECT_NE(page.find("\xB0"), std::string::npos) << "degree sign";
     EXPECT_NE(page.find("\x96"), std::string::npos) << "en dash";
     EXPECT_NE(page.find("Ren\xE9<br>"), std::string::npos);
@@ -416,14 +411,14 @@ TEST_F(QuibsFormulaTest, CommaDecimalSeparatorOfTheUsersLocale) {
     Bytes test = QuietTestBlock();
     Put(test, 32, kTyped7_6);
     const std::vector<std::string> lines = PageLines(PoolBlock(), test);
-    const std::string page = ReadFile(path_);
+    const std::string page = FileText(path_);
     EXPECT_NE(page.find("7,60"), std::string::npos);
     EXPECT_EQ(page.find("7.60"), std::string::npos);
     EXPECT_EQ(lines[5], "Freitag, 15. M\xE4rz 2024 18:00</div>");
     // The next call in the point's locale uses the point again.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     PageLines(PoolBlock(), test);
-    EXPECT_NE(ReadFile(path_).find("7.60"), std::string::npos);
+    EXPECT_NE(FileText(path_).find("7.60"), std::string::npos);
 }
 
 TEST_F(QuibsFormulaTest, MissingBlocksWriteAndReportNothing) {
@@ -440,8 +435,8 @@ TEST_F(QuibsFormulaTest, MissingBlocksWriteAndReportNothing) {
 TEST_F(QuibsFormulaTest, FailuresAreReportedAndLeaveNoPage) {
     const Bytes body = PoolBlock();
     const Bytes test = QuietTestBlock();
-    const std::string missingFolder = dir_.filePath("no such folder/zelreslt.htm").toStdString();
-    const std::string folder = dir_.filePath("a folder").toStdString();
+    const std::string missingFolder = dir_.File("no such folder/zelreslt.htm");
+    const std::string folder = dir_.File("a folder");
     std::filesystem::create_directory(folder);
     struct Case {
         const char* name;
@@ -469,7 +464,7 @@ TEST_F(QuibsFormulaTest, FailuresAreReportedAndLeaveNoPage) {
 }
 
 TEST_F(QuibsFormulaTest, NeverWritesThroughASymbolicLink) {
-    const std::string target = dir_.filePath("elsewhere.txt").toStdString();
+    const std::string target = dir_.File("elsewhere.txt");
     std::ofstream(target) << "keep me";
     std::filesystem::create_symlink(target, path_);
     const Bytes body = PoolBlock();
@@ -477,7 +472,7 @@ TEST_F(QuibsFormulaTest, NeverWritesThroughASymbolicLink) {
     EXPECT_EQ(Call(&body, &test), 0);
     ASSERT_EQ(errors_.shown.size(), 1u);
     EXPECT_TRUE(errors_.shown[0].contains("symbolic link"));
-    EXPECT_EQ(ReadFile(target), "keep me");
+    EXPECT_EQ(FileText(target), "keep me");
     EXPECT_TRUE(std::filesystem::is_symlink(path_));
 }
 
@@ -485,7 +480,7 @@ TEST_F(QuibsFormulaTest, FailedWriteKeepsTheOldPage) {
     const Bytes body = PoolBlock();
     const Bytes test = QuietTestBlock();
     ASSERT_EQ(Call(&body, &test), -1);
-    const std::string oldPage = ReadFile(path_);
+    const std::string oldPage = FileText(path_);
 
     // The file-size limit makes the write itself fail, as a full disk would.
     rlimit saved{};
@@ -501,7 +496,7 @@ TEST_F(QuibsFormulaTest, FailedWriteKeepsTheOldPage) {
     EXPECT_EQ(result, 0);
     ASSERT_EQ(errors_.shown.size(), 1u);
     EXPECT_TRUE(errors_.shown[0].startsWith("Cannot write file")) << errors_.shown[0].toStdString();
-    EXPECT_EQ(ReadFile(path_), oldPage);
+    EXPECT_EQ(FileText(path_), oldPage);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"zelreslt.htm"}) << "no temporary file left";
 }
 
@@ -516,10 +511,10 @@ TEST_F(QuibsFormulaTest, WritesEveryNameTheFileSystemTakes) {
     const Bytes body = PoolBlock();
     const Bytes test = QuietTestBlock();
     for (std::size_t length = 248; length <= 255; ++length) {
-        const std::string path = dir_.filePath(QString(static_cast<qsizetype>(length), 'r')).toStdString();
+        const std::string path = dir_.File(std::string(length, 'r'));
         EXPECT_EQ(Call(&body, &test, "Jane", path.c_str()), -1) << length;
         EXPECT_TRUE(errors_.shown.empty()) << length << ": " << errors_.shown.front().toStdString();
-        EXPECT_NE(ReadFile(path).find("Your Brinova Vesk record"), std::string::npos) << length;
+        EXPECT_NE(FileText(path).find("Your Brinova Vesk record"), std::string::npos) << length;
         std::filesystem::remove(path);
         errors_.shown.clear();
     }

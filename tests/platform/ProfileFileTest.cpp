@@ -1,6 +1,8 @@
 #include "platform/ProfileFile.h"
 
+#include "TempFolder.h"
 #include "support/AsOrdinaryUser.h"
+#include "support/FileText.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,25 +20,14 @@ namespace {
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/profile-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-        path = folder + "/zelplus.ini";
-    }
     void TearDown() override {
+        // Some tests take the rights away; the folder must be emptied at the end.
         std::error_code ignored;
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(folder, ignored);
     }
 
     void Put(const std::string& content) const { std::ofstream(path, std::ios::binary) << content; }
-    std::string Content() const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string Content() const { return FileText(path); }
     std::vector<std::string> FolderEntries() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder))
@@ -45,8 +35,9 @@ protected:
         return names;
     }
 
-    std::string folder;
-    std::string path;
+    const test::TempFolder scratch;
+    const std::string folder = scratch.Path();
+    std::string path = scratch.File("zelplus.ini");
 };
 
 const char* const kHandWritten = "; settings of the pool program\n"

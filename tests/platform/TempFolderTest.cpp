@@ -1,5 +1,6 @@
 #include "platform/TempFolder.h"
 
+#include "TempFolder.h"
 #include "support/AsOrdinaryUser.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +18,6 @@ namespace {
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tempfolder-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         hadRuntime = runtime != nullptr;
         if (runtime) savedRuntime = runtime;
@@ -29,8 +27,6 @@ protected:
             ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
         else
             ::unsetenv("XDG_RUNTIME_DIR");
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
     }
 
     static unsigned ModeOf(const std::string& path) {
@@ -38,7 +34,8 @@ protected:
         return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
     }
 
-    std::string folder;
+    const test::TempFolder scratch;
+    const std::string folder = scratch.Path();
     bool hadRuntime = false;
     std::string savedRuntime;
 };

@@ -8,16 +8,8 @@
 
 namespace storagetest {
 
-void BTreeFixture::SetUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "btree-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-}
-
 void BTreeFixture::TearDown() {
     FbStopEngine();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
 }
 
 void BTreeFixture::StartEngine(int buffers) {

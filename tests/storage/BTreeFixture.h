@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StructureChecker.h"
+#include "TempFolder.h"
 
 #include "storage/Storage.h"
 
@@ -15,7 +16,6 @@ namespace storagetest {
 // buffers, and Fileblocks of 464-byte records made in it.
 class BTreeFixture : public ::testing::Test {
 protected:
-    void SetUp() override;
     void TearDown() override;
 
     void StartEngine(int buffers);
@@ -32,11 +32,11 @@ protected:
     // `freePages` free pages, chained in ascending order.
     void WriteDeepIndex(const std::string& name, int freePages, int levels = 8);
 
-    std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+    std::string Path(const std::string& name) const { return folder_.File(name); }
     std::string DataPath(const std::string& name) const { return Path(name) + ".DAT"; }
     std::string IndexPath(const std::string& name) const { return Path(name) + ".IX"; }
 
-    std::string folder_;
+    test::TempFolder folder_;
 };
 
 // Record key as the program writes it: a number right-aligned in 8 characters.

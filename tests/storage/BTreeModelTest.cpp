@@ -1,6 +1,7 @@
 // Seeded random operations on every key operation against a model of ordered sets, with
 // close and reopen, engine restarts and a structure check of the files after each reopen.
 #include "BTreeFixture.h"
+#include "support/FileText.h"
 
 #include <climits>
 #include <map>
@@ -261,7 +262,7 @@ BTreeModel::Outcome BTreeModel::Run(std::uint32_t seed, Scenario scenario) {
     }
     outcome.transcript = transcript.str();
     outcome.significant = Check("model").significant;
-    outcome.data = ReadWholeFile(DataPath("model"));
+    outcome.data = FileText(DataPath("model"));
     FbStopEngine();
     return outcome;
 }

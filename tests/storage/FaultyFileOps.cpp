@@ -1,7 +1,8 @@
 #include "FaultyFileOps.h"
 
+#include "support/FileText.h"
+
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,8 @@ namespace test {
 namespace win32 = platform::win32;
 
 std::vector<unsigned char> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = FileText(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {

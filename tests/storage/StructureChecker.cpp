@@ -1,8 +1,8 @@
 #include "StructureChecker.h"
 
+#include "support/FileText.h"
+
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -156,11 +156,6 @@ private:
 
 } // namespace
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string IndexReport::FaultText() const {
     std::ostringstream out;
     for (const auto& f : faults)
@@ -170,8 +165,8 @@ std::string IndexReport::FaultText() const {
 
 IndexReport CheckIndexFile(const std::string& dataPath, const std::string& indexPath) {
     IndexReport report;
-    const std::string data = ReadWholeFile(dataPath);
-    const std::string index = ReadWholeFile(indexPath);
+    const std::string data = FileText(dataPath);
+    const std::string index = FileText(indexPath);
     const int keys = data.size() >= 21 ? static_cast<unsigned char>(data[16]) : 0;
     if (data.size() < 21) report.faults.push_back("data header missing");
     // Section offsets follow from the page sizes in the headers, key after key.

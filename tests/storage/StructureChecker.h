@@ -43,6 +43,4 @@ struct IndexReport {
 // `dataPath` gives the number of keys (data header offset 16).
 IndexReport CheckIndexFile(const std::string& dataPath, const std::string& indexPath);
 
-std::string ReadWholeFile(const std::string& path);
-
 } // namespace storagetest

@@ -12,12 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-PageFolder::PageFolder() {
-    EXPECT_TRUE(dir_.isValid());
-}
-
 QString PageFolder::Write(const QString& name, const std::string& bytes) {
-    const QString path = dir_.filePath(name);
+    const QString path = Path() + "/" + name;
     EXPECT_TRUE(QDir().mkpath(QFileInfo(path).path()));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();

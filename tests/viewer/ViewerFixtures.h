@@ -1,7 +1,8 @@
 #pragma once
 
+#include "TempFolder.h"
+
 #include <QString>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <functional>
@@ -13,13 +14,12 @@ class QWidget;
 // A folder of hand-made result pages, written as the engine writes them: Windows-1252 bytes.
 class PageFolder {
 public:
-    PageFolder();
     // Writes `bytes` as the file `name` in the folder (sub-folders made) and returns its path.
     QString Write(const QString& name, const std::string& bytes);
-    QString Path() const { return dir_.path(); }
+    QString Path() const { return QString::fromStdString(dir_.Path()); }
 
 private:
-    QTemporaryDir dir_;
+    test::TempFolder dir_;
 };
 
 // A page with a link to the anchor "t1" further down, and the two bytes the engine writes

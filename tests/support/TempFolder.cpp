@@ -7,7 +7,7 @@
 namespace test {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "storage-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "zelplus-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
