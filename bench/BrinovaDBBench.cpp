@@ -8,7 +8,7 @@
 #include "app/IndexRebuild.h"
 #include "app/fChart.h"
 
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 #include "bench/AbortingMessageBoxes.h"
 #include "platform/MessageBox.h"
 #include "storage/Storage.h"
@@ -30,40 +30,10 @@ constexpr int kTestsPerBody = 100;
 
 // Passes every call to the POSIX file operations but leaves out the flushes: making the data
 // file is the setting, not what is measured, and a flush per journaled change would take minutes.
-class UnflushedFiles final : public platform::FileOps {
+class UnflushedFiles final : public platform::ForwardingFileOps {
 public:
-    using SystemError = platform::SystemError;
-    using FileHandle = platform::FileHandle;
-    SystemError Open(const std::string& path, platform::FileDisposition disposition,
-                     platform::FileAccess access, platform::FileSharing sharing,
-                     FileHandle& handle) override {
-        return real_.Open(path, disposition, access, sharing, handle);
-    }
-    SystemError Read(FileHandle handle, std::int64_t offset, void* buffer, std::size_t length,
-                     std::size_t& done) override {
-        return real_.Read(handle, offset, buffer, length, done);
-    }
-    SystemError Write(FileHandle handle, std::int64_t offset, const void* buffer, std::size_t length,
-                      std::size_t& done) override {
-        return real_.Write(handle, offset, buffer, length, done);
-    }
-    SystemError Size(FileHandle handle, std::int64_t& size) override { return real_.Size(handle, size); }
-    SystemError Truncate(FileHandle handle, std::int64_t length) override {
-        return real_.Truncate(handle, length);
-    }
-    SystemError Flush(FileHandle) override { return 0; }
-    SystemError Close(FileHandle handle) override { return real_.Close(handle); }
-    SystemError Delete(const std::string& path) override { return real_.Delete(path); }
-    SystemError FlushFolder(const std::string&) override { return 0; }
-    SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
-        return real_.LockRange(handle, offset, length);
-    }
-    SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
-        return real_.UnlockRange(handle, offset, length);
-    }
-
-private:
-    platform::FileOps& real_ = platform::PosixFiles();
+    platform::SystemError Flush(platform::FileHandle) override { return 0; }
+    platform::SystemError FlushFolder(const std::string&) override { return 0; }
 };
 
 std::string Folder() {

@@ -16,7 +16,7 @@
 //
 //   StorageBench [--sizes=10000,100000,1000000] [--save-size=10000] [--disk=FOLDER]
 //                [Google Benchmark flags; --benchmark_repetitions defaults to 3]
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 #include "storage/Storage.h"
 
 #include <benchmark/benchmark.h>
@@ -112,36 +112,17 @@ void Remove(const std::string& name) {
 // ---- the engine ------------------------------------------------------------------------
 
 // Counts the flushes of files and of folders the engine asks for.
-class CountingFiles : public platform::FileOps {
+class CountingFiles : public platform::ForwardingFileOps {
 public:
-    using Handle = platform::FileHandle;
-    using Error = platform::SystemError;
-    Error Open(const std::string& path, platform::FileDisposition d, platform::FileAccess a,
-               platform::FileSharing s, Handle& h) override {
-        return real.Open(path, d, a, s, h);
-    }
-    Error Read(Handle h, std::int64_t o, void* b, std::size_t l, std::size_t& done) override {
-        return real.Read(h, o, b, l, done);
-    }
-    Error Write(Handle h, std::int64_t o, const void* b, std::size_t l, std::size_t& done) override {
-        return real.Write(h, o, b, l, done);
-    }
-    Error Size(Handle h, std::int64_t& size) override { return real.Size(h, size); }
-    Error Truncate(Handle h, std::int64_t length) override { return real.Truncate(h, length); }
-    Error Flush(Handle h) override {
+    platform::SystemError Flush(platform::FileHandle h) override {
         ++flushes;
-        return real.Flush(h);
+        return Wrapped().Flush(h);
     }
-    Error Close(Handle h) override { return real.Close(h); }
-    Error Delete(const std::string& path) override { return real.Delete(path); }
-    Error FlushFolder(const std::string& path) override {
+    platform::SystemError FlushFolder(const std::string& path) override {
         ++flushes;
-        return real.FlushFolder(path);
+        return Wrapped().FlushFolder(path);
     }
-    Error LockRange(Handle h, std::int64_t o, std::int64_t l) override { return real.LockRange(h, o, l); }
-    Error UnlockRange(Handle h, std::int64_t o, std::int64_t l) override { return real.UnlockRange(h, o, l); }
 
-    platform::FileOps& real = platform::PosixFiles();
     long flushes = 0;
 };
 CountingFiles countingFiles;

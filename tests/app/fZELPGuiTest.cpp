@@ -3,7 +3,7 @@
 #include "app/fChart.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 #include "storage/Storage.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
@@ -55,7 +55,7 @@ public:
 
 // Fails one chosen read of one record of the data file (0: none) and counts the reads of that
 // record. Install it before the data file is opened.
-class FailingRecordRead final : public platform::FileOps {
+class FailingRecordRead final : public platform::ForwardingFileOps {
 public:
     FailingRecordRead() : previous_(platform::SetFiles(this)) {}
     ~FailingRecordRead() override { platform::SetFiles(previous_); }
@@ -68,41 +68,21 @@ public:
 
     platform::SystemError Open(const std::string& path, platform::FileDisposition d, platform::FileAccess a,
                                platform::FileSharing s, platform::FileHandle& handle) override {
-        const platform::SystemError e = real().Open(path, d, a, s, handle);
+        const platform::SystemError e = Wrapped().Open(path, d, a, s, handle);
         if (e == 0 && path.size() > 4 && path.compare(path.size() - 4, 4, ".DAT") == 0) data_ = handle;
         return e;
     }
     platform::SystemError Read(platform::FileHandle h, std::int64_t offset, void* buffer, std::size_t length,
                                std::size_t& done) override {
         if (h == data_ && offset == offset_ && ++reads == failingRead_) return platform::win32::kIoDevice;
-        return real().Read(h, offset, buffer, length, done);
+        return Wrapped().Read(h, offset, buffer, length, done);
     }
-    platform::SystemError Write(platform::FileHandle h, std::int64_t o, const void* b, std::size_t l,
-                                std::size_t& done) override {
-        return real().Write(h, o, b, l, done);
-    }
-    platform::SystemError Size(platform::FileHandle h, std::int64_t& size) override {
-        return real().Size(h, size);
-    }
-    platform::SystemError Truncate(platform::FileHandle h, std::int64_t l) override {
-        return real().Truncate(h, l);
-    }
-    platform::SystemError Flush(platform::FileHandle h) override { return real().Flush(h); }
     platform::SystemError Close(platform::FileHandle h) override {
         if (h == data_) data_ = -1;
-        return real().Close(h);
-    }
-    platform::SystemError Delete(const std::string& p) override { return real().Delete(p); }
-    platform::SystemError FlushFolder(const std::string& p) override { return real().FlushFolder(p); }
-    platform::SystemError LockRange(platform::FileHandle h, std::int64_t o, std::int64_t l) override {
-        return real().LockRange(h, o, l);
-    }
-    platform::SystemError UnlockRange(platform::FileHandle h, std::int64_t o, std::int64_t l) override {
-        return real().UnlockRange(h, o, l);
+        return Wrapped().Close(h);
     }
 
 private:
-    static platform::FileOps& real() { return platform::PosixFiles(); }
     std::int64_t offset_ = -1;
     int failingRead_ = 0;
     platform::FileHandle data_ = -1;

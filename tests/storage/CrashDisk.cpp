@@ -13,7 +13,7 @@ constexpr std::int64_t kSector = 512;
 constexpr platform::SystemError kDead = win32::kIoDevice;
 } // namespace
 
-CrashDisk::CrashDisk() : real_(platform::PosixFiles()), previous_(platform::SetFiles(this)) {}
+CrashDisk::CrashDisk() : previous_(platform::SetFiles(this)) {}
 
 CrashDisk::~CrashDisk() {
     platform::SetFiles(previous_);
@@ -45,7 +45,7 @@ platform::SystemError CrashDisk::Open(const std::string& path, platform::FileDis
         Unflushed& record = Record(path);
         record.changes.push_back({true, 0, {}});
     }
-    const auto error = real_.Open(path, disposition, access, sharing, handle);
+    const auto error = Wrapped().Open(path, disposition, access, sharing, handle);
     if (error == win32::kSuccess) paths_[handle] = path;
     return error;
 }
@@ -54,7 +54,7 @@ platform::SystemError CrashDisk::Read(platform::FileHandle handle, std::int64_t 
                                       std::size_t length, std::size_t& done) {
     done = 0;
     if (Dead()) return kDead;
-    return real_.Read(handle, offset, buffer, length, done);
+    return Wrapped().Read(handle, offset, buffer, length, done);
 }
 
 platform::SystemError CrashDisk::Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
@@ -65,55 +65,50 @@ platform::SystemError CrashDisk::Write(platform::FileHandle handle, std::int64_t
     Unflushed& record = Record(paths_[handle]);
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     record.changes.push_back({false, offset, std::vector<unsigned char>(bytes, bytes + length)});
-    return real_.Write(handle, offset, buffer, length, done);
+    return Wrapped().Write(handle, offset, buffer, length, done);
 }
 
 platform::SystemError CrashDisk::Size(platform::FileHandle handle, std::int64_t& size) {
     if (Dead()) return kDead;
-    return real_.Size(handle, size);
+    return Wrapped().Size(handle, size);
 }
 
 platform::SystemError CrashDisk::Truncate(platform::FileHandle handle, std::int64_t length) {
     if (!Proceed()) return kDead;
     ++truncates_;
     Record(paths_[handle]).changes.push_back({true, length, {}});
-    return real_.Truncate(handle, length);
+    return Wrapped().Truncate(handle, length);
 }
 
 platform::SystemError CrashDisk::Flush(platform::FileHandle handle) {
     if (!Proceed()) return kDead;
     ++flushes_;
-    const auto error = real_.Flush(handle);
+    const auto error = Wrapped().Flush(handle);
     if (error == win32::kSuccess) unflushed_.erase(paths_[handle]);
     return error;
 }
 
 platform::SystemError CrashDisk::Close(platform::FileHandle handle) {
     paths_.erase(handle);
-    return real_.Close(handle);
+    return Wrapped().Close(handle);
 }
 
 platform::SystemError CrashDisk::Delete(const std::string& path) {
     if (Dead()) return kDead;
-    const auto error = real_.Delete(path);
+    const auto error = Wrapped().Delete(path);
     if (error == win32::kSuccess) unflushed_.erase(path);
     return error;
 }
 
 platform::SystemError CrashDisk::FlushFolder(const std::string& path) {
     if (Dead()) return kDead;
-    return real_.FlushFolder(path);
+    return Wrapped().FlushFolder(path);
 }
 
 platform::SystemError CrashDisk::LockRange(platform::FileHandle handle, std::int64_t offset,
                                            std::int64_t length) {
     if (Dead()) return kDead;
-    return real_.LockRange(handle, offset, length);
-}
-
-platform::SystemError CrashDisk::UnlockRange(platform::FileHandle handle, std::int64_t offset,
-                                             std::int64_t length) {
-    return real_.UnlockRange(handle, offset, length);
+    return Wrapped().LockRange(handle, offset, length);
 }
 
 void CrashDisk::LosePower(std::mt19937& rng) {

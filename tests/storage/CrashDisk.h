@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 
 #include <cstdint>
 #include <map>
@@ -17,7 +17,7 @@
 // random subset of the writes since, each torn into 512-byte sectors kept or lost at random.
 namespace test {
 
-class CrashDisk final : public platform::FileOps {
+class CrashDisk final : public platform::ForwardingFileOps {
 public:
     CrashDisk();
     ~CrashDisk() override;
@@ -55,8 +55,6 @@ public:
     platform::SystemError FlushFolder(const std::string& path) override;
     platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,
                                     std::int64_t length) override;
-    platform::SystemError UnlockRange(platform::FileHandle handle, std::int64_t offset,
-                                      std::int64_t length) override;
 
 private:
     struct Change {
@@ -73,7 +71,6 @@ private:
     bool Proceed(); // counts a step; false once the process is dead
     Unflushed& Record(const std::string& path);
 
-    platform::FileOps& real_;
     platform::FileOps* previous_;
     int steps_ = 0;
     int writes_ = 0;

@@ -24,7 +24,7 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-FaultyFileOps::FaultyFileOps() : real_(platform::PosixFiles()), previous_(platform::SetFiles(this)) {}
+FaultyFileOps::FaultyFileOps() : previous_(platform::SetFiles(this)) {}
 
 FaultyFileOps::~FaultyFileOps() {
     platform::SetFiles(previous_);
@@ -108,7 +108,7 @@ platform::SystemError FaultyFileOps::Open(const std::string& path, platform::Fil
         return outcome.error;
     }
     if (disposition == platform::FileDisposition::CreateAlways) Remember(path);
-    const auto error = real_.Open(path, disposition, access, sharing, handle);
+    const auto error = Wrapped().Open(path, disposition, access, sharing, handle);
     if (error == win32::kSuccess) paths_[handle] = path;
     return error;
 }
@@ -119,7 +119,7 @@ platform::SystemError FaultyFileOps::Read(platform::FileHandle handle, std::int6
     done = 0;
     if (outcome.fail) return outcome.error;
     if (outcome.shortBytes) length = std::min(length, *outcome.shortBytes);
-    return real_.Read(handle, offset, buffer, length, done);
+    return Wrapped().Read(handle, offset, buffer, length, done);
 }
 
 platform::SystemError FaultyFileOps::Write(platform::FileHandle handle, std::int64_t offset,
@@ -130,13 +130,13 @@ platform::SystemError FaultyFileOps::Write(platform::FileHandle handle, std::int
     if (outcome.fail) return outcome.error;
     if (outcome.shortBytes) length = std::min(length, *outcome.shortBytes);
     Remember(path);
-    return real_.Write(handle, offset, buffer, length, done);
+    return Wrapped().Write(handle, offset, buffer, length, done);
 }
 
 platform::SystemError FaultyFileOps::Size(platform::FileHandle handle, std::int64_t& size) {
     const Outcome outcome = Next(FileCall::Size, PathOf(handle));
     if (outcome.fail) return outcome.error;
-    return real_.Size(handle, size);
+    return Wrapped().Size(handle, size);
 }
 
 platform::SystemError FaultyFileOps::Truncate(platform::FileHandle handle, std::int64_t length) {
@@ -144,14 +144,14 @@ platform::SystemError FaultyFileOps::Truncate(platform::FileHandle handle, std::
     const Outcome outcome = Next(FileCall::Truncate, path);
     if (outcome.fail) return outcome.error;
     Remember(path);
-    return real_.Truncate(handle, length);
+    return Wrapped().Truncate(handle, length);
 }
 
 platform::SystemError FaultyFileOps::Flush(platform::FileHandle handle) {
     const std::string path = PathOf(handle);
     const Outcome outcome = Next(FileCall::Flush, path);
     if (outcome.fail) return outcome.error;
-    const auto error = real_.Flush(handle);
+    const auto error = Wrapped().Flush(handle);
     if (error == win32::kSuccess) snapshots_.erase(path);
     return error;
 }
@@ -159,7 +159,7 @@ platform::SystemError FaultyFileOps::Flush(platform::FileHandle handle) {
 platform::SystemError FaultyFileOps::Close(platform::FileHandle handle) {
     const Outcome outcome = Next(FileCall::Close, PathOf(handle));
     // A failed close still frees the descriptor, as on Linux.
-    const auto error = real_.Close(handle);
+    const auto error = Wrapped().Close(handle);
     paths_.erase(handle);
     return outcome.fail ? outcome.error : error;
 }
@@ -167,7 +167,7 @@ platform::SystemError FaultyFileOps::Close(platform::FileHandle handle) {
 platform::SystemError FaultyFileOps::Delete(const std::string& path) {
     const Outcome outcome = Next(FileCall::Delete, path);
     if (outcome.fail) return outcome.error;
-    const auto error = real_.Delete(path);
+    const auto error = Wrapped().Delete(path);
     if (error == win32::kSuccess) snapshots_.erase(path);
     return error;
 }
@@ -175,21 +175,21 @@ platform::SystemError FaultyFileOps::Delete(const std::string& path) {
 platform::SystemError FaultyFileOps::FlushFolder(const std::string& path) {
     const Outcome outcome = Next(FileCall::FlushFolder, path);
     if (outcome.fail) return outcome.error;
-    return real_.FlushFolder(path);
+    return Wrapped().FlushFolder(path);
 }
 
 platform::SystemError FaultyFileOps::LockRange(platform::FileHandle handle, std::int64_t offset,
                                                std::int64_t length) {
     const Outcome outcome = Next(FileCall::Lock, PathOf(handle));
     if (outcome.fail) return outcome.error;
-    return real_.LockRange(handle, offset, length);
+    return Wrapped().LockRange(handle, offset, length);
 }
 
 platform::SystemError FaultyFileOps::UnlockRange(platform::FileHandle handle, std::int64_t offset,
                                                  std::int64_t length) {
     const Outcome outcome = Next(FileCall::Unlock, PathOf(handle));
     if (outcome.fail) return outcome.error;
-    return real_.UnlockRange(handle, offset, length);
+    return Wrapped().UnlockRange(handle, offset, length);
 }
 
 void FaultyFileOps::DropUnflushedWrites() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 
 #include <array>
 #include <cstdint>
@@ -22,7 +22,7 @@ namespace test {
 enum class FileCall { Open, Read, Write, Size, Truncate, Flush, Close, Delete, FlushFolder, Lock, Unlock };
 constexpr std::size_t kFileCallKinds = 11;
 
-class FaultyFileOps final : public platform::FileOps {
+class FaultyFileOps final : public platform::ForwardingFileOps {
 public:
     FaultyFileOps();
     ~FaultyFileOps() override;
@@ -87,7 +87,6 @@ private:
     std::string PathOf(platform::FileHandle handle) const;
     void Remember(const std::string& path);
 
-    platform::FileOps& real_;
     platform::FileOps* previous_;
     std::array<int, kFileCallKinds> counts_{};
     std::vector<Plan> plans_;

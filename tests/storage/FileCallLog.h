@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileOps.h"
+#include "platform/ForwardingFileOps.h"
 
 #include <cstdint>
 #include <map>
@@ -14,7 +14,7 @@
 //   test::FileCallLog log; // installs itself, restores the previous ones at the end
 namespace test {
 
-class FileCallLog final : public platform::FileOps {
+class FileCallLog final : public platform::ForwardingFileOps {
 public:
     enum class Kind { Write, Truncate, Flush };
     struct Entry {
@@ -34,25 +34,15 @@ public:
     platform::SystemError Open(const std::string& path, platform::FileDisposition disposition,
                                platform::FileAccess access, platform::FileSharing sharing,
                                platform::FileHandle& handle) override;
-    platform::SystemError Read(platform::FileHandle handle, std::int64_t offset, void* buffer,
-                               std::size_t length, std::size_t& done) override;
     platform::SystemError Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
                                 std::size_t length, std::size_t& done) override;
-    platform::SystemError Size(platform::FileHandle handle, std::int64_t& size) override;
     platform::SystemError Truncate(platform::FileHandle handle, std::int64_t length) override;
     platform::SystemError Flush(platform::FileHandle handle) override;
     platform::SystemError Close(platform::FileHandle handle) override;
-    platform::SystemError Delete(const std::string& path) override;
-    platform::SystemError FlushFolder(const std::string& path) override;
-    platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,
-                                    std::int64_t length) override;
-    platform::SystemError UnlockRange(platform::FileHandle handle, std::int64_t offset,
-                                      std::int64_t length) override;
 
 private:
     std::string PathOf(platform::FileHandle handle) const;
 
-    platform::FileOps& real_;
     platform::FileOps* previous_;
     std::map<platform::FileHandle, std::string> paths_;
 };
