@@ -1,18 +1,11 @@
 #include "FaultyFileOps.h"
 
-#include "support/FileText.h"
-
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace test {
 namespace win32 = platform::win32;
-
-std::vector<unsigned char> ReadWholeFile(const std::string& path) {
-    const std::string bytes = FileText(path);
-    return {bytes.begin(), bytes.end()};
-}
 
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

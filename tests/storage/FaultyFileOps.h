@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ForwardingFileOps.h"
+#include "support/FileText.h"
 
 #include <array>
 #include <cstdint>
@@ -95,8 +96,6 @@ private:
     std::map<std::string, std::optional<std::vector<unsigned char>>> snapshots_;
 };
 
-// The whole content of a file (empty when it is absent).
-std::vector<unsigned char> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 bool FileExists(const std::string& path);
 // The name the system gives an open descriptor (empty when it has none).
