@@ -201,3 +201,50 @@ bool TemperatureCelsius(const TTestData& test, std::int32_t& celsius) {
     if (test.celsius == 0) t = FahrenheitToCelsius(t);
     return RoundToInt32(t, celsius);
 }
+
+namespace {
+
+template <typename Block, typename Real> struct TRealField {
+    const char* label;
+    Real Block::*field;
+};
+
+template <typename Block, typename Table>
+const char* FirstNonFinite(const Block& block, const Table& fields) {
+    for (const auto& entry : fields)
+        if (!std::isfinite(block.*entry.field)) return entry.label;
+    return nullptr;
+}
+
+} // namespace
+
+const char* NonFiniteField(const TBodyData& body) {
+    using F = TRealField<TBodyData, long double>;
+    static constexpr F kFields[] = {{"Width", &TBodyData::width},
+                                    {"Length", &TBodyData::length},
+                                    {"Average depth", &TBodyData::depth},
+                                    {"Volume", &TBodyData::volume}};
+    return FirstNonFinite(body, kFields);
+}
+
+const char* NonFiniteField(const TTestData& test) {
+    using D = TRealField<TTestData, double>;
+    using F = TRealField<TTestData, long double>;
+    static constexpr D kDayCounts[] = {{"Date", &TTestData::date}, {"Time", &TTestData::time}};
+    static constexpr F kReadings[] = {{"Total Alkalinity", &TTestData::alkalinity},
+                                      {"pH", &TTestData::pH},
+                                      {"Total Hardness", &TTestData::hardness},
+                                      {"Copper", &TTestData::copper},
+                                      {"Iron", &TTestData::iron},
+                                      {"TDS", &TTestData::tds},
+                                      {"ORP", &TTestData::orp},
+                                      {"Total chlorine", &TTestData::totalChlorine},
+                                      {"Free Chlorine", &TTestData::freeChlorine},
+                                      {"Chloramines", &TTestData::chloramines},
+                                      {"Bromine", &TTestData::bromine},
+                                      {"Cyanuric Acid", &TTestData::cyanuric},
+                                      {"Acid Demand", &TTestData::acidDemand},
+                                      {"Temperature", &TTestData::temperature}};
+    if (const char* label = FirstNonFinite(test, kDayCounts)) return label;
+    return FirstNonFinite(test, kReadings);
+}
