@@ -205,9 +205,31 @@ bool TemperatureCelsius(const TTestData& test, std::int32_t& celsius) {
 namespace {
 
 template <typename Block, typename Real> struct TRealField {
-    const char* label;
     Real Block::*field;
+    const char* label;
 };
+
+// Every real of the two blocks in stored order, with the label the entry form gives it.
+constexpr TRealField<TBodyData, long double> kBodyReals[] = {{&TBodyData::width, "Width"},
+                                                             {&TBodyData::length, "Length"},
+                                                             {&TBodyData::depth, "Average Depth"},
+                                                             {&TBodyData::volume, "Volume"}};
+constexpr TRealField<TTestData, double> kTestDayCounts[] = {{&TTestData::date, "Date"},
+                                                            {&TTestData::time, "Time"}};
+constexpr TRealField<TTestData, long double> kTestReadings[] = {{&TTestData::alkalinity, "Total Alkalinity"},
+                                                                {&TTestData::pH, "pH"},
+                                                                {&TTestData::hardness, "Total Hardness"},
+                                                                {&TTestData::copper, "Copper"},
+                                                                {&TTestData::iron, "Iron"},
+                                                                {&TTestData::tds, "TDS"},
+                                                                {&TTestData::orp, "ORP"},
+                                                                {&TTestData::totalChlorine, "Total chlorine"},
+                                                                {&TTestData::freeChlorine, "Free Chlorine"},
+                                                                {&TTestData::chloramines, "Chloramines"},
+                                                                {&TTestData::bromine, "Bromine"},
+                                                                {&TTestData::cyanuric, "Cyanuric Acid"},
+                                                                {&TTestData::acidDemand, "Acid Demand"},
+                                                                {&TTestData::temperature, "Temperature"}};
 
 template <typename Block, typename Table>
 const char* FirstNonFinite(const Block& block, const Table& fields) {
@@ -216,35 +238,31 @@ const char* FirstNonFinite(const Block& block, const Table& fields) {
     return nullptr;
 }
 
+template <typename Table, typename Field> const char* LabelIn(const Table& fields, Field field) {
+    for (const auto& entry : fields)
+        if (entry.field == field) return entry.label;
+    return "";
+}
+
 } // namespace
 
+const char* FieldLabel(long double TBodyData::*field) {
+    return LabelIn(kBodyReals, field);
+}
+
+const char* FieldLabel(long double TTestData::*field) {
+    return LabelIn(kTestReadings, field);
+}
+
+const char* FieldLabel(double TTestData::*field) {
+    return LabelIn(kTestDayCounts, field);
+}
+
 const char* NonFiniteField(const TBodyData& body) {
-    using F = TRealField<TBodyData, long double>;
-    static constexpr F kFields[] = {{"Width", &TBodyData::width},
-                                    {"Length", &TBodyData::length},
-                                    {"Average depth", &TBodyData::depth},
-                                    {"Volume", &TBodyData::volume}};
-    return FirstNonFinite(body, kFields);
+    return FirstNonFinite(body, kBodyReals);
 }
 
 const char* NonFiniteField(const TTestData& test) {
-    using D = TRealField<TTestData, double>;
-    using F = TRealField<TTestData, long double>;
-    static constexpr D kDayCounts[] = {{"Date", &TTestData::date}, {"Time", &TTestData::time}};
-    static constexpr F kReadings[] = {{"Total Alkalinity", &TTestData::alkalinity},
-                                      {"pH", &TTestData::pH},
-                                      {"Total Hardness", &TTestData::hardness},
-                                      {"Copper", &TTestData::copper},
-                                      {"Iron", &TTestData::iron},
-                                      {"TDS", &TTestData::tds},
-                                      {"ORP", &TTestData::orp},
-                                      {"Total chlorine", &TTestData::totalChlorine},
-                                      {"Free Chlorine", &TTestData::freeChlorine},
-                                      {"Chloramines", &TTestData::chloramines},
-                                      {"Bromine", &TTestData::bromine},
-                                      {"Cyanuric Acid", &TTestData::cyanuric},
-                                      {"Acid Demand", &TTestData::acidDemand},
-                                      {"Temperature", &TTestData::temperature}};
-    if (const char* label = FirstNonFinite(test, kDayCounts)) return label;
-    return FirstNonFinite(test, kReadings);
+    if (const char* label = FirstNonFinite(test, kTestDayCounts)) return label;
+    return FirstNonFinite(test, kTestReadings);
 }

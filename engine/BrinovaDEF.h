@@ -123,3 +123,7 @@ bool TemperatureCelsius(const TTestData& test, std::int32_t& celsius);
 // damaged record may hold), or nullptr when every real is finite.
 const char* NonFiniteField(const TBodyData& body);
 const char* NonFiniteField(const TTestData& test);
+// The label of a real of the blocks as the entry form shows it ("Average Depth", "pH").
+const char* FieldLabel(long double TBodyData::*field);
+const char* FieldLabel(long double TTestData::*field);
+const char* FieldLabel(double TTestData::*field);

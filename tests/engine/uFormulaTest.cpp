@@ -562,7 +562,7 @@ TEST_F(QuibsFormulaTest, NonFiniteRealsAreRefusedNamingTheField) {
         const char* label;
     };
     std::vector<Field> fields = {
-        {true, 16, "Width"}, {true, 32, "Length"}, {true, 48, "Average depth"}, {true, 64, "Volume"}};
+        {true, 16, "Width"}, {true, 32, "Length"}, {true, 48, "Average Depth"}, {true, 64, "Volume"}};
     const char* readings[] = {"Total Alkalinity",
                               "pH",
                               "Total Hardness",
