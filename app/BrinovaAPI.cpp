@@ -234,7 +234,17 @@ std::string TempFolder() {
 }
 
 std::string ResultFilePath() {
-    return TempFolder() + "zelreslt.htm";
+    const std::string folder = TempFolder();
+    return folder.empty() ? std::string() : folder + "zelreslt.htm";
+}
+
+bool ResultPathUsable(const std::string& resultPath, QWidget* owner) {
+    if (!resultPath.empty()) return true;
+    platform::Messages().Show(owner, QStringLiteral("Error"),
+                              QStringLiteral("The result page cannot be written: no private temporary "
+                                             "folder could be made for it."),
+                              platform::MessageIcon::Error, platform::MessageButtons::Ok);
+    return false;
 }
 std::string DataFolder() {
     return ReduceDoubledSeparators(ProgramFolder() + "/data/");
@@ -279,6 +289,7 @@ TResultViewer SetResultViewer(TResultViewer viewer) {
 
 void ShowResult(QWidget* owner) {
     const std::string path = ResultFilePath();
+    if (path.empty()) return;
     // Without the viewer library in the build the browser is the only way to show the page.
     if (ReadUseViewer() && resultViewer) {
         resultViewer(WindowHandleOf(owner), path.c_str());

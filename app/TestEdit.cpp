@@ -487,7 +487,7 @@ void TfTestForm::bShowResClick() {
 }
 
 void TfTestForm::RunFormula() {
-    if (!body_ || !test_) return;
+    if (!body_ || !test_ || !ResultPathUsable(resultPath_, this)) return;
     StoreFields();
     const TBodyBytes body = body_->Encode();
     const TTestBytes test = test_->Encode();

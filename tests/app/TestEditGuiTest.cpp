@@ -496,6 +496,26 @@ TEST_F(TestFormTest, WaterTestResultsWritesThePageOfTheUnsavedEntriesAndStaysOpe
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+// Without a private temporary folder there is no result path: "Water Test Results" says so and
+// writes nothing anywhere, the caller's blocks included.
+TEST_F(TestFormTest, WaterTestResultsWithoutAResultPathRefusesWithABox) {
+    params.resultPath.clear();
+    body.note = "as stored";
+    auto form = Open();
+    Edit(*form, "eVolume").SetValue(45000);
+    Get<QPlainTextEdit>(*form, "eBodyNote").setPlainText("typed");
+    QTest::mouseClick(&Get<QPushButton>(*form, "bShowRes"), Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Error");
+    EXPECT_EQ(boxes.shown[0].text,
+              "The result page cannot be written: no private temporary folder could be made for it.");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(body.note, "as stored");
+    EXPECT_FALSE(fs::exists("zelreslt.htm"));
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(TestFormTest, HelpByKeyAndButton) {
     auto form = Open();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
