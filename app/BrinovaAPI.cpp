@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
+#include "platform/ReplaceFile.h"
 #include "platform/Shell.h"
 #include "platform/TempFolder.h"
 #include "viewer/zelShowResult.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -264,6 +266,8 @@ bool EnsureDataFolder() {
 }
 
 int StartBrinovaAPI() {
+    // A run killed while it rewrote the configuration file left its temporary beside it.
+    platform::RemoveStaleTemporaries(std::filesystem::path(Profile().Path()).parent_path().string());
     const int reason = CreateDataFolder();
     if (reason == 0) return 0;
     const QString folder = QFile::decodeName(QByteArray::fromStdString(DataFolderWithoutSlash()));
