@@ -326,8 +326,9 @@ void TfTestForm::LoadFields() {
     ui_->eVolMetric->setCurrentIndex(ComboIndexOf(*ui_->eVolMetric, body.volumeUnit));
     ui_->eBodyNote->setPlainText(MemoTextOf(body.note));
     if (test_) LoadTestFields(damaged);
+    // Loaded before the form is shown: the box stands over the window that opens the form.
     if (!damaged.isEmpty())
-        platform::Messages().Show(this, QStringLiteral("Warning"), DamagedNumbersText(damaged),
+        platform::Messages().Show(parentWidget(), QStringLiteral("Warning"), DamagedNumbersText(damaged),
                                   platform::MessageIcon::Warning, platform::MessageButtons::Ok);
 }
 
