@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
+#include "platform/ReplaceFile.h"
 #include "platform/Shell.h"
 #include "platform/TempFolder.h"
 #include "viewer/zelShowResult.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -234,7 +236,17 @@ std::string TempFolder() {
 }
 
 std::string ResultFilePath() {
-    return TempFolder() + "zelreslt.htm";
+    const std::string folder = TempFolder();
+    return folder.empty() ? std::string() : folder + "zelreslt.htm";
+}
+
+bool ResultPathUsable(const std::string& resultPath, QWidget* owner) {
+    if (!resultPath.empty()) return true;
+    platform::Messages().Show(owner, QStringLiteral("Error"),
+                              QStringLiteral("The result page cannot be written: no private temporary "
+                                             "folder could be made for it."),
+                              platform::MessageIcon::Error, platform::MessageButtons::Ok);
+    return false;
 }
 std::string DataFolder() {
     return ReduceDoubledSeparators(ProgramFolder() + "/data/");
@@ -254,6 +266,8 @@ bool EnsureDataFolder() {
 }
 
 int StartBrinovaAPI() {
+    // A run killed while it rewrote the configuration file left its temporary beside it.
+    platform::RemoveStaleTemporaries(std::filesystem::path(Profile().Path()).parent_path().string());
     const int reason = CreateDataFolder();
     if (reason == 0) return 0;
     const QString folder = QFile::decodeName(QByteArray::fromStdString(DataFolderWithoutSlash()));
@@ -279,6 +293,7 @@ TResultViewer SetResultViewer(TResultViewer viewer) {
 
 void ShowResult(QWidget* owner) {
     const std::string path = ResultFilePath();
+    if (path.empty()) return;
     // Without the viewer library in the build the browser is the only way to show the page.
     if (ReadUseViewer() && resultViewer) {
         resultViewer(WindowHandleOf(owner), path.c_str());

@@ -66,8 +66,12 @@ std::string ReduceDoubledSeparators(std::string path);
 
 // The private temporary folder ending in '/', or empty when there is none.
 std::string TempFolder();
-// TempFolder + "zelreslt.htm" (the bare name when there is no temporary folder).
+// TempFolder + "zelreslt.htm"; empty when there is no temporary folder. Never a relative path,
+// which would put the page in whatever folder the program was started from.
 std::string ResultFilePath();
+// False, after an error box over `owner` saying so, when the result page has no place to go
+// (`resultPath` empty).
+bool ResultPathUsable(const std::string& resultPath, QWidget* owner);
 std::string DataFolder();
 std::string DataFilePath();
 std::string BackgroundBitmapPath();

@@ -68,6 +68,12 @@ QString RangeWarningText(const TRangeCheck& check) {
            upper;
 }
 
+QString DamagedNumbersText(const QStringList& labels) {
+    return QStringLiteral("The stored record holds no valid number in: %1. These fields are shown empty; "
+                          "Save stores what they show.")
+        .arg(labels.join(QStringLiteral(", ")));
+}
+
 std::optional<QString> FilledBodyNote(const QString& note, int kindIndex) {
     if (!TrimmedText(note).isEmpty() || kindIndex < 0 ||
         kindIndex >= static_cast<int>(kBodyKindCaptions.size()))

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 #include <vector>
@@ -41,6 +42,10 @@ bool PassesRange(long double value, const TRangeCheck& check, QChar decimalSepar
 // label + ": Available value range " + lower + " .. " + upper; an upper text at or above
 // "99999999" (compared as plain text) shows "unlimited".
 QString RangeWarningText(const TRangeCheck& check);
+
+// The warning when the loaded blocks hold reals that are no finite number (a damaged record):
+// names the fields, which the form shows empty.
+QString DamagedNumbersText(const QStringList& labels);
 
 // When every check passed: a blank body note becomes the chosen kind's caption; nothing when
 // the note has text or no kind is chosen.

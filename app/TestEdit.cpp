@@ -17,6 +17,8 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 
+#include <cmath>
+
 namespace {
 
 constexpr std::uint8_t kInputFieldsTopic = 1;
@@ -315,20 +317,35 @@ void TfTestForm::LoadFields() {
     if (!body_) return;
     const TBodyData& body = *body_;
     SetRadioItemIndex(*ui_->dbgrBody, body.kind);
-    ui_->eVolume->SetValue(body.volume);
-    ui_->eWidth->SetValue(body.width);
-    ui_->eLength->SetValue(body.length);
-    ui_->eDepth->SetValue(body.depth);
+    QStringList damaged; // the fields whose stored real is no finite number
+    LoadNumber(*ui_->eVolume, body.volume, FieldLabel(&TBodyData::volume), damaged);
+    LoadNumber(*ui_->eWidth, body.width, FieldLabel(&TBodyData::width), damaged);
+    LoadNumber(*ui_->eLength, body.length, FieldLabel(&TBodyData::length), damaged);
+    LoadNumber(*ui_->eDepth, body.depth, FieldLabel(&TBodyData::depth), damaged);
     ui_->eMetric->setCurrentIndex(ComboIndexOf(*ui_->eMetric, body.lengthUnit));
     ui_->eVolMetric->setCurrentIndex(ComboIndexOf(*ui_->eVolMetric, body.volumeUnit));
     ui_->eBodyNote->setPlainText(MemoTextOf(body.note));
-    if (!test_) return;
+    if (test_) LoadTestFields(damaged);
+    // Loaded before the form is shown: the box stands over the window that opens the form.
+    if (!damaged.isEmpty())
+        platform::Messages().Show(parentWidget(), QStringLiteral("Warning"), DamagedNumbersText(damaged),
+                                  platform::MessageIcon::Warning, platform::MessageButtons::Ok);
+}
 
+void TfTestForm::LoadTestFields(QStringList& damaged) {
     const TTestData& test = *test_;
+    if (!std::isfinite(test.date)) damaged << QString::fromLatin1(FieldLabel(&TTestData::date));
     ui_->eDate->SetDateValue(test.date);
     ui_->eTime->setText(TimeEditText(test.time, platform::WindowsFormatSettings()));
+    loadedTimeText_.reset();
+    if (const std::optional<double> timeOfDay = StoredTimeOfDay(test.time)) {
+        loadedTimeText_ = ui_->eTime->text();
+        loadedTimeOfDay_ = *timeOfDay;
+    } else {
+        damaged << QString::fromLatin1(FieldLabel(&TTestData::time));
+    }
     for (const TReadingField& reading : ReadingFields())
-        Reading(reading.edit).SetValue(test.*reading.field);
+        LoadNumber(Reading(reading.edit), test.*reading.field, FieldLabel(reading.field), damaged);
     SetRadioItemIndex(*ui_->dbgrCelsius, test.celsius);
     ui_->dbchClear->setChecked(test.clear);
     ui_->cCloudy->setChecked(test.cloudy);
@@ -367,7 +384,9 @@ void TfTestForm::StoreFields() {
     TTestData test;
     test.date = ui_->eDate->DateValue();
     // ValidateFields has read the time already; a text that is no time cannot get here.
-    test.time = ParseTimeText(ui_->eTime->text(), platform::WindowsFormatSettings()).value_or(0.0);
+    test.time = loadedTimeText_ == ui_->eTime->text()
+                    ? loadedTimeOfDay_
+                    : ParseTimeText(ui_->eTime->text(), platform::WindowsFormatSettings()).value_or(0.0);
     for (const TReadingField& reading : ReadingFields())
         test.*reading.field = Reading(reading.edit).Value();
     test.celsius = ChoiceByte(RadioItemIndex(*ui_->dbgrCelsius));
@@ -425,6 +444,14 @@ bool TfTestForm::CheckRange(const TRangeCheck& check) {
     return false;
 }
 
+// A damaged record may hold NaN or an infinity, which no edit can show or give back.
+void TfTestForm::LoadNumber(widgets::TZlCalcEdit& edit, long double value, const char* label,
+                            QStringList& damaged) {
+    const bool finite = std::isfinite(value);
+    if (!finite) damaged << QString::fromLatin1(label);
+    edit.SetValue(finite ? value : 0.0L);
+}
+
 bool TfTestForm::CheckTimeText() {
     if (ParseTimeText(ui_->eTime->text(), platform::WindowsFormatSettings())) return true;
     ShowFieldWarning(InvalidTimeText(ui_->eTime->text()), *ui_->eTime);
@@ -461,7 +488,7 @@ void TfTestForm::bShowResClick() {
 }
 
 void TfTestForm::RunFormula() {
-    if (!body_ || !test_) return;
+    if (!body_ || !test_ || !ResultPathUsable(resultPath_, this)) return;
     StoreFields();
     const TBodyBytes body = body_->Encode();
     const TTestBytes test = test_->Encode();

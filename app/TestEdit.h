@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct TRangeCheck;
@@ -41,6 +43,7 @@ public:
     // 1: the first reading takes the focus when the form is shown; 0: the default focus.
     int Tag() const { return tag_; }
     void SetTag(int tag) { tag_ = tag; }
+    // Shows one warning naming the fields whose stored real is no finite number; they load empty.
     void LoadFields();
     void StoreFields();
     void UpdateEnables();
@@ -65,6 +68,8 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    void LoadTestFields(QStringList& damaged);
+    void LoadNumber(widgets::TZlCalcEdit& edit, long double value, const char* label, QStringList& damaged);
     void PaintEntryFields();
     void HookGroupKeys(QGroupBox& group);
     void HookEnteNext(QWidget& control);
@@ -83,6 +88,9 @@ private:
     int tag_ = 0;
     bool shownOnce_ = false;
     QList<QObject*> enterMovesOn_; // the controls whose Enter acts as Tab
+    // The time text as loaded and the stored time of day behind it, whose seconds the text omits.
+    std::optional<QString> loadedTimeText_;
+    double loadedTimeOfDay_ = 0.0;
 };
 
 // The item index of a radio group box (its radio buttons in order), -1 when none is checked.

@@ -6,6 +6,7 @@
 #include "platform/DateTimeText.h"
 
 #include <QStringList>
+#include <cmath>
 
 namespace {
 
@@ -99,6 +100,12 @@ std::optional<double> ParseTimeText(const QString& text, const platform::FormatS
         return std::nullopt;
     }
     return (h * 3600.0 + *minute * 60.0 + *second) / 86400.0;
+}
+
+std::optional<double> StoredTimeOfDay(double time) {
+    if (!std::isfinite(time)) return std::nullopt;
+    // A day count before 1899 counts its time of day forwards too: -1.25 is 6 in the morning.
+    return std::fabs(time - std::trunc(time));
 }
 
 QString InvalidTimeText(const QString& text) {

@@ -24,5 +24,8 @@ QString TimeEditText(double time, const platform::FormatSettings& settings);
 // seconds, an optional AM/PM mark (before or after); a blank text is midnight. Nothing for a
 // text that is no time.
 std::optional<double> ParseTimeText(const QString& text, const platform::FormatSettings& settings);
+// The time of day of a stored time field (its date part, if any, dropped); nothing for a value
+// that is no finite number.
+std::optional<double> StoredTimeOfDay(double time);
 // The warning for a time that does not read: "Time: '<text>' is not a valid time".
 QString InvalidTimeText(const QString& text);

@@ -112,6 +112,7 @@ void TZELP::CmdShowResults(std::int32_t body, std::int32_t test) {
     TStoredBytes testRecord{};
     if (!GetRec(body, bodyRecord) || !GetRec(test, testRecord)) return;
     const std::string resultPath = ResultFilePath();
+    if (!ResultPathUsable(resultPath, this)) return;
     const std::string ownerText = ReadOwnerText();
     const TFormulaArgs args{resultPath.c_str(), ownerText.c_str(), bodyRecord.data() + stored_offset::block,
                             testRecord.data() + stored_offset::block};

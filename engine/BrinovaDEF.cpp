@@ -201,3 +201,68 @@ bool TemperatureCelsius(const TTestData& test, std::int32_t& celsius) {
     if (test.celsius == 0) t = FahrenheitToCelsius(t);
     return RoundToInt32(t, celsius);
 }
+
+namespace {
+
+template <typename Block, typename Real> struct TRealField {
+    Real Block::*field;
+    const char* label;
+};
+
+// Every real of the two blocks in stored order, with the label the entry form gives it.
+constexpr TRealField<TBodyData, long double> kBodyReals[] = {{&TBodyData::width, "Width"},
+                                                             {&TBodyData::length, "Length"},
+                                                             {&TBodyData::depth, "Average Depth"},
+                                                             {&TBodyData::volume, "Volume"}};
+constexpr TRealField<TTestData, double> kTestDayCounts[] = {{&TTestData::date, "Date"},
+                                                            {&TTestData::time, "Time"}};
+constexpr TRealField<TTestData, long double> kTestReadings[] = {{&TTestData::alkalinity, "Total Alkalinity"},
+                                                                {&TTestData::pH, "pH"},
+                                                                {&TTestData::hardness, "Total Hardness"},
+                                                                {&TTestData::copper, "Copper"},
+                                                                {&TTestData::iron, "Iron"},
+                                                                {&TTestData::tds, "TDS"},
+                                                                {&TTestData::orp, "ORP"},
+                                                                {&TTestData::totalChlorine, "Total chlorine"},
+                                                                {&TTestData::freeChlorine, "Free Chlorine"},
+                                                                {&TTestData::chloramines, "Chloramines"},
+                                                                {&TTestData::bromine, "Bromine"},
+                                                                {&TTestData::cyanuric, "Cyanuric Acid"},
+                                                                {&TTestData::acidDemand, "Acid Demand"},
+                                                                {&TTestData::temperature, "Temperature"}};
+
+template <typename Block, typename Table>
+const char* FirstNonFinite(const Block& block, const Table& fields) {
+    for (const auto& entry : fields)
+        if (!std::isfinite(block.*entry.field)) return entry.label;
+    return nullptr;
+}
+
+template <typename Table, typename Field> const char* LabelIn(const Table& fields, Field field) {
+    for (const auto& entry : fields)
+        if (entry.field == field) return entry.label;
+    return "";
+}
+
+} // namespace
+
+const char* FieldLabel(long double TBodyData::*field) {
+    return LabelIn(kBodyReals, field);
+}
+
+const char* FieldLabel(long double TTestData::*field) {
+    return LabelIn(kTestReadings, field);
+}
+
+const char* FieldLabel(double TTestData::*field) {
+    return LabelIn(kTestDayCounts, field);
+}
+
+const char* NonFiniteField(const TBodyData& body) {
+    return FirstNonFinite(body, kBodyReals);
+}
+
+const char* NonFiniteField(const TTestData& test) {
+    if (const char* label = FirstNonFinite(test, kTestDayCounts)) return label;
+    return FirstNonFinite(test, kTestReadings);
+}

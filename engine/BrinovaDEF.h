@@ -118,3 +118,12 @@ bool RoundToInt32(long double x, std::int32_t& result);
 bool VolumeLitres(const TBodyData& body, std::int32_t& litres);
 // The test's temperature in whole degrees Celsius; false when out of range.
 bool TemperatureCelsius(const TTestData& test, std::int32_t& celsius);
+
+// The label of the block's first real that is not a finite number (NaN or an infinity, as a
+// damaged record may hold), or nullptr when every real is finite.
+const char* NonFiniteField(const TBodyData& body);
+const char* NonFiniteField(const TTestData& test);
+// The label of a real of the blocks as the entry form shows it ("Average Depth", "pH").
+const char* FieldLabel(long double TBodyData::*field);
+const char* FieldLabel(long double TTestData::*field);
+const char* FieldLabel(double TTestData::*field);

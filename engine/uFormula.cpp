@@ -158,6 +158,17 @@ std::optional<QString> SavePage(const char* path, const std::vector<std::string>
     return std::nullopt;
 }
 
+// A damaged record may hold NaN or an infinity; no such value is printed or computed with.
+std::optional<QString> NonFiniteFieldError(const ReportCall& call) {
+    const auto error = [](const char* block, const char* field) {
+        return QStringLiteral("The stored %1 holds no valid number in the field \"%2\".")
+            .arg(QLatin1String(block), QLatin1String(field));
+    };
+    if (const char* field = NonFiniteField(call.body)) return error("body of water", field);
+    if (const char* field = NonFiniteField(call.test)) return error("water test", field);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string LinesToHtml(std::string_view text) {
@@ -232,7 +243,9 @@ bool BuildReport(const TFormulaArgs* args) {
         call.body = TBodyData::Decode(static_cast<const unsigned char*>(args->body));
         call.test = TTestData::Decode(static_cast<const unsigned char*>(args->test));
         call.decimalSeparator = platform::DecimalSeparatorByte();
-        if (!args->resultPath || !*args->resultPath) {
+        if (const std::optional<QString> damaged = NonFiniteFieldError(call)) {
+            error = damaged;
+        } else if (!args->resultPath || !*args->resultPath) {
             error = QStringLiteral("No file name was given for the result page.");
         } else {
             const std::string owner = CollapseBlankLines(args->ownerText ? args->ownerText : "");

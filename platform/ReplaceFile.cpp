@@ -1,7 +1,10 @@
 #include "ReplaceFile.h"
 
 #include <cerrno>
+#include <chrono>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,15 +38,62 @@ void FlushFolder(const std::string& folder) {
     ::close(fd);
 }
 
+constexpr std::string_view kTemporaryPrefix = ".zel-";
+constexpr std::size_t kTemporaryRandomLength = 6; // mkostemp's XXXXXX
+// A writer locks its temporary right after creating it; the age covers that first instant.
+constexpr auto kStaleAge = std::chrono::minutes(1);
+
+bool IsTemporaryName(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryRandomLength ||
+        !name.starts_with(kTemporaryPrefix))
+        return false;
+    for (const char c : name.substr(kTemporaryPrefix.size()))
+        if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9')) return false;
+    return true;
+}
+
+bool IsStale(const struct stat& info) {
+    const auto modified =
+        std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1 &&
+           std::chrono::system_clock::now() - modified >= kStaleAge;
+}
+
+void RemoveIfStale(int folderFd, const char* name) {
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info {};
+    struct stat named {};
+    // Unlocked, and the name still leads to the file that was looked at.
+    if (::fstat(fd, &info) == 0 && IsStale(info) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == info.st_dev &&
+        named.st_ino == info.st_ino)
+        ::unlinkat(folderFd, name, 0);
+    ::close(fd);
+}
+
 } // namespace
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir))
+        if (IsTemporaryName(entry->d_name)) RemoveIfStale(::dirfd(dir), entry->d_name);
+    ::closedir(dir);
+}
 
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content) {
     const std::string folder = FolderPart(path);
     // A short name of its own, not the path plus a suffix: a last part that is already as
     // long as a name may be would leave no room for one.
-    std::string temporary = folder + ".zel-XXXXXX";
+    RemoveStaleTemporaries(folder);
+    std::string temporary = folder + std::string(kTemporaryPrefix) + "XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return {ReplaceOutcome::Step::Create, errno};
+    // Held until the rename, so no other writer takes the temporary for a stale one.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    const int lockHolder = ::dup(fd);
 
     int error = 0;
     if (!WriteAll(fd, content)) error = errno;
@@ -53,6 +103,7 @@ ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content) {
     if (!error && ::fsync(fd) != 0 && errno != EINVAL) error = errno;
     if (::close(fd) != 0 && !error) error = errno;
     if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (lockHolder >= 0) ::close(lockHolder);
     if (error) {
         ::unlink(temporary.c_str());
         return {ReplaceOutcome::Step::Write, error};

@@ -17,7 +17,14 @@ struct ReplaceOutcome {
 };
 
 // Replaces (or creates) `path` with `content`. The new file keeps the old one's mode; a new
-// one is private to the user. The folder must exist. Nothing is left behind on failure.
+// one is private to the user. The folder must exist. Nothing is left behind on failure, and the
+// stale temporaries of the folder are removed first.
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content);
+
+// Removes from `folder` ("" for the current one) the temporaries a writer killed between its write
+// and its rename left behind: plain files of the user's own named ".zel-" and six letters or
+// digits, untouched for a minute and not held by a writer (each writer locks its temporary until
+// it is renamed). Anything else of that name is left alone.
+void RemoveStaleTemporaries(const std::string& folder);
 
 } // namespace platform

@@ -41,12 +41,32 @@ bool IsPrivateRuntimeFolder(std::string path) {
     return ok;
 }
 
+// The fresh folder made for this run under a shared folder whose per-user name was taken: made
+// once, so the engine writes the result page where the viewer then looks for it.
+std::optional<std::string> FreshPrivateFolder(const std::string& sharedFolder) {
+    static std::string madeUnder;
+    static std::string made;
+    if (madeUnder == sharedFolder && !made.empty())
+        if (auto folder = PrivateFolder(made)) return folder;
+    std::string pattern = sharedFolder + "/zelplus-" + std::to_string(::getuid()) + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return std::nullopt; // made with mode 0700
+    madeUnder = sharedFolder;
+    made = pattern;
+    return made;
+}
+
 } // namespace
 
+std::string TempFolderFrom(const char* runtimeFolder, const std::string& sharedFolder) {
+    if (runtimeFolder && IsPrivateRuntimeFolder(runtimeFolder)) return runtimeFolder;
+    // A relative folder would put the result page wherever the program was started.
+    if (sharedFolder.empty() || sharedFolder.front() != '/') return std::string();
+    if (auto folder = PrivateFolder(sharedFolder + "/zelplus-" + std::to_string(::getuid()))) return *folder;
+    return FreshPrivateFolder(sharedFolder).value_or(std::string());
+}
+
 std::string TempFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && IsPrivateRuntimeFolder(runtime)) return runtime;
-    return PrivateFolder("/tmp/zelplus-" + std::to_string(::getuid())).value_or(std::string());
+    return TempFolderFrom(std::getenv("XDG_RUNTIME_DIR"), "/tmp");
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -253,6 +254,18 @@ TEST_F(BrinovaAPITest, StartUpReportsAMissingDataFolderAndEndsTheProgram) {
     EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_TRUE(boxes.shown[0].text.contains(QString::fromStdString(root + "/missing/program/data")))
         << boxes.shown[0].text.toStdString();
+}
+
+// A run killed while it rewrote the configuration file left its temporary; the next start
+// removes it, whether or not the configuration is written again.
+TEST_F(BrinovaAPITest, StartUpRemovesALeftoverConfigurationTemporary) {
+    fs::create_directories(root + "/config");
+    const std::string leftover = root + "/config/.zel-Q7r2Kx";
+    std::ofstream(leftover) << "[SIZE]\r\nWIDTH=1";
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), times, 0), 0);
+    EXPECT_EQ(StartBrinovaAPI(), 0);
+    EXPECT_FALSE(fs::exists(leftover));
 }
 
 TEST(HelpTopics, TargetsOfAllTopics) {

@@ -22,9 +22,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -238,6 +240,82 @@ TEST_F(TestFormTest, StoredTextsAreCutTimeIsTheTimeOfDayAndEmptyReadingsAreZero)
     EXPECT_EQ(test.testNote, ("line one\r\nline two " + std::string(80, 'n')).substr(0, 63));
 }
 
+// Reopening a stored test and saving it as it stands keeps the seconds that the 5-character time
+// field cannot show; a changed time text is read as typed.
+TEST_F(TestFormTest, ResavingAnUnchangedTimeKeepsItsSeconds) {
+    const double withSeconds = (14 * 3600.0 + 35 * 60.0 + 27.0) / 86400.0;
+    struct Row {
+        const char* name;
+        double stored;
+        const char* typed; // nullptr: the text is left as loaded
+        double expected;
+    };
+    const std::vector<Row> rows = {
+        {"unchanged", withSeconds, nullptr, withSeconds},
+        {"unchanged with a date part", 46000.0 + withSeconds, nullptr, 46000.0 + withSeconds - 46000.0},
+        {"changed", withSeconds, "14:36", (14 * 3600.0 + 36 * 60.0) / 86400.0},
+        {"cleared", withSeconds, "", 0.0},
+        {"damaged", std::numeric_limits<double>::quiet_NaN(), nullptr, 0.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test.time = row.stored;
+        auto form = Open();
+        Edit(*form, "eVolume").SetValue(1000);
+        if (row.typed) Get<QLineEdit>(*form, "eTime").setText(QString::fromLatin1(row.typed));
+        form->bSaveClick();
+        EXPECT_EQ(form->result(), QDialog::Accepted);
+        EXPECT_EQ(test.time, row.expected);
+    }
+}
+
+// A damaged record may hold NaN or an infinity in any real, which no edit can show: the form
+// names those fields in one warning when it loads, shows them empty and never stores one.
+TEST_F(TestFormTest, StoredRealsThatAreNoNumberLoadEmptyWithAWarning) {
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    const long double inf = std::numeric_limits<long double>::infinity();
+    body.volume = nan;
+    body.width = inf;
+    body.depth = -inf;
+    test.date = std::numeric_limits<double>::infinity();
+    test.pH = nan;
+    test.chloramines = nan;
+    test.temperature = inf;
+    test.alkalinity = 120;
+    auto form = Open();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              "The stored record holds no valid number in: Volume, Width, Average Depth, "
+              "Date, pH, Chloramines, Temperature. These fields are shown empty; Save "
+              "stores what they show.");
+    EXPECT_EQ(boxes.shown[0].caption, "Warning");
+    for (const char* name : {"eVolume", "eWidth", "eDepth", "ePH", "eChloramines", "eTemperature"})
+        EXPECT_EQ(Edit(*form, name).Text(), "") << name;
+    EXPECT_EQ(Edit(*form, "eAlkalinity").Text(), "120");
+    EXPECT_TRUE(std::isnan(body.volume)) << "nothing is stored by loading";
+
+    // Nothing is stored before Save; the empty volume is refused as any empty volume is.
+    boxes.shown.clear();
+    form->bSaveClick();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Volume: Available value range 1 .. unlimited");
+    EXPECT_TRUE(std::isnan(body.volume) && std::isinf(body.width) && std::isnan(test.pH));
+
+    Edit(*form, "eVolume").SetValue(1000);
+    form->bSaveClick();
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_EQ(NonFiniteField(body), nullptr);
+    EXPECT_EQ(NonFiniteField(test), nullptr);
+    EXPECT_EQ(body.width, 0);
+    EXPECT_EQ(test.pH, 0);
+    EXPECT_EQ(test.alkalinity, 120);
+
+    // A sound record loads without a word.
+    boxes.shown.clear();
+    auto sound = Open();
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(TestFormTest, TypingLimitsCountLineBreaksTwiceAndNeverCutLoadedText) {
     body.note = std::string(140, 'x');
     auto form = Open(0);
@@ -416,6 +494,26 @@ TEST_F(TestFormTest, WaterTestResultsWritesThePageOfTheUnsavedEntriesAndStaysOpe
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0].toLocalFile().toStdString(), ResultFilePath());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Without a private temporary folder there is no result path: "Water Test Results" says so and
+// writes nothing anywhere, the caller's blocks included.
+TEST_F(TestFormTest, WaterTestResultsWithoutAResultPathRefusesWithABox) {
+    params.resultPath.clear();
+    body.note = "as stored";
+    auto form = Open();
+    Edit(*form, "eVolume").SetValue(45000);
+    Get<QPlainTextEdit>(*form, "eBodyNote").setPlainText("typed");
+    QTest::mouseClick(&Get<QPushButton>(*form, "bShowRes"), Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Error");
+    EXPECT_EQ(boxes.shown[0].text,
+              "The result page cannot be written: no private temporary folder could be made for it.");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(body.note, "as stored");
+    EXPECT_FALSE(fs::exists("zelreslt.htm"));
+    EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(TestFormTest, HelpByKeyAndButton) {

@@ -537,6 +537,75 @@ TEST_F(QuibsFormulaTest, OutOfRangeValuesAreReportedNotRounded) {
     EXPECT_EQ(errors_.shown.size(), 1u);
 }
 
+// A damaged record may hold NaN or an infinity in any real; the call is refused with a box naming
+// the field, whatever the field, and no page is written.
+TEST_F(QuibsFormulaTest, NonFiniteRealsAreRefusedNamingTheField) {
+    const std::vector<std::pair<const char*, Bytes>> extended = {
+        {"NaN", {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F}},
+        {"infinity", {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x7F}},
+        {"minus infinity", {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xFF}},
+        {"unnormal", {0, 0, 0, 0, 0, 0, 0, 0x40, 0x00, 0x40}},
+    };
+    const std::vector<std::pair<const char*, Bytes>> doubles = {
+        {"NaN", {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}},
+        {"infinity", {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}},
+        {"minus infinity", {0, 0, 0, 0, 0, 0, 0xF0, 0xFF}},
+    };
+    struct Field {
+        bool inBody;
+        std::size_t offset;
+        const char* label;
+    };
+    std::vector<Field> fields = {
+        {true, 16, "Width"}, {true, 32, "Length"}, {true, 48, "Average Depth"}, {true, 64, "Volume"}};
+    const char* readings[] = {"Total Alkalinity",
+                              "pH",
+                              "Total Hardness",
+                              "Copper",
+                              "Iron",
+                              "TDS",
+                              "ORP",
+                              "Total chlorine",
+                              "Free Chlorine",
+                              "Chloramines",
+                              "Bromine",
+                              "Cyanuric Acid",
+                              "Acid Demand",
+                              "Temperature"};
+    for (std::size_t i = 0; i < std::size(readings); ++i)
+        fields.push_back({false, 16 + 16 * i, readings[i]});
+
+    const auto expectRefused = [&](const Bytes& body, const Bytes& test, const std::string& expected,
+                                   const std::string& name) {
+        errors_.shown.clear();
+        EXPECT_EQ(Call(&body, &test), 0) << name;
+        ASSERT_EQ(errors_.shown.size(), 1u) << name;
+        EXPECT_EQ(errors_.shown[0].toStdString(), expected) << name;
+        EXPECT_TRUE(FilesInDir().empty()) << name;
+    };
+    for (const Field& field : fields) {
+        for (const auto& [kind, bytes] : extended) {
+            Bytes body = PoolBlock();
+            Bytes test = QuietTestBlock();
+            Put(field.inBody ? body : test, field.offset, bytes);
+            expectRefused(body, test,
+                          std::string("The stored ") + (field.inBody ? "body of water" : "water test") +
+                              " holds no valid number in the field \"" + field.label + "\".",
+                          std::string(field.label) + " " + kind);
+        }
+    }
+    for (const auto& [offset, label] : {std::pair<std::size_t, const char*>{0, "Date"}, {8, "Time"}}) {
+        for (const auto& [kind, bytes] : doubles) {
+            Bytes test = QuietTestBlock();
+            Put(test, offset, bytes);
+            expectRefused(PoolBlock(), test,
+                          std::string("The stored water test holds no valid number in the field \"") + label +
+                              "\".",
+                          std::string(label) + " " + kind);
+        }
+    }
+}
+
 TEST(EngineErrorSink, WithoutAnApplicationWritesToStderr) {
     testing::internal::CaptureStderr();
     ErrorSink().ShowError(QStringLiteral("Cannot create file \"x\"."));

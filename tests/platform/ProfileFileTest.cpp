@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -335,6 +338,54 @@ TEST_F(ProfileFileTest, BareNameLivesInTheConfigurationFolder) {
         ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
     else
         ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// A run killed between writing its temporary and renaming it leaves a ".zel-XXXXXX" file; the
+// next write removes such leftovers, but never a temporary that a live writer holds, one written
+// in the last minute, or anything else that only looks alike.
+TEST_F(ProfileFileTest, LeftoverTemporariesAreRemovedByTheNextWrite) {
+    const auto old = [](const std::string& file) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << file;
+    };
+    const auto plant = [&](const std::string& name, bool stale) {
+        std::ofstream(folder + "/" + name) << "[SIZE]\r\nWIDTH=1";
+        if (stale) old(folder + "/" + name);
+    };
+    plant(".zel-a1B2c3", true);
+    plant(".zel-ZZZZZZ", true);
+    plant(".zel-fresh1", false);
+    plant(".zel-held99", true);
+    plant(".zel-toolong", true);
+    plant("zel-a1B2c3", true);
+    plant("notes.txt", true);
+    fs::create_directory(folder + "/.zel-folder");
+    old(folder + "/.zel-folder");
+    fs::create_symlink(folder + "/notes.txt", folder + "/.zel-link12");
+    old(folder + "/.zel-link12");
+    fs::create_hard_link(folder + "/notes.txt", folder + "/.zel-hard12");
+    old(folder + "/.zel-hard12");
+    // A live writer holds its temporary locked until it has renamed it.
+    const int held = ::open((folder + "/.zel-held99").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    ASSERT_TRUE(ProfileFile(path).WriteString("SIZE", "WIDTH", "800"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".zel-folder", ".zel-fresh1", ".zel-hard12", ".zel-held99",
+                                               ".zel-link12", ".zel-toolong", "notes.txt", "zel-a1B2c3",
+                                               "zelplus.ini"}));
+    ::close(held);
+}
+
+// Many writes leave only the profile behind.
+TEST_F(ProfileFileTest, WritesLeaveNoTemporary) {
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(ProfileFile(path).WriteInteger("SIZE", "WIDTH", i));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 } // namespace

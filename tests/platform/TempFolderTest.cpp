@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +139,71 @@ TEST_F(TempFolderTest, ARuntimeFolderOfAnotherUserIsPassedOver) {
     ::setenv("XDG_RUNTIME_DIR", others.c_str(), 1);
     EXPECT_TRUE(AsOrdinaryUser(
         [] { return platform::TempFolder() == "/tmp/zelplus-" + std::to_string(::getuid()); }));
+}
+
+// When /tmp/zelplus-<uid> is taken by something not ours, the page still gets a private folder of
+// its own under /tmp, made once for the run; what stands under the taken name is left alone.
+TEST_F(TempFolderTest, ATakenPerUserNameGivesAFreshPrivateFolder) {
+    const std::string perUser = "zelplus-" + std::to_string(::getuid());
+    const std::string target = folder + "/target";
+    ASSERT_EQ(::mkdir(target.c_str(), 0700), 0);
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+    };
+    std::vector<Case> cases = {
+        {"a link to a folder of ours",
+         [&](const std::string& at) { fs::create_directory_symlink(target, at); }},
+        {"a file", [](const std::string& at) { std::ofstream(at) << "x"; }},
+    };
+    if (::geteuid() == 0)
+        cases.push_back({"a folder of another user", [](const std::string& at) {
+                             ASSERT_EQ(::mkdir(at.c_str(), 0755), 0);
+                             ASSERT_EQ(::chown(at.c_str(), 65534, 65534), 0);
+                         }});
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string shared = folder + "/shared" + std::to_string(++number);
+        ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+        c.plant(shared + "/" + perUser);
+        struct stat planted {};
+        ASSERT_EQ(::lstat((shared + "/" + perUser).c_str(), &planted), 0);
+
+        const std::string fresh = platform::TempFolderFrom(nullptr, shared);
+        const std::string prefix = shared + "/" + perUser + "-";
+        ASSERT_EQ(fresh.compare(0, prefix.size(), prefix), 0) << fresh;
+        EXPECT_EQ(fresh.size(), prefix.size() + 6) << fresh;
+        struct stat info {};
+        ASSERT_EQ(::lstat(fresh.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_uid, ::geteuid());
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(platform::TempFolderFrom(nullptr, shared), fresh) << "the same folder for the whole run";
+
+        struct stat after {};
+        ASSERT_EQ(::lstat((shared + "/" + perUser).c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, planted.st_ino);
+        EXPECT_EQ(after.st_mode, planted.st_mode);
+        EXPECT_EQ(after.st_uid, planted.st_uid);
+    }
+    EXPECT_TRUE(fs::is_empty(target));
+}
+
+// No private folder at all: empty, never a relative path.
+TEST_F(TempFolderTest, NoPrivateFolderIsEmptyNeverRelative) {
+    EXPECT_EQ(platform::TempFolderFrom(nullptr, "tmp"), "");
+    EXPECT_EQ(platform::TempFolderFrom(nullptr, ""), "");
+    EXPECT_EQ(platform::TempFolderFrom("relative", "relative"), "");
+    EXPECT_EQ(platform::TempFolderFrom(nullptr, folder + "/missing"), "");
+
+    // A shared folder the user may not write into, with the per-user name taken.
+    const std::string closed = folder + "/closed";
+    ASSERT_EQ(::mkdir(closed.c_str(), 0755), 0);
+    ::chmod(folder.c_str(), 0755);
+    std::ofstream(closed + "/zelplus-65534") << "x";
+    ::chmod(closed.c_str(), 0555);
+    EXPECT_TRUE(AsOrdinaryUser([&] { return platform::TempFolderFrom(nullptr, closed).empty(); }));
 }
 
 } // namespace
