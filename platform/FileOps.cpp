@@ -51,6 +51,7 @@ public:
         int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
         // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
         if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+        if (disposition == FileDisposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
@@ -230,6 +231,13 @@ private:
 FileOps* installed = nullptr;
 
 } // namespace
+
+SystemError FileOps::Rename(const std::string& from, const std::string& to) {
+    if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos)
+        return win32::kInvalidName;
+    if (::rename(from.c_str(), to.c_str()) != 0) return SystemErrorFromErrno(errno, to);
+    return win32::kSuccess;
+}
 
 SystemError SystemErrorFromErrno(int error, const std::string& path) {
     switch (error) {
