@@ -662,26 +662,37 @@ TEST_F(IndexRebuildTest, AFileLeftInUseIsRebuiltOnYes) {
     EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Question);
     EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
     const std::string report = Texts()[2];
-    EXPECT_NE(report.find("4 bodies of water, 4 tests, 0 free records"), std::string::npos) << report;
+    EXPECT_NE(report.find("5 bodies of water, 5 tests, 0 free records"), std::string::npos) << report;
     EXPECT_NE(report.find("1 tests whose body of water is missing"), std::string::npos) << report;
-    EXPECT_NE(report.find("record 9."), std::string::npos) << report;
+    EXPECT_NE(report.find("record 10 (1 of body 99)."), std::string::npos) << report;
 
     // Both keys walked against the live records.
     using Entries = std::vector<std::pair<std::string, std::int32_t>>;
-    EXPECT_EQ(
-        KeyEntries(1),
-        (Entries{
-            {MakeRecordKey(1), 1}, {MakeRecordKey(3), 3}, {MakeRecordKey(5), 5}, {MakeRecordKey(6), 6}}));
-    EXPECT_EQ(
-        KeyEntries(2),
-        (Entries{
-            {MakeRecordKey(1), 2}, {MakeRecordKey(3), 4}, {MakeRecordKey(6), 7}, {MakeRecordKey(6), 8}}));
-    EXPECT_EQ(LiveRecordCount(), 9);
-    TRecList bodies, tests;
+    EXPECT_EQ(KeyEntries(1), (Entries{{MakeRecordKey(1), 1},
+                                      {MakeRecordKey(3), 3},
+                                      {MakeRecordKey(5), 5},
+                                      {MakeRecordKey(6), 6},
+                                      {MakeRecordKey(10), 10}}));
+    EXPECT_EQ(KeyEntries(2), (Entries{{MakeRecordKey(1), 2},
+                                      {MakeRecordKey(3), 4},
+                                      {MakeRecordKey(6), 7},
+                                      {MakeRecordKey(6), 8},
+                                      {MakeRecordKey(10), 9}}));
+    EXPECT_EQ(LiveRecordCount(), 10);
+    TRecList bodies, tests, recovered;
     ASSERT_TRUE(ListBodies(bodies));
-    EXPECT_EQ(Numbers(bodies), (std::vector<std::int32_t>{1, 3, 5, 6}));
+    EXPECT_EQ(Numbers(bodies), (std::vector<std::int32_t>{1, 3, 5, 6, 10}));
     ASSERT_TRUE(ListTests(6, tests));
     EXPECT_EQ(tests.size(), 2u);
+    // The test whose body was missing is under a body of its own, its note naming the old one.
+    ASSERT_TRUE(ListTests(10, recovered));
+    EXPECT_EQ(Numbers(recovered), (std::vector<std::int32_t>{9}));
+    TStoredRecord stored;
+    ASSERT_TRUE(GetRec(10, stored));
+    EXPECT_EQ(stored.body.note, RecoveredBodyNote(99));
+    ASSERT_TRUE(GetRec(9, stored));
+    EXPECT_EQ(stored.parent, 10);
+    EXPECT_EQ(stored.test.date, 46000);
 
     // The copies hold the files exactly as they were, and their names are in the report.
     const auto copies = Copies();
@@ -698,7 +709,7 @@ TEST_F(IndexRebuildTest, AFileLeftInUseIsRebuiltOnYes) {
     boxes.shown.clear();
     Open();
     TStoredRecord body = BodyRecordOf();
-    EXPECT_EQ(AddBody(body), 10);
+    EXPECT_EQ(AddBody(body), 11);
 }
 
 TEST_F(IndexRebuildTest, FreeRecordsGoOnTheChainAndAreReused) {
@@ -734,11 +745,13 @@ TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
     struct Case {
         const char* name;
         const char* failingFile;
+        int write;           // the failing write to that file; 0: every one
         bool filesUnchanged; // the failure comes before the first change
     };
     const std::vector<Case> cases = {
-        {"building the new index", "-rebuild.IX", true},
-        {"clearing the mark, the last step", "/zelp.DAT", false},
+        {"building the new index", ".IX.rebuild", 0, true},
+        // The in-use mark, the recovered body, the test moved under it, then the header.
+        {"clearing the mark, the last step", "/zelp.DAT", 4, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -747,7 +760,10 @@ TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
         const auto originals = Originals();
         {
             test::FaultyFileOps files;
-            files.FailAll(FileCall::Write, platform::win32::kDiskFull, c.failingFile);
+            if (c.write == 0)
+                files.FailAll(FileCall::Write, platform::win32::kDiskFull, c.failingFile);
+            else
+                files.FailNth(FileCall::Write, c.write, platform::win32::kDiskFull, c.failingFile);
             OpenRec(Name()); // the recorder answers Ok, then Yes
         }
         EXPECT_EQ(RecordFileblock(), nullptr);
@@ -763,22 +779,24 @@ TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
         OpenRec(Name());
         ASSERT_NE(RecordFileblock(), nullptr);
         EXPECT_EQ(boxes.shown.size(), 3u);
-        EXPECT_EQ(KeyEntries(2).size(), 4u);
-        EXPECT_EQ(LiveRecordCount(), 9);
+        EXPECT_EQ(KeyEntries(2).size(), 5u);
+        EXPECT_EQ(LiveRecordCount(), 10);
     }
 }
 
-TEST(IndexRebuildText, ManyOrphansAreCountedAndTheFirstTwentyNamed) {
+TEST(IndexRebuildText, ManyRecoveredBodiesAreCountedAndTheFirstTwentyNamed) {
     TRebuildReport report;
     report.bodies = 2;
     for (int i = 1; i <= 25; ++i)
-        report.orphanTests.push_back(100 + i);
+        report.recovered.push_back({200 + i, 100 + i, 2});
     report.copies = {"/d/zelp.DAT.x"};
     const std::string text = RebuildReportText(report);
-    EXPECT_NE(text.find("25 tests whose body"), std::string::npos);
-    EXPECT_NE(text.find("records 101, 102,"), std::string::npos);
-    EXPECT_NE(text.find("120, ..."), std::string::npos);
-    EXPECT_EQ(text.find("121"), std::string::npos);
+    EXPECT_NE(text.find("50 tests whose body"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Recovered tests\": record 201 (2 of body 101), record 202 (2 of body 102),"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("record 220 (2 of body 120), ..."), std::string::npos) << text;
+    EXPECT_EQ(text.find("221"), std::string::npos);
     EXPECT_NE(text.find("\n/d/zelp.DAT.x"), std::string::npos);
 }
 
