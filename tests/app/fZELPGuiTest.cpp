@@ -8,6 +8,7 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/SpeedButton.h"
+#include "FaultyFileOps.h"
 #include "TempFolder.h"
 
 #include <QAction>
@@ -265,6 +266,31 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
         ExpectEmptyLists(window);
     }
     FbClose(holder);
+}
+
+TEST_F(MainWindowTest, AMissingDataFileBesideItsIndexGetsOneBoxAndTheWindowRunsWithoutIt) {
+    TStoredRecord body;
+    Store({{body, {}}});
+    const std::string index = root + "/data/zelp.IX";
+    const auto indexBytes = test::ReadWholeFile(index);
+    fs::remove(DataFilePath());
+    {
+        CountingZELP window;
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(QString::fromStdString("The data file " + DataFilePath() +
+                                                                          " is missing, but " + index)))
+            << boxes.shown[0].text.toStdString();
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::qWait(20);
+        EXPECT_TRUE(window.handled.empty());
+        window.RefreshBodies(0);
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        ExpectEmptyLists(window);
+    }
+    EXPECT_FALSE(fs::exists(DataFilePath()));
+    EXPECT_EQ(test::ReadWholeFile(index), indexBytes);
 }
 
 TEST_F(MainWindowTest, ABodyWithoutTestsAllowsOnlyTheBodyCommands) {

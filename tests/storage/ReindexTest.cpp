@@ -92,7 +92,7 @@ public:
         std::fclose(file);
     }
     void Run(GroupPlan& plan) {
-        FbReindex(name, kLength, 2, test::Keys({{8, false}, {8, true}}), plan, counts);
+        FbReindex(dat, kLength, 2, test::Keys({{8, false}, {8, true}}), plan, counts);
     }
     std::map<std::string, Bytes> Files() const {
         std::map<std::string, Bytes> files;
@@ -117,7 +117,6 @@ public:
 
     test::TempFolder folder;
     test::StorageSession session;
-    std::string name = folder.File("zelp.DAT");
     std::string dat = folder.File("zelp.DAT");
     std::string ix = folder.File("zelp.IX");
     std::string dia = folder.File("zelp.DIA");
@@ -152,7 +151,7 @@ TEST_F(Reindex, WritesTheKeysTheFreeChainAndTheHeaderLastAndEmptiesTheDialog) {
     EXPECT_EQ(ReadWholeFile(ix).size() % (2 * (62 * 8 + 564)), 0u);
 
     Fileblock* fb = nullptr;
-    FbOpen(fb, name, false, false, true, false);
+    FbOpen(fb, dat, false, false, true, false);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(Walk(fb, 1), (Entries{{"r1", 1}, {"r3", 3}, {"r4", 4}, {"r6", 6}}));
     EXPECT_EQ(Walk(fb, 2), (Entries{{"a", 1}, {"a", 4}, {"b", 3}, {"b", 6}}));
@@ -180,7 +179,7 @@ TEST_F(Reindex, ManyRecordsMakeTreesOfSeveralLevels) {
     Run(plan);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     Fileblock* fb = nullptr;
-    FbOpen(fb, name, false, false, false, false);
+    FbOpen(fb, dat, false, false, false, false);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     const Entries one = Walk(fb, 1), two = Walk(fb, 2);
     const std::size_t live = kRecords - kRecords / 7;
@@ -207,7 +206,7 @@ TEST_F(Reindex, AdditionsAndChangedRecordsAreWrittenAndIndexed) {
     EXPECT_EQ(test::BytesAt(dat, 4 * kLength + kGroupAt, 1), Bytes{'z'});
     EXPECT_EQ(test::BytesAt(dat, 8, 4), Le32(7));
     Fileblock* fb = nullptr;
-    FbOpen(fb, name, false, false, false, false);
+    FbOpen(fb, dat, false, false, false, false);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(Walk(fb, 2), (Entries{{"a", 1}, {"b", 3}, {"b", 6}, {"z", 4}, {"z", 7}}));
     FbClose(fb);
@@ -338,14 +337,14 @@ TEST_F(Reindex, AFailureAfterTheFilesChangedLeavesTheFileInUseAndTheNextReindexF
         EXPECT_EQ(test::BytesAt(dat, record * kLength, kLength),
                   Bytes(before.begin() + record * kLength, before.begin() + (record + 1) * kLength));
     Fileblock* fb = nullptr;
-    FbOpen(fb, name, false, false, true, false);
+    FbOpen(fb, dat, false, false, true, false);
     EXPECT_EQ(FbErrorCode, fberr::kFileDefect);
 
     GroupPlan again;
     Run(again);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(counts.live, 4);
-    FbOpen(fb, name, false, false, true, false);
+    FbOpen(fb, dat, false, false, true, false);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(Walk(fb, 2).size(), 4u);
     FbClose(fb);
@@ -357,7 +356,7 @@ TEST_F(Reindex, AnOpenFileblockIsNotReindexed) {
     Run(plan);
     ASSERT_TRUE(FbOk);
     Fileblock* fb = nullptr;
-    FbOpen(fb, name, false, false, true, false);
+    FbOpen(fb, dat, false, false, true, false);
     ASSERT_TRUE(FbOk);
     const Bytes index = ReadWholeFile(ix);
     Run(plan);
