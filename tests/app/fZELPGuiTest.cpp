@@ -1,3 +1,5 @@
+#include "FaultyFileOps.h"
+#include "TempFolder.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
 #include "app/fChart.h"
@@ -8,8 +10,6 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/SpeedButton.h"
-#include "FaultyFileOps.h"
-#include "TempFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -277,8 +277,8 @@ TEST_F(MainWindowTest, AMissingDataFileBesideItsIndexGetsOneBoxAndTheWindowRunsW
     {
         CountingZELP window;
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_TRUE(boxes.shown[0].text.startsWith(QString::fromStdString("The data file " + DataFilePath() +
-                                                                          " is missing, but " + index)))
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(
+            QString::fromStdString("The data file " + DataFilePath() + " is missing, but " + index)))
             << boxes.shown[0].text.toStdString();
         window.show();
         window.activateWindow();

@@ -1,6 +1,7 @@
 // FbReindex against data files written as bytes at offsets: the keys, the free chain, the
 // header and the dialog file it leaves; its refusals, which change nothing; files it never
 // writes through; and failures part-way, after which the records are all still there.
+#include "CrashDisk.h"
 #include "FaultyFileOps.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -348,6 +350,54 @@ TEST_F(Reindex, AFailureAfterTheFilesChangedLeavesTheFileInUseAndTheNextReindexF
     ASSERT_TRUE(FbOk) << FbErrorCode;
     EXPECT_EQ(Walk(fb, 2).size(), 4u);
     FbClose(fb);
+}
+
+// A crash or a power loss at every step: the Fileblock opens with every live record keyed, or
+// is refused as in use and the next reindex finishes; the live records are never touched.
+TEST_F(Reindex, ACrashAtAnyStepLeavesTheFileToOpenWholeOrToReindexAgain) {
+    const Entries expected = {{"a", 1}, {"a", 4}, {"b", 3}, {"b", 6}};
+    std::mt19937 rng(11);
+    for (const auto& [powerLoss, inUse] :
+         std::vector<std::pair<bool, unsigned char>>{{false, 1}, {true, 1}, {false, 0}, {true, 0}}) {
+        int finished = 0;
+        for (int step = 0; finished < 2; ++step) {
+            SCOPED_TRACE((powerLoss ? "power loss at step " : "crash at step ") + std::to_string(step) +
+                         ", in use " + std::to_string(inUse));
+            for (const auto& entry : fs::directory_iterator(folder.Path()))
+                fs::remove(entry.path());
+            WriteFiles();
+            test::PatchFile(dat, 20, {inUse}); // a clean data file beside a damaged index too
+            const Bytes before = ReadWholeFile(dat);
+            bool completed = false;
+            {
+                test::CrashDisk disk;
+                disk.StopAfter(step);
+                GroupPlan plan;
+                Run(plan);
+                completed = FbOk;
+                if (powerLoss) disk.LosePower(rng);
+            }
+            if (completed) ++finished;
+            for (int record : {1, 3, 4, 6})
+                EXPECT_EQ(test::BytesAt(dat, record * kLength, kLength),
+                          Bytes(before.begin() + record * kLength, before.begin() + (record + 1) * kLength));
+            Fileblock* fb = nullptr;
+            FbOpen(fb, dat, false, false, true, false);
+            if (!FbOk) {
+                // Refused for its in-use mark, or for the old index it still has.
+                EXPECT_TRUE(FbErrorCode == fberr::kFileDefect || FbErrorCode == fberr::kMaxPageSizeTooSmall)
+                    << FbErrorCode;
+                GroupPlan again;
+                Run(again);
+                ASSERT_TRUE(FbOk) << FbErrorCode;
+                FbOpen(fb, dat, false, false, true, false);
+            }
+            ASSERT_TRUE(FbOk) << FbErrorCode;
+            EXPECT_EQ(Walk(fb, 2), expected);
+            EXPECT_EQ(FbLiveRecordCount(fb), 4);
+            FbClose(fb);
+        }
+    }
 }
 
 TEST_F(Reindex, AnOpenFileblockIsNotReindexed) {
