@@ -126,7 +126,7 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
     FbReindex(fileblockName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs(),
               plan, counts);
     if (!FbOk)
-        return "Rebuilding " + files.index.path + " (" + std::to_string(FbErrorCode) + " - " +
+        return "Rebuilding the index of " + files.data.path + " (" + std::to_string(FbErrorCode) + " - " +
                FbErrorText(FbErrorCode) + ")";
     plan.Fill(report);
     report.freeRecords = counts.free;

@@ -26,6 +26,7 @@ namespace {
 namespace win32 = platform::win32;
 
 constexpr std::int32_t kRecordsPerRead = 1024;
+constexpr std::int32_t kReadBytes = 1 << 20;
 constexpr std::int32_t kRowsPerWrite = 64;
 constexpr int kTemporaryNames = 100;
 constexpr std::int64_t kInUseAt = 20;
@@ -193,11 +194,13 @@ private:
 
     // Each stored record of 1..allocated in turn, read in batches, handed to `visit`.
     template <typename Visit> void ForEachStored(Visit visit) {
-        std::vector<unsigned char> chunk(static_cast<std::size_t>(kRecordsPerRead) *
+        // Batches of at most kReadBytes (one record when records are longer).
+        const std::int32_t perRead = std::clamp<std::int32_t>(kReadBytes / recordLength_, 1, kRecordsPerRead);
+        std::vector<unsigned char> chunk(static_cast<std::size_t>(perRead) *
                                          static_cast<std::size_t>(recordLength_));
         const auto length = static_cast<std::size_t>(recordLength_);
-        for (std::int32_t first = 1; first <= allocated_ && FbOk; first += kRecordsPerRead) {
-            const std::int32_t count = std::min(kRecordsPerRead, allocated_ - first + 1);
+        for (std::int32_t first = 1; first <= allocated_ && FbOk; first += perRead) {
+            const std::int32_t count = std::min(perRead, allocated_ - first + 1);
             FileReadAt(work_.dataFile, static_cast<std::int64_t>(first) * recordLength_,
                        count * recordLength_, chunk.data());
             for (std::int32_t i = 0; i < count && FbOk; ++i)

@@ -918,6 +918,25 @@ TEST_F(DamagedFilesTest, AnIndexDamagedAtOpenOrFirstListIsOfferedTheRebuildAndEv
     }
 }
 
+TEST_F(DamagedFilesTest, ADataFileTheRebuildCannotReadIsRefusedWithTheEnginesCodeAndKept) {
+    MakeRecords();
+    test::PatchFile(Name(), 12, {0xCC, 0x01, 0, 0});     // a damaged record length
+    test::PatchFile(Name(), fs::file_size(Name()), {7}); // and a size that fits no length
+    const auto data = test::ReadWholeFile(Name());
+    OpenRec(Name());
+    TRecList bodies;
+    ListBodies(bodies);
+    EXPECT_TRUE(AskedToRebuild());
+    ASSERT_GE(boxes.shown.size(), 3u);
+    const std::string refused = boxes.shown[2].text.toStdString();
+    EXPECT_EQ(refused.rfind("The index could not be rebuilt: Rebuilding the index of " + Name() + " (" +
+                                std::to_string(fberr::kReindexFailed) + " - ",
+                            0),
+              0u)
+        << refused;
+    EXPECT_EQ(test::ReadWholeFile(Name()), data);
+}
+
 TEST_F(DamagedFilesTest, AFileThatCannotBeUsedAsAPlainFileGetsOneBoxNamingItAndIsKept) {
     struct Case {
         const char* name;

@@ -179,6 +179,9 @@ protected:
     static QTreeWidget* Tests(QWidget& window) { return Find<QTreeWidget>(window, "lTests"); }
     static QListWidget* Bodies(QWidget& window) { return Find<QListWidget>(window, "BV"); }
     static void ExpectEmptyLists(TZELP& window);
+    // After the one box of a failed open: the first activation offers nothing, the lists stay
+    // empty, and refreshing them says nothing more.
+    void ExpectRunsWithoutAFile(CountingZELP& window);
 
     // The program folder and configuration of one test, removed with everything in it.
     test::TempFolder scratch;
@@ -220,6 +223,18 @@ void MainWindowTest::ExpectEmptyLists(TZELP& window) {
     EXPECT_EQ(Text(window, "lSel"), "");
 }
 
+void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(20);
+    EXPECT_TRUE(window.handled.empty());
+    window.RefreshBodies(0);
+    window.RefreshTests(1);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    ExpectEmptyLists(window);
+}
+
 TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) {
     CountingZELP window;
     EXPECT_TRUE(fs::exists(root + "/data/zelp.DAT"));
@@ -253,17 +268,7 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
             << boxes.shown[0].text.toStdString();
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        QTest::qWait(20);
-        EXPECT_TRUE(window.handled.empty());
-
-        // With no data file open the lists stay empty, and refreshing them says nothing more.
-        window.RefreshBodies(0);
-        window.RefreshTests(1);
-        EXPECT_EQ(boxes.shown.size(), 1u);
-        ExpectEmptyLists(window);
+        ExpectRunsWithoutAFile(window);
     }
     FbClose(holder);
 }
@@ -280,14 +285,7 @@ TEST_F(MainWindowTest, AMissingDataFileBesideItsIndexGetsOneBoxAndTheWindowRunsW
         EXPECT_TRUE(boxes.shown[0].text.startsWith(
             QString::fromStdString("The data file " + DataFilePath() + " is missing, but " + index)))
             << boxes.shown[0].text.toStdString();
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        QTest::qWait(20);
-        EXPECT_TRUE(window.handled.empty());
-        window.RefreshBodies(0);
-        EXPECT_EQ(boxes.shown.size(), 1u);
-        ExpectEmptyLists(window);
+        ExpectRunsWithoutAFile(window);
     }
     EXPECT_FALSE(fs::exists(DataFilePath()));
     EXPECT_EQ(test::ReadWholeFile(index), indexBytes);
