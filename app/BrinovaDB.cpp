@@ -13,6 +13,7 @@
 namespace {
 
 Fileblock* gRecords = nullptr;
+std::string gFileName; // of the last OpenRec
 
 constexpr std::uint16_t kBodyKey = 1;
 constexpr std::uint16_t kTestKey = 2;
@@ -43,25 +44,100 @@ bool ReadListed(std::int32_t record, TStoredRecord& stored, const std::string& l
     return true;
 }
 
-void OfferIndexRebuild(const std::string& fileName) {
+// Failures that a damaged or missing index explains, when the data file reads sound: the
+// rebuild then makes the records reachable again (it refuses a data file it cannot read).
+bool ExplainedByIndex(std::int32_t code) {
+    switch (code) {
+    case fberr::kFileDefect:
+    case fberr::kReadError: // an index file cut short
+    case fberr::kPageSizeIncompatible:
+    case fberr::kMaxKeyLenTooSmall:
+    case fberr::kMaxPageSizeTooSmall:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string ProblemWords(TFileProblem problem) {
+    switch (problem) {
+    case TFileProblem::None:
+        return "can be used";
+    case TFileProblem::Missing:
+        return "is missing";
+    case TFileProblem::DanglingLink:
+        return "is a link to a file that is not there";
+    case TFileProblem::NotPlainFile:
+        return "is not a plain file (it is a folder, a pipe or a device)";
+    case TFileProblem::ReadOnly:
+        return "is read-only";
+    case TFileProblem::NoAccess:
+        return "cannot be read and written by this user";
+    }
+    return {};
+}
+
+bool Present(const TFileState& file) {
+    return file.problem != TFileProblem::Missing;
+}
+
+// The one box for files the Fileblock cannot be opened with as they are, before anything is
+// opened or made; true when there was one.
+bool ShowFileProblem(const TFileSetState& files) {
+    std::string text;
+    const TFileState* companion = Present(files.index)    ? &files.index
+                                  : Present(files.dialog) ? &files.dialog
+                                                          : nullptr;
+    if (files.data.problem == TFileProblem::Missing && companion != nullptr)
+        text = "The data file " + files.data.path + " is missing, but " + companion->path +
+               " of the same records is still there.";
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog})
+        if (text.empty() && file->problem != TFileProblem::None && file->problem != TFileProblem::Missing)
+            text = FileProblemText(*file);
+    if (text.empty()) return false;
+    platform::Messages().Show(
+        nullptr, "Error",
+        QString::fromStdString(text + "\n\nThe records were not opened, and nothing was changed."),
+        platform::MessageIcon::Error, platform::MessageButtons::Ok);
+    return true;
+}
+
+// Asks, rebuilds and opens the rebuilt Fileblock; true when it is open. The Fileblock must be
+// closed.
+bool OfferIndexRebuild(const std::string& fileName) {
     using platform::MessageAnswer;
     using platform::MessageButtons;
     using platform::MessageIcon;
     const MessageAnswer answer =
         platform::Messages().Show(nullptr, "Rebuild index", platform::FromCp1252(RebuildQuestionText()),
                                   MessageIcon::Question, MessageButtons::YesNo);
-    if (answer != MessageAnswer::Yes) return;
+    if (answer != MessageAnswer::Yes) return false;
     TRebuildReport report;
     const std::string failure = RebuildIndex(fileName, report);
     if (!failure.empty()) {
         platform::Messages().Show(nullptr, "Error", QString::fromStdString(RebuildFailedText(failure)),
                                   MessageIcon::Error, MessageButtons::Ok);
-        return;
+        return false;
     }
     OpenSaveMode(fileName);
-    if (!Reported("OpenRec")) return;
+    if (!Reported("OpenRec")) return false;
     platform::Messages().Show(nullptr, "Rebuild index", QString::fromStdString(RebuildReportText(report)),
                               MessageIcon::Information, MessageButtons::Ok);
+    return true;
+}
+
+// After a list failed (its box shown) with `code`: when the index explains it, the rebuild is
+// offered; true when the Fileblock was rebuilt and the list can be made again. Declined or
+// failed, the Fileblock is opened again as it was.
+bool RebuiltAfterListFailure(std::int32_t code) {
+    if (gRecords == nullptr || !ExplainedByIndex(code)) return false;
+    CloseRec();
+    if (OfferIndexRebuild(gFileName)) return true;
+    if (gRecords == nullptr) {
+        OpenSaveMode(gFileName);
+        Reported("OpenRec");
+    }
+    return false;
 }
 
 } // namespace
@@ -124,13 +200,17 @@ void StopBrinovaDB() {
 
 void OpenRec(const std::string& fileName) {
     if (gRecords != nullptr) CloseRec();
+    gFileName = fileName;
+    const TFileSetState files = FbCheckFiles(fileName);
+    if (ShowFileProblem(files)) return;
     OpenSaveMode(fileName);
-    if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
+    const bool noneThere = !Present(files.data) && !Present(files.index) && !Present(files.dialog);
+    if (!FbOk && FbErrorCode == fberr::kFileNotFound && noneThere) {
         FbCreate(fileName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs());
         if (FbOk) OpenSaveMode(fileName);
     }
     if (Reported("OpenRec")) return;
-    if (FbErrorCode == fberr::kFileDefect) OfferIndexRebuild(fileName);
+    if (ExplainedByIndex(FbErrorCode)) OfferIndexRebuild(fileName);
 }
 
 void CloseRec() {
@@ -229,7 +309,9 @@ bool PutRec(std::int32_t record, const TStoredRecord& stored) {
     return Reported("PutRec");
 }
 
-bool ListBodies(TRecList& list) {
+namespace {
+
+bool ListBodiesOnce(TRecList& list) {
     FbRewindKey(gRecords, kBodyKey);
     if (!Reported("ListBodies")) return false;
     for (;;) {
@@ -246,7 +328,7 @@ bool ListBodies(TRecList& list) {
     }
 }
 
-bool ListTests(std::int32_t body, TRecList& list) {
+bool ListTestsOnce(std::int32_t body, TRecList& list) {
     const std::string key = MakeRecordKey(body);
     std::vector<std::int32_t> references;
     std::int32_t reference = 0;
@@ -285,8 +367,30 @@ bool ListTests(std::int32_t body, TRecList& list) {
     return complete;
 }
 
+} // namespace
+
+bool ListBodies(TRecList& list) {
+    const std::size_t start = list.size();
+    if (ListBodiesOnce(list)) return true;
+    if (!RebuiltAfterListFailure(FbErrorCode)) return false;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(start), list.end());
+    return ListBodiesOnce(list);
+}
+
+bool ListTests(std::int32_t body, TRecList& list) {
+    const std::size_t start = list.size();
+    if (ListTestsOnce(body, list)) return true;
+    if (!RebuiltAfterListFailure(FbErrorCode)) return false;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(start), list.end());
+    return ListTestsOnce(body, list);
+}
+
 std::int32_t LiveRecordCount() {
     return FbLiveRecordCount(gRecords);
+}
+
+std::string FileProblemText(const TFileState& file) {
+    return "The file " + file.path + " " + ProblemWords(file.problem) + ".";
 }
 
 std::string DataErrorText(std::int32_t code, const std::string& label) {

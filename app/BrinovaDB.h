@@ -66,7 +66,9 @@ void StopBrinovaDB();
 // ---- Opening and closing -------------------------------------------------------------------
 
 // Opens the Fileblock in save mode (a crash is repaired by its journal at the next open);
-// creates it when the data file is missing. A file that needs reindexing is offered an index
+// creates it when none of its files is there. A file that cannot be used as a plain file
+// (read and written), or a data file missing beside its index or dialog file, gets one box
+// naming it, and nothing is changed. A failure the index alone explains is offered an index
 // rebuild. On failure the box has been shown and no Fileblock is open.
 void OpenRec(const std::string& fileName);
 void CloseRec();
@@ -101,14 +103,19 @@ bool GetRec(std::int32_t record, TStoredRecord& stored);
 bool PutRec(std::int32_t record, const TStoredRecord& stored);
 
 // Appends the live bodies in ascending record number. False (after a box) when the index or a
-// record could not be read: the list is then incomplete.
+// record could not be read: the list is then incomplete. A failure the index alone explains is
+// offered the index rebuild, and after it the list is made again.
 bool ListBodies(TRecList& list);
 // Appends the body's tests, newest first (date + time; equal ones keep their key order).
 // Entries whose record is not a live test of that body are left out. False (after a box) when
-// the list is incomplete.
+// the list is incomplete. The rebuild is offered as for ListBodies.
 bool ListTests(std::int32_t body, TRecList& list);
 
 std::int32_t LiveRecordCount();
+
+// What is wrong with one of the Fileblock's files, naming it: "The data file /d/zelp.DAT is
+// missing." and the like.
+std::string FileProblemText(const TFileState& file);
 
 // "Data read/write error! (" label ": " code " - " engine text ")", caption "Error".
 void ShowDataError(std::int32_t code, const std::string& label);

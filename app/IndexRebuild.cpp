@@ -2,324 +2,140 @@
 
 #include "BrinovaDB.h"
 
+#include "platform/CopyFile.h"
 #include "platform/DateTimeText.h"
-#include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
-#include "storage/FileNames.h"
 #include "storage/Storage.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstdio>
-#include <vector>
-
-using platform::FileAccess;
-using platform::FileDisposition;
-using platform::FileHandle;
-using platform::Files;
-using platform::FileSharing;
-using platform::SystemError;
+#include <map>
 
 namespace {
 
-constexpr std::int64_t kRecordLength = static_cast<std::int64_t>(kStoredRecordSize);
-constexpr std::size_t kDataHeaderBytes = 21;
-constexpr int kRecordsPerRead = 1024;
-constexpr std::size_t kCopyChunk = 1 << 20;
+constexpr int kCopyNames = 100;
+constexpr std::size_t kRecoveredNamed = 20;
 
-std::string SystemErrorText(const std::string& what, SystemError error) {
-    return what + " (system error " + std::to_string(error) + ")";
+// `path` + "." + the local time, with "-2", "-3" ... when a copy of that second exists; the
+// copy is made as a new file, never over anything of that name.
+std::string CopyAside(const std::string& path, const std::string& stamp, std::vector<std::string>& copies) {
+    for (int n = 1; n <= kCopyNames; ++n) {
+        const std::string name = path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n));
+        const platform::CopyOutcome outcome = platform::CopyToNewFile(path, name);
+        if (outcome.result == platform::CopyOutcome::Result::NameTaken) continue;
+        if (outcome.result == platform::CopyOutcome::Result::Failed)
+            return "Copying " + path + " to " + name + " (system error " +
+                   std::to_string(outcome.systemError) + ")";
+        copies.push_back(name);
+        return {};
+    }
+    return "Copying " + path + ": every name for the copy is taken";
 }
 
-// Closes the handle on every path out.
-class OpenFile {
+// What the rebuild learns of the records and tells the engine about them.
+class RecordPlan final : public FbReindexPlan {
 public:
-    OpenFile() = default;
-    ~OpenFile() { Close(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    SystemError Open(const std::string& path, FileDisposition disposition, FileAccess access) {
-        return Files().Open(path, disposition, access, FileSharing::Exclusive, handle);
-    }
-    SystemError Close() {
-        SystemError error = 0;
-        if (handle >= 0) error = Files().Close(handle);
-        handle = -1;
-        return error;
-    }
-    SystemError ReadExactly(std::int64_t offset, void* buffer, std::size_t length) const {
-        std::size_t done = 0;
-        SystemError error = Files().Read(handle, offset, buffer, length, done);
-        return error == 0 && done != length ? platform::win32::kGenFailure : error;
-    }
-    SystemError WriteExactly(std::int64_t offset, const void* buffer, std::size_t length) const {
-        std::size_t done = 0;
-        SystemError error = Files().Write(handle, offset, buffer, length, done);
-        return error == 0 && done != length ? platform::win32::kDiskFull : error;
+    void Examine(std::int32_t, std::span<const unsigned char> bytes) override {
+        const std::int32_t kind = platform::GetI32(bytes.data(), stored_offset::kind);
+        const bool live = platform::GetI32(bytes.data(), stored_offset::freeChain) == 0 &&
+                          (kind == rkBody || kind == rkTest);
+        kinds_.push_back(static_cast<std::int8_t>(live ? kind : 0));
+        parents_.push_back(platform::GetI32(bytes.data(), stored_offset::parent));
     }
 
-    FileHandle handle = -1;
-};
-
-bool Exists(const std::string& path) {
-    FileHandle handle = -1;
-    if (Files().Open(path, FileDisposition::OpenExisting, FileAccess::ReadOnly, FileSharing::Shared,
-                     handle) != 0)
-        return false;
-    Files().Close(handle);
-    return true;
-}
-
-// Copies the open file `source` byte for byte to a new file `target`, on the disk.
-std::string CopyTo(const OpenFile& source, const std::string& target) {
-    std::int64_t size = 0;
-    if (SystemError error = Files().Size(source.handle, size))
-        return SystemErrorText("Reading " + target, error);
-    OpenFile copy;
-    if (SystemError error = copy.Open(target, FileDisposition::CreateAlways, FileAccess::ReadWrite))
-        return SystemErrorText("Creating " + target, error);
-    std::vector<unsigned char> chunk(kCopyChunk);
-    for (std::int64_t offset = 0; offset < size;) {
-        const std::size_t length =
-            static_cast<std::size_t>(std::min<std::int64_t>(size - offset, kCopyChunk));
-        if (SystemError error = source.ReadExactly(offset, chunk.data(), length))
-            return SystemErrorText("Copying to " + target, error);
-        if (SystemError error = copy.WriteExactly(offset, chunk.data(), length))
-            return SystemErrorText("Copying to " + target, error);
-        offset += static_cast<std::int64_t>(length);
-    }
-    if (SystemError error = Files().Flush(copy.handle)) return SystemErrorText("Copying to " + target, error);
-    if (SystemError error = copy.Close()) return SystemErrorText("Copying to " + target, error);
-    return {};
-}
-
-std::string CopyPathTo(const std::string& path, const std::string& target) {
-    OpenFile source;
-    if (SystemError error = source.Open(path, FileDisposition::OpenExisting, FileAccess::ReadOnly))
-        return SystemErrorText("Reading " + path, error);
-    return CopyTo(source, target);
-}
-
-// `path` + "." + the local time, made unique with a counter when a copy of that second exists.
-std::string CopyName(const std::string& path, const QString& stamp) {
-    std::string name = path + "." + stamp.toStdString();
-    for (int n = 2; Exists(name); ++n)
-        name = path + "." + stamp.toStdString() + "-" + std::to_string(n);
-    return name;
-}
-
-// Brings a closed file's data to the disk.
-std::string FlushPath(const std::string& path) {
-    OpenFile file;
-    if (SystemError error = file.Open(path, FileDisposition::OpenExisting, FileAccess::ReadWrite))
-        return SystemErrorText("Opening " + path, error);
-    if (SystemError error = Files().Flush(file.handle)) return SystemErrorText("Writing " + path, error);
-    if (SystemError error = file.Close()) return SystemErrorText("Writing " + path, error);
-    return {};
-}
-
-std::string RenameOver(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0) return "Renaming " + from + " to " + to + " failed";
-    if (SystemError error = Files().FlushFolder(to))
-        return SystemErrorText("Writing the folder of " + to, error);
-    return {};
-}
-
-// What the data file's records hold, as far as the index is concerned.
-struct RecordClass {
-    std::vector<std::int32_t> bodies;
-    std::vector<std::int32_t> tests;   // of live bodies, by body then record number
-    std::vector<std::int32_t> parents; // the body of each entry of `tests`
-    std::vector<std::int32_t> orphans;
-    std::vector<std::int32_t> free;
-};
-
-std::string ClassifyRecords(const OpenFile& data, std::int32_t allocated, RecordClass& records) {
-    std::vector<std::int32_t> kinds(static_cast<std::size_t>(allocated) + 1, 0);
-    std::vector<std::int32_t> parentOf(kinds.size(), 0);
-    std::vector<unsigned char> chunk(kRecordsPerRead * kStoredRecordSize);
-    for (std::int32_t first = 1; first <= allocated; first += kRecordsPerRead) {
-        const std::int32_t count = std::min(kRecordsPerRead, allocated - first + 1);
-        if (SystemError error = data.ReadExactly(first * kRecordLength, chunk.data(),
-                                                 static_cast<std::size_t>(count) * kStoredRecordSize))
-            return SystemErrorText("Reading the data file", error);
-        for (std::int32_t i = 0; i < count; ++i) {
-            const unsigned char* record = chunk.data() + static_cast<std::size_t>(i) * kStoredRecordSize;
-            const std::int32_t kind = platform::GetI32(record, stored_offset::kind);
-            const bool live =
-                platform::GetI32(record, stored_offset::freeChain) == 0 && (kind == rkBody || kind == rkTest);
-            kinds[static_cast<std::size_t>(first + i)] = live ? kind : 0;
-            parentOf[static_cast<std::size_t>(first + i)] = platform::GetI32(record, stored_offset::parent);
+    // One new body for the live tests of each body that is not a live body.
+    std::vector<std::vector<unsigned char>> Additions(std::int32_t first) override {
+        std::map<std::int32_t, std::int32_t> orphans; // old body -> tests
+        for (std::size_t i = 0; i < kinds_.size(); ++i)
+            if (kinds_[i] == rkTest && !IsLiveBody(parents_[i])) ++orphans[parents_[i]];
+        std::vector<std::vector<unsigned char>> additions;
+        for (const auto& [oldBody, tests] : orphans) {
+            TStoredRecord body;
+            body.kind = rkBody;
+            body.body.note = RecoveredBodyNote(oldBody);
+            const TStoredBytes bytes = body.Encode();
+            const std::int32_t number = first + static_cast<std::int32_t>(additions.size());
+            additions.emplace_back(bytes.begin(), bytes.end());
+            recovered_.push_back({number, oldBody, tests});
+            newBodyOf_[oldBody] = number;
         }
+        return additions;
     }
-    std::vector<std::vector<std::int32_t>> testsOf(kinds.size());
-    for (std::int32_t n = 1; n <= allocated; ++n) {
-        const std::int32_t kind = kinds[static_cast<std::size_t>(n)];
-        const std::int32_t parent = parentOf[static_cast<std::size_t>(n)];
+
+    bool Entries(std::int32_t record, std::span<unsigned char> bytes,
+                 std::vector<std::string>& keyTexts) override {
+        const bool added = static_cast<std::size_t>(record) > kinds_.size();
+        const std::int32_t kind = added ? std::int32_t{rkBody} : kinds_[static_cast<std::size_t>(record - 1)];
         if (kind == rkBody) {
-            records.bodies.push_back(n);
-        } else if (kind == rkTest) {
-            if (parent >= 1 && parent <= allocated && kinds[static_cast<std::size_t>(parent)] == rkBody)
-                testsOf[static_cast<std::size_t>(parent)].push_back(n);
-            else
-                records.orphans.push_back(n);
-        } else {
-            records.free.push_back(n);
+            ++bodies_;
+            keyTexts = {MakeRecordKey(record), {}};
+            return true;
         }
-    }
-    for (std::int32_t body : records.bodies)
-        for (std::int32_t test : testsOf[static_cast<std::size_t>(body)]) {
-            records.tests.push_back(test);
-            records.parents.push_back(body);
+        if (kind != rkTest) return false;
+        std::int32_t parent = parents_[static_cast<std::size_t>(record - 1)];
+        if (const auto found = newBodyOf_.find(parent); found != newBodyOf_.end()) {
+            parent = found->second;
+            platform::PutI32(bytes.data(), stored_offset::parent, parent);
         }
-    return {};
-}
-
-std::string EngineFailure(const std::string& what) {
-    return what + " (" + std::to_string(FbErrorCode) + " - " + FbErrorText(FbErrorCode) + ")";
-}
-
-// Builds the index in a Fileblock of its own next to the program's; its index file is
-// `indexPath` afterwards (on the disk), its data file is removed.
-std::string BuildIndexFile(const std::string& stem, const RecordClass& records, std::string& indexPath) {
-    const storage::FileblockNames names = storage::NamesOf(stem);
-    indexPath = names.index;
-    FbCreate(stem, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs());
-    if (!FbOk) return EngineFailure("Creating " + names.index);
-    Fileblock* fb = nullptr;
-    FbOpen(fb, stem, false, false, false, false);
-    std::string failure;
-    if (!FbOk) failure = EngineFailure("Opening " + names.index);
-    for (std::size_t i = 0; failure.empty() && i < records.bodies.size(); ++i) {
-        FbInsertKey(fb, 1, records.bodies[i], MakeRecordKey(records.bodies[i]));
-        if (!FbOk) failure = EngineFailure("Indexing body " + std::to_string(records.bodies[i]));
+        ++tests_;
+        keyTexts = {{}, MakeRecordKey(parent)};
+        return true;
     }
-    for (std::size_t i = 0; failure.empty() && i < records.tests.size(); ++i) {
-        FbInsertKey(fb, 2, records.tests[i], MakeRecordKey(records.parents[i]));
-        if (!FbOk) failure = EngineFailure("Indexing test " + std::to_string(records.tests[i]));
-    }
-    if (fb != nullptr) {
-        FbClose(fb);
-        if (!FbOk && failure.empty()) failure = EngineFailure("Writing " + names.index);
-    }
-    Files().Delete(names.data);
-    if (failure.empty()) failure = FlushPath(names.index);
-    if (!failure.empty()) Files().Delete(names.index);
-    return failure;
-}
 
-// The free records chained in ascending order: each one's first word names the next.
-std::string ChainFreeRecords(const OpenFile& data, const std::vector<std::int32_t>& free) {
-    for (std::size_t i = 0; i < free.size(); ++i) {
-        unsigned char link[4];
-        platform::PutI32(link, 0, i + 1 < free.size() ? free[i + 1] : -1);
-        if (SystemError error = data.WriteExactly(free[i] * kRecordLength, link, sizeof link))
-            return SystemErrorText("Writing the free records", error);
+    void Fill(TRebuildReport& report) const {
+        report.bodies = bodies_;
+        report.tests = tests_;
+        report.recovered = recovered_;
     }
-    if (SystemError error = Files().Flush(data.handle))
-        return SystemErrorText("Writing the data file", error);
-    return {};
-}
 
-// A dialog file of one byte holds no journal; a journal left beside an index it was not
-// written for must never be replayed onto the new one.
-std::string EmptyDialogFile(const std::string& dialogPath) {
-    const std::string temporary = dialogPath + ".rebuild";
-    {
-        OpenFile file;
-        if (SystemError error = file.Open(temporary, FileDisposition::CreateAlways, FileAccess::ReadWrite))
-            return SystemErrorText("Creating " + temporary, error);
-        const unsigned char empty = 0;
-        if (SystemError error = file.WriteExactly(0, &empty, 1))
-            return SystemErrorText("Writing " + temporary, error);
-        if (SystemError error = Files().Flush(file.handle))
-            return SystemErrorText("Writing " + temporary, error);
+private:
+    bool IsLiveBody(std::int32_t record) const {
+        return record >= 1 && static_cast<std::size_t>(record) <= kinds_.size() &&
+               kinds_[static_cast<std::size_t>(record - 1)] == rkBody;
     }
-    return RenameOver(temporary, dialogPath);
-}
 
-std::string WriteDataHeader(const OpenFile& data, std::int32_t allocated,
-                            const std::vector<std::int32_t>& free) {
-    unsigned char header[kDataHeaderBytes] = {};
-    platform::PutI32(header, 0, free.empty() ? -1 : free.front());
-    platform::PutI32(header, 4, static_cast<std::int32_t>(free.size()));
-    platform::PutI32(header, 8, allocated);
-    platform::PutI32(header, 12, static_cast<std::int32_t>(kStoredRecordSize));
-    platform::PutI32(header, 16, kRecordKeyCount);
-    header[20] = 0; // the in-use mark: a clean file from here on
-    if (SystemError error = data.WriteExactly(0, header, sizeof header))
-        return SystemErrorText("Writing the data header", error);
-    if (SystemError error = Files().Flush(data.handle))
-        return SystemErrorText("Writing the data header", error);
-    return {};
-}
-
-// The index file's name without its extension, + "-rebuild": the temporary Fileblock.
-std::string TemporaryStem(const std::string& indexPath) {
-    std::string stem = indexPath;
-    const std::string extension = ".IX";
-    if (stem.size() > extension.size() &&
-        stem.compare(stem.size() - extension.size(), extension.size(), extension) == 0)
-        stem.resize(stem.size() - extension.size());
-    return stem + "-rebuild";
-}
+    std::vector<std::int8_t> kinds_; // of record n at n - 1: rkBody, rkTest or 0 (not live)
+    std::vector<std::int32_t> parents_;
+    std::map<std::int32_t, std::int32_t> newBodyOf_;
+    std::vector<TRecoveredTests> recovered_;
+    std::int32_t bodies_ = 0;
+    std::int32_t tests_ = 0;
+};
 
 } // namespace
 
 std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report) {
     report = {};
-    const storage::FileblockNames names = storage::NamesOf(fileblockName);
-    OpenFile data;
-    if (SystemError error = data.Open(names.data, FileDisposition::OpenExisting, FileAccess::ReadWrite))
-        return SystemErrorText("Opening " + names.data, error);
-    std::int64_t size = 0;
-    if (SystemError error = Files().Size(data.handle, size))
-        return SystemErrorText("Reading " + names.data, error);
-    unsigned char header[kDataHeaderBytes] = {};
-    if (size < kRecordLength || data.ReadExactly(0, header, sizeof header) != 0 ||
-        platform::GetI32(header, 12) != kRecordLength || header[16] != kRecordKeyCount)
-        return names.data + " is not a data file of this program";
-    const std::int64_t records = size / kRecordLength - 1;
-    if (records > INT32_MAX) return names.data + " is too large";
-    const auto allocated = static_cast<std::int32_t>(records);
+    const TFileSetState files = FbCheckFiles(fileblockName);
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog}) {
+        const bool required = file == &files.data;
+        if (file->problem == TFileProblem::None || (!required && file->problem == TFileProblem::Missing))
+            continue;
+        return FileProblemText(*file);
+    }
 
-    RecordClass classes;
-    if (std::string failure = ClassifyRecords(data, allocated, classes); !failure.empty()) return failure;
-
-    const QString stamp = platform::FormatDateTime("yyyymmdd-hhnnss", platform::CurrentClock().Now(),
-                                                   platform::FormatSettings());
+    const std::string stamp = platform::FormatDateTime("yyyymmdd-hhnnss", platform::CurrentClock().Now(),
+                                                       platform::FormatSettings())
+                                  .toStdString();
     std::vector<std::string> copies;
-    const std::string dataCopy = CopyName(names.data, stamp);
-    if (std::string failure = CopyTo(data, dataCopy); !failure.empty()) return failure;
-    copies.push_back(dataCopy);
-    for (const std::string& path : {names.index, names.dialog}) {
-        if (!Exists(path)) continue;
-        const std::string copy = CopyName(path, stamp);
-        if (std::string failure = CopyPathTo(path, copy); !failure.empty()) return failure;
-        copies.push_back(copy);
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog}) {
+        if (file->problem != TFileProblem::None) continue;
+        if (std::string failure = CopyAside(file->path, stamp, copies); !failure.empty()) return failure;
     }
 
-    std::string newIndex;
-    if (std::string failure = BuildIndexFile(TemporaryStem(names.index), classes, newIndex); !failure.empty())
-        return failure;
-    // From here the files change; the in-use mark stays until the last step, so until then the
-    // next open still asks for a rebuild.
-    std::string failure = ChainFreeRecords(data, classes.free);
-    if (failure.empty() && Exists(names.dialog)) failure = EmptyDialogFile(names.dialog);
-    if (failure.empty()) failure = RenameOver(newIndex, names.index);
-    if (failure.empty()) failure = WriteDataHeader(data, allocated, classes.free);
-    if (failure.empty() && data.Close() != 0) failure = "Closing " + names.data + " failed";
-    if (!failure.empty()) {
-        Files().Delete(newIndex);
-        return failure;
-    }
-    report.bodies = static_cast<std::int32_t>(classes.bodies.size());
-    report.tests = static_cast<std::int32_t>(classes.tests.size());
-    report.freeRecords = static_cast<std::int32_t>(classes.free.size());
-    report.orphanTests = std::move(classes.orphans);
+    RecordPlan plan;
+    TReindexCounts counts;
+    FbReindex(fileblockName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs(),
+              plan, counts);
+    if (!FbOk)
+        return "Rebuilding the index of " + files.data.path + " (" + std::to_string(FbErrorCode) + " - " +
+               FbErrorText(FbErrorCode) + ")";
+    plan.Fill(report);
+    report.freeRecords = counts.free;
     report.copies = std::move(copies);
     return {};
+}
+
+std::string RecoveredBodyNote(std::int32_t oldBody) {
+    return "Recovered tests (body of water " + std::to_string(oldBody) + ")";
 }
 
 std::string RebuildQuestionText() {
@@ -332,14 +148,19 @@ std::string RebuildReportText(const TRebuildReport& report) {
     std::string text = "The index was rebuilt from the data file: " + std::to_string(report.bodies) +
                        " bodies of water, " + std::to_string(report.tests) + " tests, " +
                        std::to_string(report.freeRecords) + " free records.";
-    if (!report.orphanTests.empty()) {
-        constexpr std::size_t kNamed = 20;
-        text += "\n\n" + std::to_string(report.orphanTests.size()) +
-                " tests whose body of water is missing were kept in the data file but are not listed: record";
-        text += report.orphanTests.size() == 1 ? " " : "s ";
-        for (std::size_t i = 0; i < report.orphanTests.size() && i < kNamed; ++i)
-            text += (i == 0 ? "" : ", ") + std::to_string(report.orphanTests[i]);
-        if (report.orphanTests.size() > kNamed) text += ", ...";
+    if (!report.recovered.empty()) {
+        std::int32_t tests = 0;
+        for (const TRecoveredTests& recovered : report.recovered)
+            tests += recovered.tests;
+        text += "\n\n" + std::to_string(tests) +
+                " tests whose body of water is missing are listed under new bodies of water named "
+                "\"Recovered tests\": ";
+        for (std::size_t i = 0; i < report.recovered.size() && i < kRecoveredNamed; ++i) {
+            const TRecoveredTests& recovered = report.recovered[i];
+            text += (i == 0 ? "" : ", ") + std::string("record ") + std::to_string(recovered.body) + " (" +
+                    std::to_string(recovered.tests) + " of body " + std::to_string(recovered.oldBody) + ")";
+        }
+        if (report.recovered.size() > kRecoveredNamed) text += ", ...";
         text += ".";
     }
     text += "\n\nCopies of the files as they were:";

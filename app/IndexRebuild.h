@@ -5,27 +5,36 @@
 #include <vector>
 
 // Rebuilds the index of the program's Fileblock from its data file alone, for a file that a
-// crash left marked in use or whose index file is gone. The three files are first copied aside
-// (their names + "." + a timestamp); nothing is ever deleted.
+// crash left marked in use or whose index file is damaged or gone. The files are first copied
+// aside (their names + "." + a timestamp); nothing is ever deleted. The storage engine writes
+// the new index; this side tells it which records are live and what their keys are.
 //
 // A record is live when its free-chain word is 0 and its kind is a body or a test. Key 1 gets
-// every live body, key 2 every live test of a live body; a live test whose body is not live is
-// kept as a record but not indexed; every other record goes on the free chain. The counters come
-// from the file's size. The new index is written to a temporary file, brought to the disk and
-// renamed over the old one; the in-use mark is cleared last, so a rebuild cut short is simply
-// done again.
+// every live body, key 2 every live test under its body. Live tests whose body is not a live
+// body are put under a new body of their own, "Recovered tests", one per missing body, so they
+// stay listed and a body that later takes the old number never adopts them. Every other record
+// goes on the free chain.
+
+struct TRecoveredTests {
+    std::int32_t body = 0;    // the new body's record number
+    std::int32_t oldBody = 0; // the body the tests named
+    std::int32_t tests = 0;
+};
 
 struct TRebuildReport {
-    std::int32_t bodies = 0;
+    std::int32_t bodies = 0; // the recovered ones included
     std::int32_t tests = 0;
     std::int32_t freeRecords = 0;
-    std::vector<std::int32_t> orphanTests; // kept, not indexed
-    std::vector<std::string> copies;       // the copies made, in the data folder
+    std::vector<TRecoveredTests> recovered;
+    std::vector<std::string> copies; // the copies made, in the data folder
 };
 
 // Needs the storage engine started and the Fileblock closed. Empty on success, else what went
-// wrong (the files are then as they were, but for free records' chain words).
+// wrong (the records are then all still there; the file may still need the rebuild).
 std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report);
+
+// The note of a body made for recovered tests.
+std::string RecoveredBodyNote(std::int32_t oldBody);
 
 // The question asked before a rebuild and the box telling what was rebuilt.
 std::string RebuildQuestionText();

@@ -90,6 +90,15 @@ platform::SystemError MemoryFiles::Delete(const std::string& path) {
     return files_.erase(path) ? win32::kSuccess : win32::kFileNotFound;
 }
 
+platform::SystemError MemoryFiles::Rename(const std::string& from, const std::string& to) {
+    auto file = files_.extract(from);
+    if (file.empty()) return win32::kFileNotFound;
+    file.key() = to;
+    files_.erase(to);
+    files_.insert(std::move(file));
+    return win32::kSuccess;
+}
+
 platform::SystemError MemoryFiles::FlushFolder(const std::string&) {
     return win32::kSuccess;
 }

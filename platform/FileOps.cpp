@@ -51,6 +51,7 @@ public:
         int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
         // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
         if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+        if (disposition == FileDisposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
@@ -163,6 +164,13 @@ public:
         const int error = errno;
         if (fd >= 0) ::close(fd);
         return rc == 0 ? win32::kSuccess : SystemErrorFromErrno(error, path);
+    }
+
+    SystemError Rename(const std::string& from, const std::string& to) override {
+        if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos)
+            return win32::kInvalidName;
+        if (::rename(from.c_str(), to.c_str()) != 0) return SystemErrorFromErrno(errno, to);
+        return win32::kSuccess;
     }
 
     const unsigned char* MapView(FileHandle handle, std::int64_t& size, std::int64_t& length) override {

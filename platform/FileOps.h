@@ -41,6 +41,7 @@ constexpr SystemError kIoDevice = 1117;
 enum class FileDisposition {
     OpenExisting, // fails with kFileNotFound when absent
     CreateAlways, // creates or empties the file
+    CreateNew,    // creates a new file, never through a link; kFileExists when the name is taken
 };
 enum class FileAccess { ReadWrite, ReadOnly };
 enum class FileSharing {
@@ -71,6 +72,9 @@ public:
     virtual SystemError Close(FileHandle handle) = 0;
     // Refuses a file that is open elsewhere (kSharingViolation).
     virtual SystemError Delete(const std::string& path) = 0;
+    // Gives the file `from` the name `to` in one step, replacing what had that name (a link
+    // itself, never what it points to).
+    virtual SystemError Rename(const std::string& from, const std::string& to) = 0;
     // Brings the folder holding `path` (its entries: created and deleted names) to the disk.
     virtual SystemError FlushFolder(const std::string& path) = 0;
     // Byte-range locks between processes, taken without waiting (kLockViolation when held).

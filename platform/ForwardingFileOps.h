@@ -30,6 +30,9 @@ public:
     SystemError Flush(FileHandle handle) override { return wrapped_.Flush(handle); }
     SystemError Close(FileHandle handle) override { return wrapped_.Close(handle); }
     SystemError Delete(const std::string& path) override { return wrapped_.Delete(path); }
+    SystemError Rename(const std::string& from, const std::string& to) override {
+        return wrapped_.Rename(from, to);
+    }
     SystemError FlushFolder(const std::string& path) override { return wrapped_.FlushFolder(path); }
     SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
         return wrapped_.LockRange(handle, offset, length);

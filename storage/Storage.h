@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 // The storage engine of indexed record files: a Fileblock is a data file of fixed-length
 // records with a free-record chain, an index file of B-trees (one per key) and a dialog
@@ -59,6 +60,66 @@ void FbFindKey(Fileblock* fb, std::uint16_t key, std::int32_t& reference, const 
 void FbInsertKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText);
 void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const std::string& keyText);
 
+// ---- Reindex: a new index from the data file alone ---------------------------------------
+
+// What the caller of FbReindex knows about its records. The engine reads every record and
+// asks; the caller never reads or writes the files itself.
+class FbReindexPlan {
+public:
+    virtual ~FbReindexPlan() = default;
+    // Every record 1..allocated in turn, as stored, before anything is decided.
+    virtual void Examine(std::int32_t record, std::span<const unsigned char> bytes) = 0;
+    // Once all were examined: records to add after the last one (`first` is the number the
+    // first of them gets), each one record long.
+    virtual std::vector<std::vector<unsigned char>> Additions(std::int32_t first) = 0;
+    // Every record again, the additions included: true when it is live, with its key texts
+    // in `keyTexts` (key k at k - 1; an empty text: no entry of that key). The caller may
+    // change a live record's bytes; they are written back.
+    virtual bool Entries(std::int32_t record, std::span<unsigned char> bytes,
+                         std::vector<std::string>& keyTexts) = 0;
+};
+
+struct TReindexCounts {
+    std::int32_t records = 0; // allocated afterwards, the additions included
+    std::int32_t live = 0;
+    std::int32_t free = 0;
+};
+
+// Rebuilds the index of a closed Fileblock from its data file: the keys (as FbCreate takes
+// them) go into a new index file, which is brought to the disk and renamed over the old one;
+// the records that are not live are chained as free, the dialog file is reset, and the data
+// header is written last, so a rebuild cut short leaves the file marked in use and is done
+// again. The number of records comes from the file's size; a header record length other than
+// `recordLength` is taken as damage when the size is a whole number of such records.
+// 10215 when the data file is not one of `recordLength`-byte records with these keys (or the
+// plan's answers do not fit), 10140 when one of the files cannot be read and written as a
+// plain file; nothing has changed then. Every file it makes is new (never through a link).
+void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
+               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts);
+
+// ---- What is wrong with a Fileblock's files ------------------------------------------------
+
+enum class TFileProblem {
+    None,
+    Missing,      // no file of that name
+    DanglingLink, // a link to nothing
+    NotPlainFile, // a folder, a pipe, a device
+    ReadOnly,     // marked read-only (no write permission at all)
+    NoAccess,     // this user may not read and write it
+};
+
+struct TFileState {
+    std::string path;
+    TFileProblem problem = TFileProblem::None;
+};
+
+struct TFileSetState {
+    TFileState data, index, dialog;
+};
+
+// Looks at the three files of the Fileblock `fileName` without opening any.
+TFileSetState FbCheckFiles(const std::string& fileName);
+
 // The English message of an error code; empty when the code has none.
 std::string FbErrorText(std::int32_t code);
 
@@ -100,6 +161,7 @@ constexpr std::int32_t kInvalidKeyNumber = 10164;
 constexpr std::int32_t kConsistency = 10170;
 constexpr std::int32_t kRepairFailed = 10180;
 constexpr std::int32_t kNoMatchingKey = 10200;
+constexpr std::int32_t kReindexFailed = 10215;
 constexpr std::int32_t kKeyToDeleteNotFound = 10220;
 constexpr std::int32_t kDuplicateKey = 10230;
 constexpr std::int32_t kNoLargerKey = 10250;

@@ -1,3 +1,5 @@
+#include "FaultyFileOps.h"
+#include "TempFolder.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
 #include "app/fChart.h"
@@ -8,7 +10,6 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "widgets/SpeedButton.h"
-#include "TempFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -158,6 +159,9 @@ protected:
     static QTreeWidget* Tests(QWidget& window) { return Find<QTreeWidget>(window, "lTests"); }
     static QListWidget* Bodies(QWidget& window) { return Find<QListWidget>(window, "BV"); }
     static void ExpectEmptyLists(TZELP& window);
+    // After the one box of a failed open: the first activation offers nothing, the lists stay
+    // empty, and refreshing them says nothing more.
+    void ExpectRunsWithoutAFile(CountingZELP& window);
 
     // The program folder and configuration of one test, removed with everything in it.
     test::TempFolder scratch;
@@ -199,6 +203,18 @@ void MainWindowTest::ExpectEmptyLists(TZELP& window) {
     EXPECT_EQ(Text(window, "lSel"), "");
 }
 
+void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(20);
+    EXPECT_TRUE(window.handled.empty());
+    window.RefreshBodies(0);
+    window.RefreshTests(1);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    ExpectEmptyLists(window);
+}
+
 TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) {
     CountingZELP window;
     EXPECT_TRUE(fs::exists(root + "/data/zelp.DAT"));
@@ -232,19 +248,27 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
             << boxes.shown[0].text.toStdString();
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        QTest::qWait(20);
-        EXPECT_TRUE(window.handled.empty());
-
-        // With no data file open the lists stay empty, and refreshing them says nothing more.
-        window.RefreshBodies(0);
-        window.RefreshTests(1);
-        EXPECT_EQ(boxes.shown.size(), 1u);
-        ExpectEmptyLists(window);
+        ExpectRunsWithoutAFile(window);
     }
     FbClose(holder);
+}
+
+TEST_F(MainWindowTest, AMissingDataFileBesideItsIndexGetsOneBoxAndTheWindowRunsWithoutIt) {
+    TStoredRecord body;
+    Store({{body, {}}});
+    const std::string index = root + "/data/zelp.IX";
+    const auto indexBytes = test::ReadWholeFile(index);
+    fs::remove(DataFilePath());
+    {
+        CountingZELP window;
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(
+            QString::fromStdString("The data file " + DataFilePath() + " is missing, but " + index)))
+            << boxes.shown[0].text.toStdString();
+        ExpectRunsWithoutAFile(window);
+    }
+    EXPECT_FALSE(fs::exists(DataFilePath()));
+    EXPECT_EQ(test::ReadWholeFile(index), indexBytes);
 }
 
 TEST_F(MainWindowTest, ABodyWithoutTestsAllowsOnlyTheBodyCommands) {

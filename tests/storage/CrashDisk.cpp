@@ -41,7 +41,7 @@ platform::SystemError CrashDisk::Open(const std::string& path, platform::FileDis
                                       platform::FileAccess access, platform::FileSharing sharing,
                                       platform::FileHandle& handle) {
     if (Dead()) return kDead;
-    if (disposition == platform::FileDisposition::CreateAlways) {
+    if (disposition != platform::FileDisposition::OpenExisting) {
         Unflushed& record = Record(path);
         record.changes.push_back({true, 0, {}});
     }
@@ -97,6 +97,20 @@ platform::SystemError CrashDisk::Delete(const std::string& path) {
     if (Dead()) return kDead;
     const auto error = Wrapped().Delete(path);
     if (error == win32::kSuccess) unflushed_.erase(path);
+    return error;
+}
+
+// A step: the name moves with what is still unflushed in the file.
+platform::SystemError CrashDisk::Rename(const std::string& from, const std::string& to) {
+    if (!Proceed()) return kDead;
+    const auto error = Wrapped().Rename(from, to);
+    if (error != win32::kSuccess) return error;
+    auto moved = unflushed_.extract(from);
+    unflushed_.erase(to);
+    if (!moved.empty()) {
+        moved.key() = to;
+        unflushed_.insert(std::move(moved));
+    }
     return error;
 }
 

@@ -100,7 +100,7 @@ platform::SystemError FaultyFileOps::Open(const std::string& path, platform::Fil
         handle = -1;
         return outcome.error;
     }
-    if (disposition == platform::FileDisposition::CreateAlways) Remember(path);
+    if (disposition != platform::FileDisposition::OpenExisting) Remember(path);
     const auto error = Wrapped().Open(path, disposition, access, sharing, handle);
     if (error == win32::kSuccess) paths_[handle] = path;
     return error;

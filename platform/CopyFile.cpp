@@ -1,0 +1,60 @@
+#include "CopyFile.h"
+
+#include "FileOps.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+// Closes the handle on every path out.
+struct Handle {
+    ~Handle() {
+        if (fd >= 0) Files().Close(fd);
+    }
+    FileHandle fd = -1;
+};
+
+SystemError CopyBytes(FileHandle source, FileHandle target) {
+    std::int64_t size = 0;
+    if (SystemError error = Files().Size(source, size)) return error;
+    std::vector<unsigned char> chunk(kChunk);
+    for (std::int64_t offset = 0; offset < size;) {
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(size - offset, kChunk));
+        std::size_t done = 0;
+        if (SystemError error = Files().Read(source, offset, chunk.data(), length, done)) return error;
+        if (done != length) return win32::kGenFailure; // cut short while being copied
+        if (SystemError error = Files().Write(target, offset, chunk.data(), length, done)) return error;
+        if (done != length) return win32::kDiskFull;
+        offset += static_cast<std::int64_t>(length);
+    }
+    return Files().Flush(target);
+}
+
+} // namespace
+
+CopyOutcome CopyToNewFile(const std::string& from, const std::string& to) {
+    Handle source, target;
+    if (SystemError error = Files().Open(from, FileDisposition::OpenExisting, FileAccess::ReadOnly,
+                                         FileSharing::Exclusive, source.fd))
+        return {CopyOutcome::Result::Failed, error};
+    const SystemError created = Files().Open(to, FileDisposition::CreateNew, FileAccess::ReadWrite,
+                                             FileSharing::Exclusive, target.fd);
+    if (created == win32::kFileExists) return {CopyOutcome::Result::NameTaken, created};
+    if (created != win32::kSuccess) return {CopyOutcome::Result::Failed, created};
+    SystemError error = CopyBytes(source.fd, target.fd);
+    const SystemError closed = Files().Close(target.fd);
+    target.fd = -1;
+    if (error == win32::kSuccess) error = closed;
+    if (error == win32::kSuccess) error = Files().FlushFolder(to);
+    if (error != win32::kSuccess) {
+        Files().Delete(to);
+        return {CopyOutcome::Result::Failed, error};
+    }
+    return {CopyOutcome::Result::Copied, 0};
+}
+
+} // namespace platform

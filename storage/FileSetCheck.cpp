@@ -1,0 +1,33 @@
+// What is wrong with each file of a Fileblock, told without opening any of them, so that the
+// caller can name the file and its fault before anything is changed.
+#include "storage/FileNames.h"
+#include "storage/Storage.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TFileProblem ProblemOf(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) return TFileProblem::Missing;
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0)
+        return S_ISLNK(link.st_mode) ? TFileProblem::DanglingLink : TFileProblem::NoAccess;
+    if (!S_ISREG(target.st_mode)) return TFileProblem::NotPlainFile;
+    // Read-only as a mark on the file, for every user alike (the system administrator too).
+    if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return TFileProblem::ReadOnly;
+    if (::access(path.c_str(), R_OK | W_OK) != 0) return TFileProblem::NoAccess;
+    return TFileProblem::None;
+}
+
+TFileState StateOf(const std::string& path) {
+    return {path, ProblemOf(path)};
+}
+
+} // namespace
+
+TFileSetState FbCheckFiles(const std::string& fileName) {
+    const storage::FileblockNames names = storage::NamesOf(fileName);
+    return {StateOf(names.data), StateOf(names.index), StateOf(names.dialog)};
+}

@@ -1,0 +1,384 @@
+// FbReindex: a Fileblock's index rebuilt from its data file alone, the caller telling which
+// records are live and what their keys are. The new trees are built in memory, written to a
+// new index file and renamed over the old one; the data file changes only after that file is
+// on the disk, and its header, written last, is what calls the Fileblock clean again.
+#include "storage/BTree.h"
+#include "storage/DataFile.h"
+#include "storage/FileNames.h"
+#include "storage/FilePrimitives.h"
+#include "storage/IndexFile.h"
+#include "storage/IndexPage.h"
+#include "storage/KeyHeader.h"
+
+#include "platform/LittleEndian.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string_view>
+
+namespace storage {
+namespace {
+
+namespace win32 = platform::win32;
+
+constexpr std::int32_t kRecordsPerRead = 1024;
+constexpr std::int32_t kReadBytes = 1 << 20;
+constexpr std::int32_t kRowsPerWrite = 64;
+constexpr int kTemporaryNames = 100;
+constexpr std::int64_t kInUseAt = 20;
+
+// The pages of one key's new tree, all in memory: the tree is only ever added to.
+class MemoryPages final : public PageAccess {
+public:
+    explicit MemoryPages(Descriptor& key) : key_(key) {}
+
+    unsigned char* Read(std::int32_t page) override { return At(page); }
+    unsigned char* Modify(std::int32_t page) override { return At(page); }
+    unsigned char* New(std::int32_t& page) override {
+        if (pages_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            storage::Fail(fberr::kReindexFailed);
+            return nullptr;
+        }
+        try {
+            pages_.emplace_back();
+        } catch (const std::bad_alloc&) {
+            storage::Fail(fberr::kNoMemoryCreate);
+            return nullptr;
+        }
+        pages_.back().fill(0);
+        page = static_cast<std::int32_t>(pages_.size());
+        key_.allocated = page;
+        return pages_.back().data();
+    }
+    bool Release(std::int32_t) override {
+        storage::Fail(fberr::kReindexFailed);
+        return false;
+    }
+    void Fail(int code) override { storage::Fail(code); }
+
+    const PageBytes& Page(std::int32_t page) const { return pages_[static_cast<std::size_t>(page - 1)]; }
+
+private:
+    unsigned char* At(std::int32_t page) {
+        if (page < 1 || static_cast<std::size_t>(page) > pages_.size()) {
+            storage::Fail(fberr::kReindexFailed);
+            return nullptr;
+        }
+        return pages_[static_cast<std::size_t>(page - 1)].data();
+    }
+
+    Descriptor& key_;
+    std::deque<PageBytes> pages_;
+};
+
+// A new file beside `path`, created exclusively and never through a link: path + ".rebuild",
+// or with "-2", "-3" ... added when that name is taken (by a leftover or by anything else).
+bool CreateBeside(const std::string& path, FileRecord& file) {
+    for (int n = 1; n <= kTemporaryNames; ++n) {
+        FileSetName(file, path + ".rebuild" + (n == 1 ? std::string() : "-" + std::to_string(n)));
+        platform::FileHandle handle = -1;
+        const auto error =
+            platform::Files().Open(file.name, platform::FileDisposition::CreateNew,
+                                   platform::FileAccess::ReadWrite, platform::FileSharing::Exclusive, handle);
+        if (error == win32::kFileExists) continue;
+        if (error != win32::kSuccess) {
+            FileSetName(file, {});
+            LastFileError() = {fn::kOpen, error};
+            FailFromSystem(MapCreateError(error));
+            return false;
+        }
+        file.handle = handle;
+        file.exclusive = true;
+        file.position = 0;
+        return true;
+    }
+    FileSetName(file, {}); // every name was taken: none of them is ours
+    Fail(fberr::kAccessNotPossible);
+    return false;
+}
+
+void RenameOver(FileRecord& from, const std::string& to) {
+    if (!FbOk) return;
+    const auto error = platform::Files().Rename(from.name, to);
+    if (error != win32::kSuccess) {
+        LastFileError() = {fn::kOpen, error};
+        FailFromSystem(fberr::kAccessNotPossible);
+        return;
+    }
+    FileSetName(from, to);
+    FileFlushFolder(from);
+}
+
+bool Usable(const TFileState& file, bool required) {
+    return file.problem == TFileProblem::None || (!required && file.problem == TFileProblem::Missing);
+}
+
+struct Rewrite {
+    std::int32_t record = 0;
+    std::vector<unsigned char> bytes;
+};
+
+// One reindex, from the data file's check to its header.
+class Reindex {
+public:
+    Reindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
+            FbReindexPlan& plan)
+        : names_(NamesOf(fileName)), recordLength_(recordLength), plan_(plan) {
+        work_.numberOfKeys = static_cast<std::uint8_t>(numberOfKeys);
+    }
+    ~Reindex() {
+        KeptFailure kept;
+        for (FileRecord* temporary : {&work_.indexFile, &dialog_}) {
+            if (temporary->IsOpen()) FileClose(*temporary);
+            ResetStatus();
+            if (!temporary->name.empty() && temporary->name != names_.index &&
+                temporary->name != names_.dialog)
+                FileDelete(*temporary);
+            ResetStatus();
+        }
+        if (work_.dataFile.IsOpen()) FileClose(work_.dataFile);
+    }
+    Reindex(const Reindex&) = delete;
+    Reindex& operator=(const Reindex&) = delete;
+
+    void Run(const TKeySpecs& keys, const TFileSetState& files, TReindexCounts& counts) {
+        OpenDataFile();
+        if (FbOk) ExamineRecords();
+        if (FbOk) TakeAdditions();
+        if (FbOk) CreateIndexFile(keys);
+        if (FbOk) DecideRecords();
+        if (FbOk) WriteIndexFile();
+        if (FbOk && files.dialog.problem == TFileProblem::None) CreateEmptyDialog();
+        if (!FbOk) return;
+        // From here the files change; the in-use mark stays until the header is written.
+        MarkInUse();
+        RenameOver(work_.indexFile, names_.index);
+        WriteRecords();
+        if (!dialog_.name.empty()) RenameOver(dialog_, names_.dialog);
+        WriteHeader();
+        if (!FbOk) return;
+        FileClose(work_.dataFile);
+        counts.records = records_;
+        counts.live = live_;
+        counts.free = static_cast<std::int32_t>(free_.size());
+    }
+
+private:
+    void OpenDataFile() {
+        FileSetName(work_.dataFile, names_.data);
+        FileOpenExisting(work_.dataFile, false, false);
+        const std::int64_t size = FileSize(work_.dataFile);
+        if (!FbOk) return;
+        if (size < recordLength_) {
+            Fail(fberr::kReindexFailed);
+            return;
+        }
+        DataHeaderImageBytes image{};
+        FileReadAt(work_.dataFile, 0, kDataHeaderBytes, image.data());
+        if (!FbOk) return;
+        const DataHeader header = ParseDataHeader(image);
+        // A damaged record length is taken for the caller's when the file is made of such records.
+        const bool lengthFits = header.recordLength == recordLength_ || size % recordLength_ == 0;
+        const std::int64_t allocated = size / recordLength_ - 1;
+        if (header.numberOfKeys != work_.numberOfKeys || !lengthFits ||
+            allocated >= std::numeric_limits<std::int32_t>::max() / 2) {
+            Fail(fberr::kReindexFailed);
+            return;
+        }
+        allocated_ = static_cast<std::int32_t>(allocated);
+    }
+
+    // Each stored record of 1..allocated in turn, read in batches, handed to `visit`.
+    template <typename Visit> void ForEachStored(Visit visit) {
+        // Batches of at most kReadBytes (one record when records are longer).
+        const std::int32_t perRead = std::clamp<std::int32_t>(kReadBytes / recordLength_, 1, kRecordsPerRead);
+        std::vector<unsigned char> chunk(static_cast<std::size_t>(perRead) *
+                                         static_cast<std::size_t>(recordLength_));
+        const auto length = static_cast<std::size_t>(recordLength_);
+        for (std::int32_t first = 1; first <= allocated_ && FbOk; first += perRead) {
+            const std::int32_t count = std::min(perRead, allocated_ - first + 1);
+            FileReadAt(work_.dataFile, static_cast<std::int64_t>(first) * recordLength_,
+                       count * recordLength_, chunk.data());
+            for (std::int32_t i = 0; i < count && FbOk; ++i)
+                visit(first + i,
+                      std::span<unsigned char>(chunk.data() + static_cast<std::size_t>(i) * length, length));
+        }
+    }
+
+    void ExamineRecords() {
+        ForEachStored(
+            [this](std::int32_t record, std::span<unsigned char> bytes) { plan_.Examine(record, bytes); });
+    }
+
+    void TakeAdditions() {
+        additions_ = plan_.Additions(allocated_ + 1);
+        for (const auto& addition : additions_)
+            if (addition.size() != static_cast<std::size_t>(recordLength_)) Fail(fberr::kReindexFailed);
+        if (additions_.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2))
+            Fail(fberr::kReindexFailed);
+        records_ = allocated_ + static_cast<std::int32_t>(additions_.size());
+    }
+
+    void CreateIndexFile(const TKeySpecs& keys) {
+        try {
+            work_.descriptors.assign(static_cast<std::size_t>(work_.numberOfKeys) + 1, Descriptor{});
+            for (int k = 1; k <= work_.numberOfKeys; ++k)
+                trees_.push_back(std::make_unique<MemoryPages>(work_.Key(k)));
+        } catch (const std::bad_alloc&) {
+            Fail(fberr::kNoMemoryCreate);
+            return;
+        }
+        if (!CreateBeside(names_.index, work_.indexFile)) return;
+        IndexCreate(work_, keys);
+    }
+
+    void Decide(std::int32_t record, std::span<unsigned char> bytes, bool added) {
+        std::vector<unsigned char> before(bytes.begin(), bytes.end());
+        std::vector<std::string> texts;
+        if (!plan_.Entries(record, bytes, texts)) {
+            free_.push_back(record);
+            return;
+        }
+        ++live_;
+        if (texts.size() > work_.numberOfKeys) {
+            Fail(fberr::kReindexFailed);
+            return;
+        }
+        if (!added && !std::equal(before.begin(), before.end(), bytes.begin()))
+            rewrites_.push_back({record, std::vector<unsigned char>(bytes.begin(), bytes.end())});
+        for (std::size_t k = 0; k < texts.size() && FbOk; ++k) {
+            if (texts[k].empty()) continue;
+            const std::string_view text = std::string_view(texts[k]).substr(0, kFbMaxKeyLength);
+            const TreeOutcome outcome =
+                InsertEntry(*trees_[k], work_.Key(static_cast<int>(k) + 1), record, text);
+            // Two records with one key text in a key without duplicates: the plan does not fit.
+            if (outcome == TreeOutcome::Missing) Fail(fberr::kReindexFailed);
+        }
+    }
+
+    void DecideRecords() {
+        ForEachStored(
+            [this](std::int32_t record, std::span<unsigned char> bytes) { Decide(record, bytes, false); });
+        for (std::size_t i = 0; i < additions_.size() && FbOk; ++i)
+            Decide(allocated_ + 1 + static_cast<std::int32_t>(i), additions_[i], true);
+    }
+
+    // Row by row, each key's page of that row packed into its section; then the key headers.
+    void WriteIndexFile() {
+        std::int32_t rows = 0;
+        for (int k = 1; k <= work_.numberOfKeys; ++k)
+            rows = std::max(rows, work_.Key(k).allocated);
+        const auto rowSize = static_cast<std::size_t>(work_.rowSize);
+        std::vector<unsigned char> batch;
+        PageBytes page{};
+        for (std::int32_t first = 1; first <= rows && FbOk; first += kRowsPerWrite) {
+            const std::int32_t count = std::min(kRowsPerWrite, rows - first + 1);
+            batch.assign(static_cast<std::size_t>(count) * rowSize, 0);
+            for (std::int32_t r = first; r < first + count; ++r)
+                for (int k = 1; k <= work_.numberOfKeys; ++k) {
+                    const Descriptor& key = work_.Key(k);
+                    if (r > key.allocated) continue;
+                    page = trees_[static_cast<std::size_t>(k - 1)]->Page(r);
+                    const int items = IndexPageView(page.data()).Count();
+                    PackPage(page.data(), key.keyLength);
+                    std::memcpy(batch.data() + static_cast<std::size_t>(r - first) * rowSize +
+                                    static_cast<std::size_t>(key.sectionOffset),
+                                page.data(), PackedPageLength(std::min(items, kItemsPerPage), key.keyLength));
+                }
+            FileWriteAt(work_.indexFile, static_cast<std::int64_t>(first) * work_.rowSize,
+                        static_cast<std::int32_t>(batch.size()), batch.data());
+        }
+        for (int k = 1; k <= work_.numberOfKeys && FbOk; ++k)
+            WriteKeyHeader(work_, k);
+        FileFlush(work_.indexFile);
+        FileClose(work_.indexFile);
+        FileFlushFolder(work_.indexFile);
+    }
+
+    // A dialog file of one byte holds no journal: one left beside an index it was not written
+    // for must never be replayed onto the new one.
+    void CreateEmptyDialog() {
+        if (!CreateBeside(names_.dialog, dialog_)) return;
+        const unsigned char empty = 0;
+        FileWriteAt(dialog_, 0, 1, &empty);
+        FileFlush(dialog_);
+        FileClose(dialog_);
+        FileFlushFolder(dialog_);
+    }
+
+    void MarkInUse() {
+        const unsigned char inUse = 1;
+        FileWriteAt(work_.dataFile, kInUseAt, 1, &inUse);
+        FileFlush(work_.dataFile);
+    }
+
+    // The additions after the last record, the records the plan changed, and the free chain
+    // in ascending order (each free record's first word names the next, the last -1).
+    void WriteRecords() {
+        for (std::size_t i = 0; i < additions_.size() && FbOk; ++i)
+            FileWriteAt(work_.dataFile,
+                        static_cast<std::int64_t>(allocated_ + 1 + static_cast<std::int32_t>(i)) *
+                            recordLength_,
+                        recordLength_, additions_[i].data());
+        for (const Rewrite& rewrite : rewrites_)
+            FileWriteAt(work_.dataFile, static_cast<std::int64_t>(rewrite.record) * recordLength_,
+                        recordLength_, rewrite.bytes.data());
+        for (std::size_t i = 0; i < free_.size() && FbOk; ++i) {
+            unsigned char link[4];
+            platform::PutI32(link, 0, i + 1 < free_.size() ? free_[i + 1] : -1);
+            FileWriteAt(work_.dataFile, static_cast<std::int64_t>(free_[i]) * recordLength_, 4, link);
+        }
+        FileFlush(work_.dataFile);
+    }
+
+    void WriteHeader() {
+        if (!FbOk) return;
+        Descriptor& data = work_.Data();
+        data.firstFree = free_.empty() ? -1 : free_.front();
+        data.freeCount = static_cast<std::int32_t>(free_.size());
+        data.allocated = records_;
+        data.slotSize = recordLength_;
+        WriteDataHeader(work_, 0);
+        FileFlush(work_.dataFile);
+    }
+
+    const FileblockNames names_;
+    const std::int32_t recordLength_;
+    FbReindexPlan& plan_;
+    Fileblock work_; // the data file and the new index file; never on the open list
+    FileRecord dialog_;
+    std::vector<std::unique_ptr<MemoryPages>> trees_;
+    std::vector<std::vector<unsigned char>> additions_;
+    std::vector<Rewrite> rewrites_;
+    std::vector<std::int32_t> free_;
+    std::int32_t allocated_ = 0;
+    std::int32_t records_ = 0;
+    std::int32_t live_ = 0;
+};
+
+} // namespace
+} // namespace storage
+
+using namespace storage;
+
+void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
+               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts) {
+    OperationScope op(WithoutFileblock{});
+    if (!op.Passed()) return;
+    counts = {};
+    if (recordLength < kMinRecordLength || numberOfKeys == 0 || numberOfKeys > kFbMaxKeys) {
+        Fail(fberr::kReindexFailed);
+        return;
+    }
+    const TFileSetState files = FbCheckFiles(fileName);
+    if (!Usable(files.data, true) || !Usable(files.index, false) || !Usable(files.dialog, false)) {
+        Fail(fberr::kAccessNotPossible);
+        return;
+    }
+    Reindex reindex(fileName, recordLength, numberOfKeys, plan);
+    reindex.Run(keys, files, counts);
+}
