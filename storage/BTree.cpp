@@ -3,6 +3,8 @@
 #include "storage/KeyOrder.h"
 #include "storage/Slots.h"
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 namespace storage {
@@ -20,14 +22,35 @@ struct PageSearch {
     int hi = 0;
 };
 
+// The sought text with the readable bytes a padded comparison needs.
+struct SoughtText {
+    explicit SoughtText(std::string_view text) : length(std::min(text.size(), kPaddedKeyText)) {
+        std::copy_n(text.data(), length, bytes.begin());
+    }
+    std::array<unsigned char, kPaddedKeyText> bytes{};
+    std::size_t length;
+};
+
+// A slot's text has its 30 bytes and the next slot's first bytes (or the buffer's spare ones)
+// behind it, so it can be read padded.
+static_assert(kPageHeadSize + kItemsPerPage * kItemSlotSize + (kPaddedKeyText - kMaxKeyText) <=
+              kPageBufferBytes);
+
 PageSearch SearchPage(const IndexPageView& page, std::string_view text, std::int32_t reference,
                       bool duplicates) {
+    const SoughtText sought(text);
     int lo = 1;
     int hi = page.Count();
     int mid = 0;
     while (lo <= hi) {
         mid = (lo + hi) / 2;
-        const int r = CompareEntry(text, page.Text(mid), reference, duplicates, page.Reference(mid));
+        const std::string_view item = page.Text(mid);
+        int r = ComparePaddedKeyText(sought.bytes.data(), sought.length,
+                                     reinterpret_cast<const unsigned char*>(item.data()), item.size());
+        if (r == 0 && duplicates) {
+            const std::int32_t other = page.Reference(mid);
+            r = reference == other ? 0 : (reference < other ? -1 : 1);
+        }
         if (r <= 0) hi = mid - 1;
         if (r >= 0) lo = mid + 1;
     }
