@@ -109,7 +109,29 @@ template <std::size_t Stride> void UnpackItems(unsigned char* bytes, int n) {
     }
 }
 
+bool ChildSound(std::int32_t child, std::int32_t allocatedPages) {
+    return child >= 1 && child <= allocatedPages;
+}
+
+// Unpacking a page as read from the file: one pass from the last item down, checking each
+// item where it lies packed before it moves to its slot.
+template <std::size_t Stride>
+bool UnpackSoundItems(unsigned char* bytes, int n, int keyLength, bool leaf, std::int32_t allocatedPages) {
+    for (int i = n; i >= 1; --i) {
+        unsigned char item[Stride];
+        std::memcpy(item, bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * Stride, Stride);
+        const std::int32_t child = GetI32(item, kChildOffset);
+        if (item[kLengthOffset] > keyLength || (leaf ? child != 0 : !ChildSound(child, allocatedPages)))
+            return false;
+        if (Stride != kItemSlotSize && i >= 2)
+            std::memcpy(bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * kItemSlotSize, item,
+                        Stride);
+    }
+    return true;
+}
+
 using ItemMover = void (*)(unsigned char*, int);
+using SoundUnpacker = bool (*)(unsigned char*, int, int, bool, std::int32_t);
 // Indexed by key length 1 .. kMaxKeyText - 1 (at the full length nothing moves).
 template <std::size_t... L>
 constexpr std::array<ItemMover, sizeof...(L)> PackTable(std::index_sequence<L...>) {
@@ -119,6 +141,12 @@ template <std::size_t... L>
 constexpr std::array<ItemMover, sizeof...(L)> UnpackTable(std::index_sequence<L...>) {
     return {UnpackItems<L + 1 + kItemFixedSize>...};
 }
+// Indexed by key length 1 .. kMaxKeyText.
+template <std::size_t... L>
+constexpr std::array<SoundUnpacker, sizeof...(L)> SoundUnpackTable(std::index_sequence<L...>) {
+    return {UnpackSoundItems<L + 1 + kItemFixedSize>...};
+}
+constexpr auto kSoundUnpackers = SoundUnpackTable(std::make_index_sequence<kMaxKeyText>());
 constexpr auto kPackers = PackTable(std::make_index_sequence<kMaxKeyText - 1>());
 constexpr auto kUnpackers = UnpackTable(std::make_index_sequence<kMaxKeyText - 1>());
 
@@ -142,19 +170,10 @@ bool UnpackSoundPage(unsigned char* bytes, int keyLength, int itemsPerPage, std:
     const int n = GetU16(bytes, 0);
     if (n < 1 || n > itemsPerPage || n > kItemsPerPage || keyLength < 1 || keyLength > kMaxKeyText)
         return false;
-    const std::size_t packedStride = static_cast<std::size_t>(keyLength) + kItemFixedSize;
     const bool leaf = GetI32(bytes, 2) == 0;
-    auto childSound = [&](std::int32_t child) {
-        return leaf ? child == 0 : (child >= 1 && child <= allocatedPages);
-    };
-    if (!childSound(GetI32(bytes, 2))) return false;
-    // Every item is checked where it lies packed before any moves.
-    for (int i = 1; i <= n; ++i) {
-        const unsigned char* packed = bytes + kPageHeadSize + static_cast<std::size_t>(i - 1) * packedStride;
-        if (packed[kLengthOffset] > keyLength || !childSound(GetI32(packed, kChildOffset))) return false;
-    }
-    UnpackPage(bytes, keyLength);
-    return true;
+    if (!leaf && !ChildSound(GetI32(bytes, 2), allocatedPages)) return false;
+    return kSoundUnpackers[static_cast<std::size_t>(keyLength - 1)](bytes, n, keyLength, leaf,
+                                                                    allocatedPages);
 }
 
 } // namespace storage
