@@ -29,7 +29,7 @@ fuzz: configure
 	$(BUILD)/fuzz/bin/storage_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 		-max_len=200000 $(BUILD)/fuzz/corpus-long $(BUILD)/fuzz/seeds
 
-# Every figure of the README's performance section, from one run each (about 25 minutes).
+# Every figure of the README's performance section, from one run each (6 to 8 minutes on 8 cores).
 bench-tables: configure
 	scripts/bench-tables $(BUILD)
 
