@@ -7,6 +7,7 @@
 #include "app/BrinovaDB.h"
 #include "app/fZELP.h"
 #include "bench/AbortingMessageBoxes.h"
+#include "bench/StartupData.h"
 #include "platform/MessageBox.h"
 #include "storage/Storage.h"
 
@@ -23,48 +24,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kBodies = 1000;
-constexpr int kTestsPerBody = 100;
-
 // The program's folder with its data folder and configuration, made once.
 void MakeProgramFolder() {
-    std::string pattern = (fs::temp_directory_path() / "zel-startup-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    SetProgramFolder(pattern + "/");
-    SetConfigurationFile(pattern + "/zelplus.ini");
-    if (!EnsureDataFolder()) std::abort();
-
-    // Written straight through the storage engine without the journal: the same records and keys
-    // as the database layer writes, in seconds instead of minutes of journalled changes.
-    const auto start = std::chrono::steady_clock::now();
-    FbCreate(DataFilePath(), kStoredRecordSize, kRecordKeyCount, RecordKeySpecs());
-    Fileblock* fb = nullptr;
-    FbOpen(fb, DataFilePath(), false, false, false, false);
-    if (!FbOk) std::abort();
-    for (int b = 0; b < kBodies; ++b) {
-        TStoredRecord body;
-        body.kind = rkBody;
-        body.body.kind = static_cast<std::uint8_t>(b % 5);
-        body.body.volume = 50000;
-        std::int32_t n = 0;
-        FbAppendRecord(fb, n, body.Encode());
-        FbInsertKey(fb, 1, n, MakeRecordKey(n));
-        for (int t = 0; t < kTestsPerBody; ++t) {
-            TStoredRecord test;
-            test.kind = rkTest;
-            test.parent = n;
-            test.test.date = 45000 + t;
-            test.test.time = 0.5;
-            test.test.testNote = "note";
-            std::int32_t number = 0;
-            FbAppendRecord(fb, number, test.Encode());
-            FbInsertKey(fb, 2, number, MakeRecordKey(n));
-        }
-        if (!FbOk) std::abort();
-    }
-    FbClose(fb);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "made %d records in %.1f s\n", kBodies * (kTestsPerBody + 1), seconds);
+    const std::string folder = MakeBenchFolder("zel-startup-bench");
+    SetProgramFolder(folder + "/");
+    SetConfigurationFile(folder + "/zelplus.ini");
+    MakeStartupDataFile();
 }
 
 void BM_StartToFilledWindow(benchmark::State& state) {
@@ -74,7 +39,8 @@ void BM_StartToFilledWindow(benchmark::State& state) {
         if (!QTest::qWaitForWindowExposed(window.get())) std::abort();
         window->repaint();
         state.PauseTiming();
-        if (window->BodyList().size() != kBodies || window->TestList().size() != kTestsPerBody) std::abort();
+        if (window->BodyList().size() != kStartupBodies || window->TestList().size() != kStartupTestsPerBody)
+            std::abort();
         window->close();
         window.reset();
         state.ResumeTiming();

@@ -6,13 +6,16 @@
 // Normal mode: our engine writes pages only when they are evicted and at close, so SQLite gets
 // the same batching: one transaction per add batch, a commit every 1,000 remove-and-reinserts;
 // journal and synchronous off and exclusive locking (our single-user open is exclusive); the
-// same cache budget (8 page buffers of 2,436 bytes, about 19 KiB), once with 4 KiB pages and
-// once with 1 KiB pages. LMDB (no sync, the same batching) and std::map are reference rows.
+// same cache budget (8 page buffers of 2,436 bytes, about 19 KiB), with 4 KiB and with 1 KiB
+// pages, each once reading with pread and once through a map of the whole file (our engine
+// reads pages that miss its buffers through a view of the file too). LMDB (no sync, the same
+// batching) and std::map are reference rows.
 //
-// Save mode: our durable mode against SQLite with synchronous FULL in rollback-journal
-// (DELETE) and WAL mode, committing every operation, on a real disk folder; each case also
-// counts the flushes it makes per operation (ours through the file-operations seam, SQLite's
-// by the fsync and fdatasync calls it makes).
+// Save mode: our durable mode against SQLite with synchronous FULL and exclusive locking in
+// rollback-journal (DELETE) and WAL mode, committing every operation, on a real disk folder;
+// each case also counts the flushes it makes per operation (ours through the file-operations
+// seam, SQLite's by the fsync and fdatasync calls it makes). The floor beside them: one flush
+// of a one-byte change to a file in the same folder.
 //
 //   StorageBench [--sizes=10000,100000,1000000] [--save-size=10000] [--disk=FOLDER]
 //                [Google Benchmark flags; --benchmark_repetitions defaults to 3]
@@ -283,8 +286,20 @@ struct SqliteFile {
     }
 };
 
-// How SQLite runs: normal (journal and sync off) with its page size, or durable.
-enum class SqliteMode { Page4K, Page1K, DeleteFull, WalFull };
+// How SQLite runs: normal (journal and sync off) with its page size, reading through pread or
+// a map of the file, or durable.
+enum class SqliteMode { Page4K, Page1K, Page4KMapped, Page1KMapped, DeleteFull, WalFull };
+
+bool SmallPages(SqliteMode mode) {
+    return mode == SqliteMode::Page1K || mode == SqliteMode::Page1KMapped;
+}
+bool Mapped(SqliteMode mode) {
+    return mode == SqliteMode::Page4KMapped || mode == SqliteMode::Page1KMapped;
+}
+
+// The largest map this SQLite allows (it caps the request at its own limit), far above the
+// largest file made here.
+constexpr const char* kMapWholeFile = "PRAGMA mmap_size=2147418112";
 
 void Exec(sqlite3* db, const char* sql) {
     char* message = nullptr;
@@ -303,12 +318,15 @@ void Prepare(sqlite3* db, const char* sql, Statement& s) {
 
 void Settings(sqlite3* db, SqliteMode mode) {
     Exec(db, ("PRAGMA cache_size=-" + std::to_string(kCacheKiB)).c_str());
+    // Our single-user open is exclusive in both modes.
+    Exec(db, "PRAGMA locking_mode=EXCLUSIVE");
     switch (mode) {
     case SqliteMode::Page4K:
     case SqliteMode::Page1K:
+    case SqliteMode::Page4KMapped:
+    case SqliteMode::Page1KMapped:
         Exec(db, "PRAGMA journal_mode=OFF");
         Exec(db, "PRAGMA synchronous=OFF");
-        Exec(db, "PRAGMA locking_mode=EXCLUSIVE");
         break;
     case SqliteMode::DeleteFull:
         Exec(db, "PRAGMA journal_mode=DELETE");
@@ -319,6 +337,17 @@ void Settings(sqlite3* db, SqliteMode mode) {
         Exec(db, "PRAGMA synchronous=FULL");
         break;
     }
+    if (Mapped(mode)) {
+        Exec(db, kMapWholeFile);
+        sqlite3_stmt* query = nullptr;
+        const bool mapping = sqlite3_prepare_v2(db, "PRAGMA mmap_size", -1, &query, nullptr) == SQLITE_OK &&
+                             sqlite3_step(query) == SQLITE_ROW && sqlite3_column_int64(query, 0) > 0;
+        sqlite3_finalize(query);
+        if (!mapping) {
+            std::fprintf(stderr, "this SQLite was built without memory-mapped reads\n");
+            std::abort();
+        }
+    }
 }
 
 void OpenSqlite(SqliteFile& file, const std::string& name, long count, SqliteMode mode) {
@@ -327,8 +356,8 @@ void OpenSqlite(SqliteFile& file, const std::string& name, long count, SqliteMod
     Remove(name + "-wal");
     Remove(name + "-shm");
     if (sqlite3_open(name.c_str(), &file.db) != SQLITE_OK) std::abort();
-    Exec(file.db, mode == SqliteMode::Page1K ? "PRAGMA page_size=1024" : "PRAGMA page_size=4096");
-    Settings(file.db, mode == SqliteMode::Page1K ? SqliteMode::Page1K : SqliteMode::Page4K);
+    Exec(file.db, SmallPages(mode) ? "PRAGMA page_size=1024" : "PRAGMA page_size=4096");
+    Settings(file.db, mode);
     Exec(file.db,
          "CREATE TABLE record(id INTEGER PRIMARY KEY, k1 TEXT NOT NULL, k2 TEXT NOT NULL, body BLOB)");
     Exec(file.db, "CREATE UNIQUE INDEX record_k1 ON record(k1)");
@@ -839,6 +868,24 @@ template <SqliteMode mode> void BM_SqliteSave_RemoveReinsert(benchmark::State& s
     CountFlushes(state, systemFlushes - before);
 }
 
+// The least a durable change costs on this disk: one byte rewritten in a file of the folder
+// and flushed.
+void BM_FlushFloor(benchmark::State& state) {
+    const std::string name = DiskFolder() + "/flush-floor";
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) std::abort();
+    unsigned char byte = 0;
+    if (::pwrite(fd, &byte, 1, 0) != 1 || ::fsync(fd) != 0) std::abort();
+    const long before = systemFlushes;
+    for (auto _ : state) {
+        ++byte;
+        if (::pwrite(fd, &byte, 1, 0) != 1 || ::fsync(fd) != 0) state.SkipWithError("flush");
+    }
+    CountFlushes(state, systemFlushes - before);
+    ::close(fd);
+    Remove(name);
+}
+
 // ---- the table of figures --------------------------------------------------------------
 
 // Keeps every repetition's operations per second and flushes per operation; the table takes
@@ -875,23 +922,60 @@ private:
 
 using Function = void (*)(benchmark::State&);
 
+// The normal-mode SQLite rows, in the table's order.
+constexpr std::array<SqliteMode, 4> kSqliteRows = {SqliteMode::Page4K, SqliteMode::Page1K,
+                                                   SqliteMode::Page4KMapped, SqliteMode::Page1KMapped};
+const char* SqliteRowName(SqliteMode mode) {
+    switch (mode) {
+    case SqliteMode::Page4K:
+        return "Sqlite4K";
+    case SqliteMode::Page1K:
+        return "Sqlite1K";
+    case SqliteMode::Page4KMapped:
+        return "Sqlite4KMap";
+    case SqliteMode::Page1KMapped:
+        return "Sqlite1KMap";
+    default:
+        return "?";
+    }
+}
+
 struct Operation {
     std::string name;
-    Function ours, sqlite4k, sqlite1k, lmdb, map;
+    Function ours;
+    std::array<Function, kSqliteRows.size()> sqlite;
+    Function lmdb, map;
+};
+
+template <template <SqliteMode> class Case> constexpr std::array<Function, kSqliteRows.size()> SqliteCases() {
+    return {Case<kSqliteRows[0]>::Run, Case<kSqliteRows[1]>::Run, Case<kSqliteRows[2]>::Run,
+            Case<kSqliteRows[3]>::Run};
+}
+template <SqliteMode mode> struct SqliteAddCase {
+    static void Run(benchmark::State& state) { BM_Sqlite_Add<mode>(state); }
+};
+template <SqliteMode mode> struct SqliteFindHitCase {
+    static void Run(benchmark::State& state) { BM_Sqlite_FindHit<mode>(state); }
+};
+template <SqliteMode mode> struct SqliteFindMissCase {
+    static void Run(benchmark::State& state) { BM_Sqlite_FindMiss<mode>(state); }
+};
+template <SqliteMode mode> struct SqliteStepAllCase {
+    static void Run(benchmark::State& state) { BM_Sqlite_StepAll<mode>(state); }
+};
+template <SqliteMode mode> struct SqliteRemoveReinsertCase {
+    static void Run(benchmark::State& state) { BM_Sqlite_RemoveReinsert<mode>(state); }
 };
 
 const std::vector<Operation>& Operations() {
     static const std::vector<Operation> operations = {
-        {"Add", BM_Ours_Add, BM_Sqlite_Add<SqliteMode::Page4K>, BM_Sqlite_Add<SqliteMode::Page1K>,
-         BM_Lmdb_Add, BM_Map_Add},
-        {"FindHit", BM_Ours_FindHit, BM_Sqlite_FindHit<SqliteMode::Page4K>,
-         BM_Sqlite_FindHit<SqliteMode::Page1K>, BM_Lmdb_Find<true>, BM_Map_Find<true>},
-        {"FindMiss", BM_Ours_FindMiss, BM_Sqlite_FindMiss<SqliteMode::Page4K>,
-         BM_Sqlite_FindMiss<SqliteMode::Page1K>, BM_Lmdb_Find<false>, BM_Map_Find<false>},
-        {"StepAll", BM_Ours_StepAll, BM_Sqlite_StepAll<SqliteMode::Page4K>,
-         BM_Sqlite_StepAll<SqliteMode::Page1K>, BM_Lmdb_StepAll, BM_Map_StepAll},
-        {"RemoveReinsert", BM_Ours_RemoveReinsert, BM_Sqlite_RemoveReinsert<SqliteMode::Page4K>,
-         BM_Sqlite_RemoveReinsert<SqliteMode::Page1K>, BM_Lmdb_RemoveReinsert, BM_Map_RemoveReinsert},
+        {"Add", BM_Ours_Add, SqliteCases<SqliteAddCase>(), BM_Lmdb_Add, BM_Map_Add},
+        {"FindHit", BM_Ours_FindHit, SqliteCases<SqliteFindHitCase>(), BM_Lmdb_Find<true>, BM_Map_Find<true>},
+        {"FindMiss", BM_Ours_FindMiss, SqliteCases<SqliteFindMissCase>(), BM_Lmdb_Find<false>,
+         BM_Map_Find<false>},
+        {"StepAll", BM_Ours_StepAll, SqliteCases<SqliteStepAllCase>(), BM_Lmdb_StepAll, BM_Map_StepAll},
+        {"RemoveReinsert", BM_Ours_RemoveReinsert, SqliteCases<SqliteRemoveReinsertCase>(),
+         BM_Lmdb_RemoveReinsert, BM_Map_RemoveReinsert},
     };
     return operations;
 }
@@ -906,40 +990,47 @@ void Register(const std::string& name, Function function, long size) {
 }
 
 void PrintNormalTable(const FigureReporter& reporter, const std::vector<long>& sizes) {
-    std::printf("\nNormal mode, medians in operations per second; ratio = ours / the faster SQLite\n");
-    std::printf("%-15s %8s %11s %11s %11s %11s %12s %6s %8s %7s\n", "operation", "entries", "ours",
-                "SQLite 4K", "SQLite 1K", "LMDB", "std::map", "ratio", "ours/LMDB", "ours/map");
+    std::printf("\nNormal mode, medians in operations per second; ratio = ours / the fastest SQLite row\n");
+    std::printf("%-15s %8s %11s %11s %11s %11s %11s %11s %12s %6s %8s %7s\n", "operation", "entries", "ours",
+                "SQLite 4K", "SQLite 1K", "4K mapped", "1K mapped", "LMDB", "std::map", "ratio", "ours/LMDB",
+                "ours/map");
     for (long size : sizes)
         for (const Operation& op : Operations()) {
             const std::string suffix = op.name + "/" + std::to_string(size);
             const double ours = reporter.Rate("Ours/" + suffix);
-            const double s4 = reporter.Rate("Sqlite4K/" + suffix);
-            const double s1 = reporter.Rate("Sqlite1K/" + suffix);
+            if (ours == 0) continue;
+            std::array<double, kSqliteRows.size()> sqlite{};
+            for (std::size_t i = 0; i < kSqliteRows.size(); ++i)
+                sqlite[i] = reporter.Rate(std::string(SqliteRowName(kSqliteRows[i])) + "/" + suffix);
+            const double fastest = *std::max_element(sqlite.begin(), sqlite.end());
             const double lmdb = reporter.Rate("Lmdb/" + suffix);
             const double map = reporter.Rate("Map/" + suffix);
-            if (ours == 0) continue;
-            const double sqlite = std::max(s4, s1);
-            std::printf("%-15s %8ld %11.0f %11.0f %11.0f %11.0f %12.0f %6.2f %8.2f %7.3f\n", op.name.c_str(),
-                        size, ours, s4, s1, lmdb, map, sqlite > 0 ? ours / sqlite : 0,
-                        lmdb > 0 ? ours / lmdb : 0, map > 0 ? ours / map : 0);
+            std::printf("%-15s %8ld %11.0f %11.0f %11.0f %11.0f %11.0f %11.0f %12.0f %6.2f %8.2f %7.3f\n",
+                        op.name.c_str(), size, ours, sqlite[0], sqlite[1], sqlite[2], sqlite[3], lmdb, map,
+                        fastest > 0 ? ours / fastest : 0, lmdb > 0 ? ours / lmdb : 0,
+                        map > 0 ? ours / map : 0);
         }
 }
 
 void PrintSaveTable(const FigureReporter& reporter, long size) {
-    std::printf("\nSave mode on %s, %ld entries: operations per second (flushes per operation)\n",
-                DiskFolder().c_str(), size);
-    std::printf("%-15s %18s %18s %18s %10s\n", "operation", "ours", "SQLite DELETE", "SQLite WAL",
-                "ours/DEL");
+    const double floor = reporter.Rate("FlushFloor/" + std::to_string(size));
+    std::printf(
+        "\nSave mode on %s, %ld entries: operations per second (flushes per operation);\n"
+        "floor: one flush of a one-byte change, %.0f a second; x floor = time per operation in floors\n",
+        DiskFolder().c_str(), size, floor);
+    std::printf("%-15s %18s %18s %18s %10s %9s\n", "operation", "ours", "SQLite DELETE", "SQLite WAL",
+                "ours/DEL", "x floor");
     for (const char* op : {"Add", "RemoveReinsert"}) {
         const std::string suffix = std::string(op) + "/" + std::to_string(size);
         const double ours = reporter.Rate("OursSave/" + suffix);
         const double del = reporter.Rate("SqliteSaveDelete/" + suffix);
         const double wal = reporter.Rate("SqliteSaveWal/" + suffix);
         if (ours == 0 && del == 0 && wal == 0) continue;
-        std::printf("%-15s %10.0f (%5.1f) %10.0f (%5.1f) %10.0f (%5.1f) %10.2f\n", op, ours,
+        std::printf("%-15s %10.0f (%5.1f) %10.0f (%5.1f) %10.0f (%5.1f) %10.2f %9.1f\n", op, ours,
                     reporter.Flushes("OursSave/" + suffix), del,
                     reporter.Flushes("SqliteSaveDelete/" + suffix), wal,
-                    reporter.Flushes("SqliteSaveWal/" + suffix), del > 0 ? ours / del : 0);
+                    reporter.Flushes("SqliteSaveWal/" + suffix), del > 0 ? ours / del : 0,
+                    ours > 0 ? floor / ours : 0);
     }
 }
 
@@ -975,12 +1066,13 @@ int main(int argc, char** argv) {
     for (long size : sizes)
         for (const Operation& op : Operations()) {
             Register("Ours/" + op.name, op.ours, size);
-            Register("Sqlite4K/" + op.name, op.sqlite4k, size);
-            Register("Sqlite1K/" + op.name, op.sqlite1k, size);
+            for (std::size_t i = 0; i < kSqliteRows.size(); ++i)
+                Register(std::string(SqliteRowName(kSqliteRows[i])) + "/" + op.name, op.sqlite[i], size);
             Register("Lmdb/" + op.name, op.lmdb, size);
             Register("Map/" + op.name, op.map, size);
         }
     if (saveSize > 0) {
+        Register("FlushFloor", BM_FlushFloor, saveSize);
         Register("OursSave/Add", BM_OursSave_Add, saveSize);
         Register("SqliteSaveDelete/Add", BM_SqliteSave_Add<SqliteMode::DeleteFull>, saveSize);
         Register("SqliteSaveWal/Add", BM_SqliteSave_Add<SqliteMode::WalFull>, saveSize);

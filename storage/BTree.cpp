@@ -3,6 +3,9 @@
 #include "storage/KeyOrder.h"
 #include "storage/Slots.h"
 
+#include <algorithm>
+#include <array>
+#include <utility>
 #include <vector>
 
 namespace storage {
@@ -20,14 +23,35 @@ struct PageSearch {
     int hi = 0;
 };
 
+// The sought text with the readable bytes a padded comparison needs.
+struct SoughtText {
+    explicit SoughtText(std::string_view text) : length(std::min(text.size(), kPaddedKeyText)) {
+        std::copy_n(text.data(), length, bytes.begin());
+    }
+    std::array<unsigned char, kPaddedKeyText> bytes{};
+    std::size_t length;
+};
+
+// A slot's text has its 30 bytes and the next slot's first bytes (or the buffer's spare ones)
+// behind it, so it can be read padded.
+static_assert(kPageHeadSize + kItemsPerPage * kItemSlotSize + (kPaddedKeyText - kMaxKeyText) <=
+              kPageBufferBytes);
+
 PageSearch SearchPage(const IndexPageView& page, std::string_view text, std::int32_t reference,
                       bool duplicates) {
+    const SoughtText sought(text);
     int lo = 1;
     int hi = page.Count();
     int mid = 0;
     while (lo <= hi) {
         mid = (lo + hi) / 2;
-        const int r = CompareEntry(text, page.Text(mid), reference, duplicates, page.Reference(mid));
+        const std::string_view item = page.Text(mid);
+        int r = ComparePaddedKeyText(sought.bytes.data(), sought.length,
+                                     reinterpret_cast<const unsigned char*>(item.data()), item.size());
+        if (r == 0 && duplicates) {
+            const std::int32_t other = page.Reference(mid);
+            r = reference == other ? 0 : (reference < other ? -1 : 1);
+        }
         if (r <= 0) hi = mid - 1;
         if (r >= 0) lo = mid + 1;
     }
@@ -45,7 +69,8 @@ ItemRun ReadRun(const IndexPageView& page) {
     ItemRun run;
     run.leftmost = page.Child(0);
     const int n = page.Count();
-    run.items.reserve(static_cast<std::size_t>(n) + 1);
+    // Room for a sibling's items and the separator too, as a share or a merge adds them.
+    run.items.reserve(2 * static_cast<std::size_t>(kItemsPerPage) + 2);
     for (int i = 1; i <= n; ++i)
         run.items.push_back(page.Item(i));
     return run;
@@ -76,8 +101,7 @@ private:
 
     bool InsertBelow(std::int32_t page, int position, std::int32_t parent, int depth);
     bool PlacePending(std::int32_t page, int after, int position, std::int32_t parent);
-    bool ShareWithSibling(std::int32_t page, const ItemRun& full, int position, std::int32_t parent,
-                          bool& shared);
+    bool ShareWithSibling(std::int32_t page, ItemRun& full, int position, std::int32_t parent, bool& shared);
     bool SplitPage(std::int32_t page, ItemRun full);
 
     bool RemoveFrom(std::int32_t page, int depth);
@@ -86,7 +110,7 @@ private:
 
     // Puts the items of left, separator and right into two pages, `leftCount` items on the
     // left; the item that follows goes up into the parent's slot `separator`.
-    bool Redistribute(std::int32_t leftPage, std::int32_t rightPage, ItemRun left,
+    bool Redistribute(std::int32_t leftPage, std::int32_t rightPage, ItemRun&& left,
                       const IndexItem& separatorItem, const ItemRun& right, std::int32_t parent,
                       int separator, std::size_t leftCount);
 
@@ -175,7 +199,7 @@ bool TreeChange::PlacePending(std::int32_t page, int after, int position, std::i
     return SplitPage(page, std::move(full));
 }
 
-bool TreeChange::ShareWithSibling(std::int32_t page, const ItemRun& full, int position, std::int32_t parent,
+bool TreeChange::ShareWithSibling(std::int32_t page, ItemRun& full, int position, std::int32_t parent,
                                   bool& shared) {
     unsigned char* bytes = pages_.Read(parent);
     if (bytes == nullptr) return FailedFetch();
@@ -193,18 +217,20 @@ bool TreeChange::ShareWithSibling(std::int32_t page, const ItemRun& full, int po
     const IndexPageView siblingView(bytes);
     const int s = siblingView.Count();
     if (s >= kItemsPerPage) return true;
-    const ItemRun siblingRun = ReadRun(siblingView);
+    ItemRun siblingRun = ReadRun(siblingView);
 
     const std::size_t total = static_cast<std::size_t>(kItemsPerPage) + 1 + static_cast<std::size_t>(s);
     // The full page ends with the larger half, its sibling with the smaller.
     const std::size_t fullKeeps = (total + 1) / 2;
     shared = true;
     if (rightSibling)
-        return Redistribute(page, sibling, full, separatorItem, siblingRun, parent, separator, fullKeeps);
-    return Redistribute(sibling, page, siblingRun, separatorItem, full, parent, separator, total - fullKeeps);
+        return Redistribute(page, sibling, std::move(full), separatorItem, siblingRun, parent, separator,
+                            fullKeeps);
+    return Redistribute(sibling, page, std::move(siblingRun), separatorItem, full, parent, separator,
+                        total - fullKeeps);
 }
 
-bool TreeChange::Redistribute(std::int32_t leftPage, std::int32_t rightPage, ItemRun left,
+bool TreeChange::Redistribute(std::int32_t leftPage, std::int32_t rightPage, ItemRun&& left,
                               const IndexItem& separatorItem, const ItemRun& right, std::int32_t parent,
                               int separator, std::size_t leftCount) {
     IndexItem down = separatorItem;
@@ -348,20 +374,22 @@ bool TreeChange::FixUnderflow(std::int32_t parent, int position) {
 
     bytes = pages_.Read(page);
     if (bytes == nullptr) return FailedFetch();
-    const ItemRun pageRun = ReadRun(IndexPageView(bytes));
+    ItemRun pageRun = ReadRun(IndexPageView(bytes));
     bytes = pages_.Read(sibling);
     if (bytes == nullptr) return FailedFetch();
-    const ItemRun siblingRun = ReadRun(IndexPageView(bytes));
+    ItemRun siblingRun = ReadRun(IndexPageView(bytes));
 
     const int g = static_cast<int>(siblingRun.items.size());
     const int t = (g - kHalfPage + 1) / 2;
     if (t > 0) {
         // Borrow: the sibling gives t items through the parent; the counts are counted, not assumed.
         underflow_ = false;
-        if (rightSibling)
-            return Redistribute(page, sibling, pageRun, separatorItem, siblingRun, parent, separator,
-                                pageRun.items.size() + static_cast<std::size_t>(t));
-        return Redistribute(sibling, page, siblingRun, separatorItem, pageRun, parent, separator,
+        if (rightSibling) {
+            const std::size_t leftCount = pageRun.items.size() + static_cast<std::size_t>(t);
+            return Redistribute(page, sibling, std::move(pageRun), separatorItem, siblingRun, parent,
+                                separator, leftCount);
+        }
+        return Redistribute(sibling, page, std::move(siblingRun), separatorItem, pageRun, parent, separator,
                             static_cast<std::size_t>(g - t));
     }
 

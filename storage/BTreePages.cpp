@@ -39,7 +39,12 @@ void KeyPages::Remember(std::int32_t page, const unsigned char* bytes) {
         if (t.page == page) return;
     Touched& t = touched.emplace_back();
     t.page = page;
-    std::copy(bytes, bytes + kPageBufferBytes, t.before.begin());
+    // The items the page holds are all of it that is ever read or written again: a page put
+    // back is written and journaled by its count.
+    const std::size_t used =
+        kPageHeadSize +
+        static_cast<std::size_t>(std::min<int>(platform::GetU16(bytes, 0), kItemsPerPage)) * kItemSlotSize;
+    std::copy(bytes, bytes + used, t.before.begin());
 }
 
 unsigned char* KeyPages::Modify(std::int32_t page) {

@@ -32,11 +32,14 @@ public:
     // A page the running change has touched: its content before, or for a page the change
     // allocated, what its slot held on the free chain.
     struct Touched {
+        // Made for every page a change touches: `before` is left to Remember, which fills
+        // the part the page uses, rather than cleared each time.
+        Touched() {}
         std::int32_t page = 0;
         bool allocated = false;
         bool fromChain = false;
         std::int32_t chainLink = 0;
-        PageBytes before{};
+        PageBytes before;
     };
 
 private:

@@ -68,6 +68,26 @@ PageBufferNode* TakeLeastRecent() {
     return node;
 }
 
+// Reads page `page` as the file holds it into `bytes`. Through the file's view only the items
+// the page holds are copied (its count comes first): every use of a page, its write-back and
+// its journal image take no more than those. Otherwise, and in network mode, where other
+// stations change the file, the whole slot is read.
+void ReadPageImage(Fileblock& fb, std::int32_t page, std::uint16_t key, unsigned char* bytes) {
+    const Descriptor& descriptor = fb.Key(key);
+    const std::int64_t offset = PageOffset(fb, page, key);
+    if (fb.network != nullptr || !ReadThroughView(fb.indexFile, offset, kPageHeadSize, bytes)) {
+        FileReadAt(fb.indexFile, offset, descriptor.slotSize, bytes);
+        return;
+    }
+    const int count = IndexPageView(bytes).Count();
+    const std::int64_t used = count >= 1 && count <= descriptor.itemsPerPage
+                                  ? static_cast<std::int64_t>(PackedPageLength(count, descriptor.keyLength))
+                                  : descriptor.slotSize;
+    const auto rest = static_cast<std::int32_t>(std::min<std::int64_t>(used, descriptor.slotSize)) -
+                      static_cast<std::int32_t>(kPageHeadSize);
+    if (rest > 0) FileReadAtViewed(fb.indexFile, true, offset + kPageHeadSize, rest, bytes + kPageHeadSize);
+}
+
 } // namespace
 
 std::int32_t BuildPageRing(std::int32_t count) {
@@ -142,9 +162,7 @@ PageBufferNode* FetchPage(Fileblock& fb, std::int32_t page, std::uint16_t key) {
     if (node == nullptr) return nullptr;
     // The buffer stays free until its page has arrived whole and sound, so a failed read
     // leaves nothing behind that a later lookup could take for the page.
-    // In network mode other stations change the file, so it is always read.
-    FileReadAtViewed(fb.indexFile, fb.network == nullptr, PageOffset(fb, page, key), descriptor.slotSize,
-                     node->buffer.data());
+    ReadPageImage(fb, page, key, node->buffer.data());
     if (!FbOk) return nullptr;
     if (!UnpackSoundPage(node->buffer.data(), descriptor.keyLength, descriptor.itemsPerPage,
                          descriptor.allocated)) {

@@ -2,7 +2,9 @@
 
 #include "storage/KeyOrder.h"
 
+#include <array>
 #include <climits>
+#include <random>
 
 using namespace storagetest;
 
@@ -27,6 +29,36 @@ TEST(KeyOrder, ComparesUnsignedBytesThenLength) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(storage::CompareKeyText(c.a, c.b), c.expected) << c.name;
+}
+
+// The page search compares eight bytes at a time with whatever follows a text in its slot:
+// it must order every pair as the byte-wise comparison does, whatever lies past the texts.
+TEST(KeyOrder, PaddedComparisonOrdersAsBytewise) {
+    std::mt19937 rng(7);
+    const std::string alphabet = std::string("\x00 09AZaz\x7F\x80\xE9\xFF", 12);
+    auto randomText = [&] {
+        std::string text(rng() % 31, ' ');
+        for (char& c : text)
+            c = alphabet[rng() % alphabet.size()];
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = randomText();
+        // Often the same text or a prefix of it with one byte changed, so ties and late
+        // differences in every word position are common.
+        std::string b = round % 2 == 0 ? randomText() : a.substr(0, rng() % (a.size() + 1));
+        if (round % 4 == 1 && !b.empty()) b[rng() % b.size()] = alphabet[rng() % alphabet.size()];
+        std::array<unsigned char, storage::kPaddedKeyText> pa, pb;
+        for (auto& c : pa)
+            c = static_cast<unsigned char>(rng());
+        for (auto& c : pb)
+            c = static_cast<unsigned char>(rng());
+        std::copy(a.begin(), a.end(), pa.begin());
+        std::copy(b.begin(), b.end(), pb.begin());
+        ASSERT_EQ(storage::ComparePaddedKeyText(pa.data(), a.size(), pb.data(), b.size()),
+                  storage::CompareKeyText(a, b))
+            << "\"" << a << "\" against \"" << b << "\"";
+    }
 }
 
 TEST(KeyOrder, EqualTextsOrderByReferenceWithoutOverflow) {
