@@ -105,6 +105,26 @@ void SaveModeFree(Fileblock& fb, std::int32_t record) {
     EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone, &word);
 }
 
+void FlushDataFile(Fileblock& fb) {
+    FileFlush(fb.dataFile, fb.network != nullptr);
+}
+
+// FbWriteRecord in save mode: the record as it was is journaled and on the disk before it is
+// overwritten, so a rewrite cut short is put back whole.
+void SaveModeWrite(Fileblock& fb, std::int32_t record, const std::vector<unsigned char>& bytes) {
+    const std::int64_t offset = RecordOffset(fb, record);
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    std::vector<unsigned char> before(bytes.size());
+    FileReadAt(fb.dataFile, offset, length, before.data());
+    if (!FbOk) return;
+    BeginJournalStep(fb);
+    JournalRecordImage(fb, record, before);
+    FlushJournal(fb);
+    FileWriteAt(fb.dataFile, offset, length, bytes.data());
+    if (FbOk && CommitJournalStep(fb, FlushDataFile)) return;
+    UndoJournalStep(fb, fberr::kSaveModeWriteUndone);
+}
+
 } // namespace
 
 DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse) {
@@ -228,9 +248,11 @@ void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsig
         Fail(fberr::kConsistency);
         return;
     }
-    FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
-                bytes.data());
-    if (FbOk && fb->saveMode) FileFlush(fb->dataFile, fb->network != nullptr);
+    if (fb->saveMode)
+        SaveModeWrite(*fb, record, bytes);
+    else
+        FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
+                    bytes.data());
     if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
 }
 
