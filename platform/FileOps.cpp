@@ -1,8 +1,13 @@
 #include "FileOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -229,7 +234,52 @@ private:
 
 FileOps* installed = nullptr;
 
+// Where a copy out of a view goes on when a page of it has no file behind it any more.
+thread_local sigjmp_buf* copyGuard = nullptr;
+struct sigaction busErrorBefore {};
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    if (copyGuard != nullptr) siglongjmp(*copyGuard, 1);
+    // Not a copy out of a view: what was installed before decides.
+    if (busErrorBefore.sa_flags & SA_SIGINFO) {
+        busErrorBefore.sa_sigaction(signal, info, context);
+    } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
+        busErrorBefore.sa_handler(signal);
+    } else {
+        // Returning runs the faulting instruction again, which now ends the process.
+        ::signal(SIGBUS, SIG_DFL);
+    }
+}
+
+void GuardCopiesFromViews() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        // Not blocked while handled: the jump out of the handler leaves the mask as it is.
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &busErrorBefore);
+    });
+}
+
 } // namespace
+
+bool CopyFromView(void* to, const unsigned char* from, std::size_t length) {
+    GuardCopiesFromViews();
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) {
+        copyGuard = nullptr;
+        return false;
+    }
+    copyGuard = &guard;
+    // The handler sees the guard set for exactly the copy.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(to, from, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    copyGuard = nullptr;
+    return true;
+}
 
 SystemError SystemErrorFromErrno(int error, const std::string& path) {
     switch (error) {

@@ -91,6 +91,11 @@ public:
     }
 };
 
+// Copies `length` bytes out of a view made by MapView. False, with nothing to rely on in `to`,
+// when the bytes are no longer there: the file was cut shorter by another program, which
+// would otherwise end the process with a bus error.
+bool CopyFromView(void* to, const unsigned char* from, std::size_t length);
+
 // The POSIX implementation (one per process).
 FileOps& PosixFiles();
 

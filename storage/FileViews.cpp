@@ -15,6 +15,7 @@ struct View {
     const unsigned char* bytes = nullptr; // none: the owner offers no view of this file
     std::int64_t length = 0;              // mapped
     std::int64_t size = 0;                // the file's size as known here
+    bool cut = false;                     // another program made the file shorter under the view
 };
 
 std::unordered_map<platform::FileHandle, View>& Views() {
@@ -34,6 +35,10 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
     const std::int64_t end = offset + length;
     platform::FileOps& files = platform::Files();
     View& view = Views()[file.handle];
+    if (view.cut) {
+        Fail(fberr::kReadError);
+        return true;
+    }
     const bool outgrown = view.bytes != nullptr && end <= view.size && end > view.length;
     if (view.owner != &files || outgrown) {
         Release(view);
@@ -41,7 +46,13 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
         view.bytes = files.MapView(file.handle, view.size, view.length);
     }
     if (view.bytes == nullptr || end > view.size || end > view.length) return false;
-    std::memcpy(buffer, view.bytes + offset, static_cast<std::size_t>(length));
+    if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length))) {
+        // What this process wrote is gone: no later call may take the file for sound.
+        Release(view);
+        view.cut = true;
+        Fail(fberr::kReadError);
+        return true;
+    }
     file.position = end;
     return true;
 }
@@ -52,8 +63,7 @@ void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t lengt
     if (it == views.end()) return;
     // Written by other file operations than the view's: what reached the file is not known.
     if (it->second.owner != &platform::Files()) {
-        Release(it->second);
-        views.erase(it);
+        DropView(file);
         return;
     }
     it->second.size = std::max(it->second.size, offset + length);
@@ -63,8 +73,26 @@ void DropView(const FileRecord& file) {
     auto& views = Views();
     const auto it = views.find(file.handle);
     if (it == views.end()) return;
+    const bool cut = it->second.cut;
+    Release(it->second);
+    if (cut)
+        it->second.cut = true;
+    else
+        views.erase(it);
+}
+
+void ForgetView(const FileRecord& file) {
+    auto& views = Views();
+    const auto it = views.find(file.handle);
+    if (it == views.end()) return;
     Release(it->second);
     views.erase(it);
+}
+
+bool FileWasCut(const FileRecord& file) {
+    const auto& views = Views();
+    const auto it = views.find(file.handle);
+    return it != views.end() && it->second.cut;
 }
 
 void FileReadAtViewed(FileRecord& file, bool viewable, std::int64_t offset, std::int32_t length,

@@ -3,6 +3,7 @@
 #include "storage/DataFile.h"
 #include "storage/FileNames.h"
 #include "storage/FilePrimitives.h"
+#include "storage/FileViews.h"
 #include "storage/IndexFile.h"
 #include "storage/Journal.h"
 #include "storage/Network.h"
@@ -78,6 +79,8 @@ void CloseFileblock(Fileblock*& fb) {
         LeaveNetwork(*fb);
         if (!FbOk) return;
     }
+    // A file another program cut shorter is left as it is found: nothing can make it sound.
+    if (FileWasCut(fb->dataFile) || FileWasCut(fb->indexFile)) fb->damaged = true;
     // A damaged Fileblock writes nothing: its file stays marked in use, or its journal stays.
     // Nor does a station: what it may change (records written without a lock) is written.
     if (!fb->readOnly && !fb->saveMode && !fb->damaged && !fb->network) {

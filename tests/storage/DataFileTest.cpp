@@ -451,3 +451,32 @@ TEST(DataFileDamage, NoHeaderMakesTheEngineCrashOrHandOutARecordTwice) {
 }
 
 } // namespace
+
+namespace {
+
+// Another program (a sync tool, a restore, "> zelp.DAT") cuts the data file shorter while it is
+// open: the records past the new end are read errors, not a bus error, and so is every later
+// call on the file; the close leaves the file as it was found.
+TEST_F(DataFile, AFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
+    for (int n = 1; n <= 40; ++n)
+        Append(static_cast<unsigned char>(n));
+    Reopen();
+    ASSERT_EQ(Read(30), test::RecordBytes(kR, 30));
+    ASSERT_EQ(::truncate(dataName.c_str(), kR), 0);
+    Bytes buffer(kR);
+    FbReadRecord(fb, 35, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    FbReadRecord(fb, 1, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    std::int32_t n = 0;
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
+    EXPECT_FALSE(FbOk);
+    FbWriteRecord(fb, 2, test::RecordBytes(kR, 'x'));
+    EXPECT_FALSE(FbOk);
+    FbClose(fb);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(fb, nullptr);
+    EXPECT_EQ(test::ReadWholeFile(dataName).size(), static_cast<std::size_t>(kR));
+}
+
+} // namespace
