@@ -157,17 +157,21 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
     return header;
 }
 
-void CheckDataFile(Fileblock& fb) {
+void CheckDataFile(Fileblock& fb, bool journalPending) {
     const Descriptor& d = fb.descriptors[0];
     const bool countersPossible =
         d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 && d.freeCount <= d.allocated;
     if (!countersPossible) {
-        Fail(fberr::kFileDefect);
+        if (!journalPending) Fail(fberr::kFileDefect);
         return;
     }
     const std::int64_t size = FileSize(fb.dataFile);
     if (!FbOk) return;
-    if (size < (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize) {
+    // Records past the count: the header is not the one that was written last, and the next
+    // append would go over a live record. A crash in an append may leave one.
+    const std::int64_t counted = static_cast<std::int64_t>(d.allocated) + 1;
+    const bool tooShort = size < counted * d.slotSize && !journalPending;
+    if (tooShort || size > (counted + 1) * d.slotSize) {
         Fail(fberr::kFileDefect);
         return;
     }
@@ -216,6 +220,15 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
     // Record 0 is the header, and a number past the file's end fails at the read (10070).
     if (record < 0) {
         Fail(fberr::kRecordOutOfRange);
+        return;
+    }
+    // A record the header does not count is no record of the caller's, whatever the file holds
+    // there: one named by a key is damage.
+    if (record > fb->Data().allocated) {
+        const std::int64_t size = FileSize(fb->dataFile);
+        if (FbOk)
+            Fail(size < RecordOffset(*fb, record) + fb->Data().slotSize ? fberr::kReadError
+                                                                        : fberr::kFileDefect);
         return;
     }
     FileReadAtViewed(fb->dataFile, fb->network == nullptr, RecordOffset(*fb, record),

@@ -323,6 +323,13 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
         cleanUp();
         return;
     }
+    // Before a journal is replayed: a header the file does not agree with is refused
+    // with nothing written.
+    CheckDataFile(*fb, true);
+    if (!FbOk) {
+        cleanUp();
+        return;
+    }
     fb->readOnly = readOnly;
     DialogContent content = DialogContent::Empty;
     if (dialogFound) {

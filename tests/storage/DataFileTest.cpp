@@ -480,3 +480,59 @@ TEST_F(DataFile, AFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
 }
 
 } // namespace
+
+namespace {
+
+// A header that counts fewer records than the file holds (restored from an old copy, or
+// edited) would let the next append overwrite a live record: the open refuses it and writes
+// nothing. The one record a crash in an append may leave past the count is let through, and
+// reads as damage, never as a record.
+TEST_F(DataFile, AHeaderCountingFewerRecordsThanTheFileHoldsIsRefusedAtOpen) {
+    for (int n = 1; n <= 120; ++n)
+        Append(static_cast<unsigned char>(n));
+    FbClose(fb);
+    ASSERT_TRUE(FbOk);
+    const Bytes whole = test::ReadWholeFile(dataName);
+    const std::string indexName = folder.File("zelp.IX");
+    const Bytes index = test::ReadWholeFile(indexName);
+    struct Row {
+        const char* name;
+        std::int32_t allocated;
+        std::size_t tail; // bytes past the 120 records
+        bool opens;
+    };
+    const Row rows[] = {
+        {"60 of 120", 60, 0, false},
+        {"118 of 120", 118, 0, false},
+        {"119 of 120: one left over", 119, 0, true},
+        {"120 and part of one more", 120, 100, true},
+        {"119 of 120 and part of one more", 119, 100, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes damaged = whole;
+        damaged.resize(whole.size() + row.tail, 'z');
+        test::WriteWholeFile(dataName, damaged);
+        test::PatchFile(dataName, 8, Le32(row.allocated));
+        const Bytes before = test::ReadWholeFile(dataName);
+        FbOpen(fb, name, false, false, false, false);
+        if (!row.opens) {
+            EXPECT_EQ(FbErrorCode, fberr::kFileDefect);
+            EXPECT_EQ(fb, nullptr);
+            EXPECT_EQ(test::ReadWholeFile(dataName), before);
+            EXPECT_EQ(test::ReadWholeFile(indexName), index);
+            EXPECT_FALSE(test::FileExists(folder.File("zelp.DIA")));
+            continue;
+        }
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Bytes buffer(kR);
+        FbReadRecord(fb, row.allocated + 1, buffer);
+        EXPECT_EQ(FbErrorCode, row.tail == 0 ? fberr::kFileDefect : fberr::kReadError);
+        FbReadRecord(fb, row.allocated + 2, buffer);
+        EXPECT_EQ(FbErrorCode, fberr::kReadError);
+        FbClose(fb);
+        ASSERT_TRUE(FbOk);
+    }
+}
+
+} // namespace
