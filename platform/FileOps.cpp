@@ -55,11 +55,14 @@ public:
         // Without waiting: a pipe in the file's place would block a read-only open for ever.
         int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
         // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
-        if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+        // Never through a link: one that leads nowhere would make a file wherever it points.
+        if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT | O_NOFOLLOW;
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
         } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno == ELOOP && disposition == FileDisposition::CreateAlways)
+            return win32::kAccessDenied;
         if (fd < 0) return SystemErrorFromErrno(errno, path);
         struct stat info {};
         // Only a plain file holds records: a folder, a pipe or a device is refused.
@@ -279,6 +282,18 @@ bool CopyFromView(void* to, const unsigned char* from, std::size_t length) {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     copyGuard = nullptr;
     return true;
+}
+
+PathKind FileOps::Inspect(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return PathKind::NotPlain;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::NotPlain;
+    if (S_ISLNK(info.st_mode)) {
+        if (::stat(path.c_str(), &info) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? PathKind::DanglingLink : PathKind::NotPlain;
+    }
+    return S_ISREG(info.st_mode) ? PathKind::PlainFile : PathKind::NotPlain;
 }
 
 SystemError SystemErrorFromErrno(int error, const std::string& path) {

@@ -62,6 +62,43 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     return DialogContent::Empty;
 }
 
+bool Absent(const std::string& name) {
+    return platform::Files().Inspect(name) == platform::PathKind::Missing;
+}
+
+// A create replaces plain files only, and an index or dialog file only together with its data
+// file: without it they may be all that is left of the user's records. Nor is a file made
+// through or in the place of a link that leads nowhere (a disk not mounted), a folder, a pipe
+// or a device.
+bool MayCreateFileSet(const FileblockNames& names) {
+    bool dataPresent = false;
+    bool restPresent = false;
+    for (const std::string* name : {&names.data, &names.index, &names.dialog}) {
+        const platform::PathKind kind = platform::Files().Inspect(*name);
+        if (kind == platform::PathKind::DanglingLink || kind == platform::PathKind::NotPlain) return false;
+        const bool present = kind == platform::PathKind::PlainFile;
+        (name == &names.data ? dataPresent : restPresent) |= present;
+    }
+    return dataPresent || !restPresent;
+}
+
+// The data file is missing: a fresh start only when nothing else of the set is there and its
+// name is no link that leads nowhere. Otherwise the user's records are missing, and the open
+// reports 10140 rather than "not found", on which a caller would make a new set.
+bool DataFileMissingFromASet(const FileblockNames& names, bool dialogFound, bool dialogCreated) {
+    return dialogFound || (!dialogCreated && !Absent(names.dialog)) || !Absent(names.index) ||
+           platform::Files().Inspect(names.data) == platform::PathKind::DanglingLink;
+}
+
+// An index file that cannot be opened is damage a rebuild mends (10010), unless what stands at
+// its name is no file a rebuild may replace.
+std::int32_t IndexOpenFailure(const std::string& indexName) {
+    const platform::PathKind index = platform::Files().Inspect(indexName);
+    return index == platform::PathKind::NotPlain || index == platform::PathKind::DanglingLink
+               ? fberr::kAccessNotPossible
+               : fberr::kFileDefect;
+}
+
 void FreeFileblock(Fileblock*& fb) {
     auto& list = Engine().openList;
     list.erase(std::remove(list.begin(), list.end(), fb), list.end());
@@ -134,6 +171,10 @@ void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint1
         return;
     }
     const FileblockNames names = NamesOf(fileName);
+    if (!MayCreateFileSet(names)) {
+        Fail(fberr::kAccessNotPossible);
+        return;
+    }
     FileSetName(fb->dataFile, names.data);
     FileSetName(fb->indexFile, names.index);
     FileSetName(fb->dialogFile, names.dialog);
@@ -285,6 +326,9 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     FileSetName(fb->dataFile, names.data);
     FileSetName(fb->indexFile, names.index);
     FileOpenExisting(fb->dataFile, shared, readOnly);
+    if (!FbOk && FbErrorCode == fberr::kFileNotFound &&
+        DataFileMissingFromASet(names, dialogFound, dialogCreated))
+        FbErrorCode = fberr::kAccessNotPossible;
     DataHeaderImageBytes image{};
     FileReadAt(fb->dataFile, 0, kDataHeaderBytes, image.data());
     if (!FbOk) {
@@ -311,7 +355,7 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
     if (fb->numberOfKeys > 0) {
         FileOpenExisting(fb->indexFile, shared, readOnly);
         if (!FbOk && FbErrorCode != fberr::kTooManyOpenFiles && FbErrorCode != fberr::kDriveNotReady)
-            FbErrorCode = fberr::kFileDefect;
+            FbErrorCode = IndexOpenFailure(names.index);
         if (FbOk) IndexOpen(*fb);
         if (!FbOk) {
             cleanUp();
