@@ -67,16 +67,22 @@ protected:
         ::unlink((Path(Name()) + ".DIA").c_str());
     }
 
-    // 4200 records with two keys of three levels, some records and pages freed again.
-    Files BuildRecords() {
+    // A new Fileblock of `count` records: key 1 their numbers, key 2 the numbers modulo `groups`.
+    Fileblock* CreateWithRecords(std::int32_t count, std::int32_t groups) {
         StartEngine(8);
         Fileblock* fb = CreateAndOpen(Name(), {{8, false}, {8, true}});
-        for (std::int32_t n = 1; n <= 4200; ++n) {
+        for (std::int32_t n = 1; n <= count; ++n) {
             std::int32_t record = 0;
             FbAppendRecord(fb, record, test::RecordBytes(kRecordLength, static_cast<unsigned char>(n), n));
             FbInsertKey(fb, 1, record, RecordKey(record));
-            FbInsertKey(fb, 2, record, RecordKey(record % 300));
+            FbInsertKey(fb, 2, record, RecordKey(record % groups));
         }
+        return fb;
+    }
+
+    // 4200 records with two keys of three levels, some records and pages freed again.
+    Files BuildRecords() {
+        Fileblock* fb = CreateWithRecords(4200, 300);
         for (std::int32_t n = 40; n <= 4200; n += 97) {
             FbFreeRecord(fb, n);
             FbRemoveKey(fb, 1, n, RecordKey(n));
@@ -432,14 +438,7 @@ TEST_F(SaveModeCrash, RecordChangesSurviveEveryFailureAndCrash) {
 
 // A rewrite is all or nothing wherever a write of it is cut, and leaves the dialog file empty.
 TEST_F(SaveModeCrash, ARewriteCutAtEveryByteLeavesTheRecordBeforeOrAfter) {
-    StartEngine(8);
-    Fileblock* fb = CreateAndOpen(Name(), {{8, false}, {8, true}});
-    for (std::int32_t n = 1; n <= 12; ++n) {
-        std::int32_t record = 0;
-        FbAppendRecord(fb, record, test::RecordBytes(kRecordLength, static_cast<unsigned char>(n), n));
-        FbInsertKey(fb, 1, record, RecordKey(record));
-        FbInsertKey(fb, 2, record, RecordKey(record % 3));
-    }
+    Fileblock* fb = CreateWithRecords(12, 3);
     ASSERT_TRUE(FbOk) << FbErrorCode;
     Close(fb);
     FbStopEngine();
