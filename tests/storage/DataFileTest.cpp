@@ -1,3 +1,4 @@
+#include "BTreeFixture.h"
 #include "FaultyFileOps.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
@@ -533,6 +534,34 @@ TEST_F(DataFile, AHeaderCountingFewerRecordsThanTheFileHoldsIsRefusedAtOpen) {
         FbClose(fb);
         ASSERT_TRUE(FbOk);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The same for the index file: the pages past its new end are read errors, and the close
+// writes nothing back into it.
+TEST_F(DataFile, AnIndexFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
+    for (int n = 1; n <= 3000; ++n) {
+        const std::int32_t record = Append('k');
+        FbInsertKey(fb, 1, record, storagetest::RecordKey(record));
+    }
+    Reopen();
+    const std::string indexName = folder.File("zelp.IX");
+    std::int32_t reference = 0;
+    FbFindKey(fb, 1, reference, storagetest::RecordKey(10));
+    ASSERT_EQ(reference, 10);
+    const std::size_t rowZero = 2 * (62 * 8 + 564);
+    ASSERT_EQ(::truncate(indexName.c_str(), static_cast<off_t>(rowZero)), 0);
+    // Pages still in the buffers answer; every page read from the file fails.
+    for (const std::int32_t record : {2990, 1500, 2000}) {
+        FbFindKey(fb, 1, reference, storagetest::RecordKey(record));
+        EXPECT_EQ(FbErrorCode, fberr::kReadError) << record;
+    }
+    FbClose(fb);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(test::ReadWholeFile(indexName).size(), rowZero);
 }
 
 } // namespace
