@@ -28,6 +28,18 @@ void Release(View& view) {
     view = View{};
 }
 
+bool AllZero(const void* buffer, std::int32_t length) {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    return std::all_of(bytes, bytes + length, [](unsigned char byte) { return byte == 0; });
+}
+
+// Past the end of a cut file, the rest of its last page shows zeros; no record or page is all
+// zeros, so only then is the file's size asked.
+bool CutBefore(platform::FileOps& files, const FileRecord& file, std::int64_t end) {
+    std::int64_t size = 0;
+    return files.Size(file.handle, size) == platform::win32::kSuccess && size < end;
+}
+
 } // namespace
 
 bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer) {
@@ -46,7 +58,8 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
         view.bytes = files.MapView(file.handle, view.size, view.length);
     }
     if (view.bytes == nullptr || end > view.size || end > view.length) return false;
-    if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length))) {
+    if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length)) ||
+        (AllZero(buffer, length) && CutBefore(files, file, end))) {
         // What this process wrote is gone: no later call may take the file for sound.
         Release(view);
         view.cut = true;

@@ -465,6 +465,9 @@ TEST_F(DataFile, AFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
     ASSERT_EQ(Read(30), test::RecordBytes(kR, 30));
     ASSERT_EQ(::truncate(dataName.c_str(), kR), 0);
     Bytes buffer(kR);
+    // Within the file's first page of memory, where the view shows zeros past the end.
+    FbReadRecord(fb, 2, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
     FbReadRecord(fb, 35, buffer);
     EXPECT_EQ(FbErrorCode, fberr::kReadError);
     FbReadRecord(fb, 1, buffer);
