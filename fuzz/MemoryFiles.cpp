@@ -99,6 +99,10 @@ platform::SystemError MemoryFiles::Rename(const std::string& from, const std::st
     return win32::kSuccess;
 }
 
+platform::PathKind MemoryFiles::Inspect(const std::string& path) {
+    return files_.count(path) != 0 ? platform::PathKind::PlainFile : platform::PathKind::Missing;
+}
+
 platform::SystemError MemoryFiles::FlushFolder(const std::string&) {
     return win32::kSuccess;
 }

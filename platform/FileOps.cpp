@@ -1,8 +1,13 @@
 #include "FileOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -50,12 +55,15 @@ public:
         // Without waiting: a pipe in the file's place would block a read-only open for ever.
         int flags = O_CLOEXEC | O_NONBLOCK | (access == FileAccess::ReadOnly ? O_RDONLY : O_RDWR);
         // Never O_TRUNC: a file open elsewhere must stay intact until our lock is held.
-        if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT;
+        // Never through a link: one that leads nowhere would make a file wherever it points.
+        if (disposition == FileDisposition::CreateAlways) flags |= O_CREAT | O_NOFOLLOW;
         if (disposition == FileDisposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
         } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno == ELOOP && disposition == FileDisposition::CreateAlways)
+            return win32::kAccessDenied;
         if (fd < 0) return SystemErrorFromErrno(errno, path);
         struct stat info {};
         // Only a plain file holds records: a folder, a pipe or a device is refused.
@@ -173,6 +181,18 @@ public:
         return win32::kSuccess;
     }
 
+    PathKind Inspect(const std::string& path) override {
+        if (path.find('\0') != std::string::npos) return PathKind::NotPlain;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::NotPlain;
+        if (S_ISLNK(info.st_mode)) {
+            if (::stat(path.c_str(), &info) != 0)
+                return errno == ENOENT || errno == ENOTDIR ? PathKind::DanglingLink : PathKind::NotPlain;
+        }
+        return S_ISREG(info.st_mode) ? PathKind::PlainFile : PathKind::NotPlain;
+    }
+
     const unsigned char* MapView(FileHandle handle, std::int64_t& size, std::int64_t& length) override {
         size = length = 0;
         struct stat info {};
@@ -237,7 +257,52 @@ private:
 
 FileOps* installed = nullptr;
 
+// Where a copy out of a view goes on when a page of it has no file behind it any more.
+thread_local sigjmp_buf* copyGuard = nullptr;
+struct sigaction busErrorBefore {};
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    if (copyGuard != nullptr) siglongjmp(*copyGuard, 1);
+    // Not a copy out of a view: what was installed before decides.
+    if (busErrorBefore.sa_flags & SA_SIGINFO) {
+        busErrorBefore.sa_sigaction(signal, info, context);
+    } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
+        busErrorBefore.sa_handler(signal);
+    } else {
+        // Returning runs the faulting instruction again, which now ends the process.
+        ::signal(SIGBUS, SIG_DFL);
+    }
+}
+
+void GuardCopiesFromViews() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        // Not blocked while handled: the jump out of the handler leaves the mask as it is.
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &busErrorBefore);
+    });
+}
+
 } // namespace
+
+bool CopyFromView(void* to, const unsigned char* from, std::size_t length) {
+    GuardCopiesFromViews();
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) {
+        copyGuard = nullptr;
+        return false;
+    }
+    copyGuard = &guard;
+    // The handler sees the guard set for exactly the copy.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(to, from, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    copyGuard = nullptr;
+    return true;
+}
 
 SystemError SystemErrorFromErrno(int error, const std::string& path) {
     switch (error) {

@@ -49,13 +49,23 @@ enum class FileSharing {
     Shared,    // other shared opens may coexist
 };
 
+// What stands at a name.
+enum class PathKind {
+    Missing,      // nothing
+    PlainFile,    // a plain file, or a link that leads to one
+    DanglingLink, // a symbolic link that leads nowhere (a disk not mounted, a target deleted)
+    NotPlain,     // a folder, a pipe, a device, or what cannot be looked at
+};
+
 class FileOps {
 public:
     virtual ~FileOps() = default;
 
     // Opens `path` with a close-on-exec descriptor and takes the sharing lock without waiting;
     // a file that is open elsewhere in a conflicting way fails with kSharingViolation.
-    // Create-always empties the file only after the lock is held.
+    // Create-always empties the file only after the lock is held, and never creates or writes
+    // through a symbolic link (kAccessDenied). What is not a plain file is refused
+    // (kAccessDenied) without waiting.
     virtual SystemError Open(const std::string& path, FileDisposition disposition, FileAccess access,
                              FileSharing sharing, FileHandle& handle) = 0;
     // Reads up to `length` bytes at `offset`; `done` tells how many arrived (fewer only at
@@ -81,6 +91,9 @@ public:
     virtual SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
     virtual SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) = 0;
 
+    // What stands at `path`; changes nothing and never blocks.
+    virtual PathKind Inspect(const std::string& path) = 0;
+
     // A read-only view of the file's first `length` bytes (chosen here, room to grow beyond
     // `size`, the file's size now) that shows every later write to the file; nullptr where
     // there is none, and the caller reads instead. Only bytes within the file may be touched.
@@ -94,6 +107,11 @@ public:
         (void)length;
     }
 };
+
+// Copies `length` bytes out of a view made by MapView. False, with nothing to rely on in `to`,
+// when the bytes are no longer there: the file was cut shorter by another program, which
+// would otherwise end the process with a bus error.
+bool CopyFromView(void* to, const unsigned char* from, std::size_t length);
 
 // The POSIX implementation (one per process).
 FileOps& PosixFiles();

@@ -40,6 +40,7 @@ public:
     SystemError UnlockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
         return wrapped_.UnlockRange(handle, offset, length);
     }
+    PathKind Inspect(const std::string& path) override { return wrapped_.Inspect(path); }
 
 protected:
     FileOps& Wrapped() const { return wrapped_; }

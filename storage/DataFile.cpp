@@ -105,6 +105,26 @@ void SaveModeFree(Fileblock& fb, std::int32_t record) {
     EndSaveModeRecordChange(fb, before, freeBefore, fberr::kSaveModeFreeUndone, &word);
 }
 
+void FlushDataFile(Fileblock& fb) {
+    FileFlush(fb.dataFile, fb.network != nullptr);
+}
+
+// FbWriteRecord in save mode: the record as it was is journaled and on the disk before it is
+// overwritten, so a rewrite cut short is put back whole.
+void SaveModeWrite(Fileblock& fb, std::int32_t record, const std::vector<unsigned char>& bytes) {
+    const std::int64_t offset = RecordOffset(fb, record);
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    std::vector<unsigned char> before(bytes.size());
+    FileReadAt(fb.dataFile, offset, length, before.data());
+    if (!FbOk) return;
+    BeginJournalStep(fb);
+    JournalRecordImage(fb, record, before);
+    FlushJournal(fb);
+    FileWriteAt(fb.dataFile, offset, length, bytes.data());
+    if (FbOk && CommitJournalStep(fb, FlushDataFile)) return;
+    UndoJournalStep(fb, fberr::kSaveModeWriteUndone);
+}
+
 } // namespace
 
 DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse) {
@@ -137,17 +157,21 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
     return header;
 }
 
-void CheckDataFile(Fileblock& fb) {
+void CheckDataFile(Fileblock& fb, bool journalPending) {
     const Descriptor& d = fb.descriptors[0];
     const bool countersPossible =
         d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 && d.freeCount <= d.allocated;
     if (!countersPossible) {
-        Fail(fberr::kFileDefect);
+        if (!journalPending) Fail(fberr::kFileDefect);
         return;
     }
     const std::int64_t size = FileSize(fb.dataFile);
     if (!FbOk) return;
-    if (size < (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize) {
+    // Records past the count: the header is not the one that was written last, and the next
+    // append would go over a live record. A crash in an append may leave one.
+    const std::int64_t counted = static_cast<std::int64_t>(d.allocated) + 1;
+    const bool tooShort = size < counted * d.slotSize && !journalPending;
+    if (tooShort || size > (counted + 1) * d.slotSize) {
         Fail(fberr::kFileDefect);
         return;
     }
@@ -198,6 +222,15 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
         Fail(fberr::kRecordOutOfRange);
         return;
     }
+    // A record the header does not count is no record of the caller's, whatever the file holds
+    // there: one named by a key is damage.
+    if (record > fb->Data().allocated) {
+        const std::int64_t size = FileSize(fb->dataFile);
+        if (FbOk)
+            Fail(size < RecordOffset(*fb, record) + fb->Data().slotSize ? fberr::kReadError
+                                                                        : fberr::kFileDefect);
+        return;
+    }
     FileReadAtViewed(fb->dataFile, fb->network == nullptr, RecordOffset(*fb, record),
                      static_cast<std::int32_t>(buffer.size()), buffer.data());
     if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
@@ -228,9 +261,11 @@ void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsig
         Fail(fberr::kConsistency);
         return;
     }
-    FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
-                bytes.data());
-    if (FbOk && fb->saveMode) FileFlush(fb->dataFile, fb->network != nullptr);
+    if (fb->saveMode)
+        SaveModeWrite(*fb, record, bytes);
+    else
+        FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
+                    bytes.data());
     if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
 }
 

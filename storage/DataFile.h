@@ -27,8 +27,11 @@ struct DataHeader {
 };
 DataHeader ParseDataHeader(const DataHeaderImageBytes& image);
 
-// Checks a cleanly closed data file's header against itself and the file's size (10010).
-void CheckDataFile(Fileblock& fb);
+// Checks a cleanly closed data file's header against itself and the file's size (10010): the
+// file holds the records the header counts, and at most one more. While a journal waits to be
+// replayed only a file longer than that is refused: the replay may put back an older header,
+// never a longer file.
+void CheckDataFile(Fileblock& fb, bool journalPending = false);
 
 // Walks the free chain once (bounded by the free count) unless it was walked already, and
 // notes its records in fb.freeRecords. False only when a read failed (its code is set).

@@ -23,6 +23,13 @@ void FailCall(std::uint16_t functionCode, platform::SystemError error, std::int3
     FailFromSystem(code);
 }
 
+// A file another program cut shorter is not read or written any more: its records are gone.
+bool RefusedAsCut(const FileRecord& file) {
+    if (!FileWasCut(file)) return false;
+    Fail(fberr::kReadError);
+    return true;
+}
+
 } // namespace
 
 std::int32_t MapOpenError(platform::SystemError error) {
@@ -114,7 +121,7 @@ void FileClose(FileRecord& file) {
     // A failed unlock does not keep the file open: the system drops a descriptor's locks
     // with it, and the table forgets the handle either way.
     (void)ReleaseHandleRanges(file.handle);
-    DropView(file);
+    ForgetView(file);
     const auto error = platform::Files().Close(file.handle);
     // Linux frees the descriptor even when close reports an error; keeping the number would
     // later close whatever file reuses it.
@@ -167,7 +174,7 @@ std::int64_t FileSize(FileRecord& file) {
 }
 
 void FileReadHere(FileRecord& file, std::int32_t length, void* buffer) {
-    if (!FbOk) return;
+    if (!FbOk || RefusedAsCut(file)) return;
     if (length < 0) {
         FailCall(fn::kRead, win32::kInvalidParameter, fberr::kAccessNotPossible);
         return;
@@ -184,7 +191,7 @@ void FileReadHere(FileRecord& file, std::int32_t length, void* buffer) {
 }
 
 void FileWriteHere(FileRecord& file, std::int32_t length, const void* buffer) {
-    if (!FbOk) return;
+    if (!FbOk || RefusedAsCut(file)) return;
     if (length == 0) {
         FileTruncateHere(file);
         return;
@@ -216,7 +223,7 @@ void FileWriteAt(FileRecord& file, std::int64_t offset, std::int32_t length, con
 }
 
 void FileTruncateHere(FileRecord& file) {
-    if (!FbOk) return;
+    if (!FbOk || RefusedAsCut(file)) return;
     DropView(file);
     const auto error =
         file.IsOpen() ? platform::Files().Truncate(file.handle, file.position) : win32::kInvalidHandle;
@@ -224,7 +231,7 @@ void FileTruncateHere(FileRecord& file) {
 }
 
 void FileFlush(FileRecord& file, bool network) {
-    if (!FbOk) return;
+    if (!FbOk || RefusedAsCut(file)) return;
     const auto error = file.IsOpen() ? platform::Files().Flush(file.handle) : win32::kInvalidHandle;
     if (error == win32::kSuccess) return;
     if (error != win32::kTooManyOpenFiles) {

@@ -1,5 +1,6 @@
 // What is wrong with each file of a Fileblock, told without opening any of them, so that the
 // caller can name the file and its fault before anything is changed.
+#include "platform/FileOps.h"
 #include "storage/FileNames.h"
 #include "storage/Storage.h"
 
@@ -9,12 +10,18 @@
 namespace {
 
 TFileProblem ProblemOf(const std::string& path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0) return TFileProblem::Missing;
+    switch (platform::Files().Inspect(path)) {
+    case platform::PathKind::Missing:
+        return TFileProblem::Missing;
+    case platform::PathKind::DanglingLink:
+        return TFileProblem::DanglingLink;
+    case platform::PathKind::NotPlain:
+        return TFileProblem::NotPlainFile;
+    case platform::PathKind::PlainFile:
+        break;
+    }
     struct stat target {};
-    if (::stat(path.c_str(), &target) != 0)
-        return S_ISLNK(link.st_mode) ? TFileProblem::DanglingLink : TFileProblem::NoAccess;
-    if (!S_ISREG(target.st_mode)) return TFileProblem::NotPlainFile;
+    if (::stat(path.c_str(), &target) != 0) return TFileProblem::NoAccess;
     // Read-only as a mark on the file, for every user alike (the system administrator too).
     if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return TFileProblem::ReadOnly;
     if (::access(path.c_str(), R_OK | W_OK) != 0) return TFileProblem::NoAccess;

@@ -15,6 +15,7 @@ struct View {
     const unsigned char* bytes = nullptr; // none: the owner offers no view of this file
     std::int64_t length = 0;              // mapped
     std::int64_t size = 0;                // the file's size as known here
+    bool cut = false;                     // another program made the file shorter under the view
 };
 
 std::unordered_map<platform::FileHandle, View>& Views() {
@@ -27,6 +28,18 @@ void Release(View& view) {
     view = View{};
 }
 
+bool AllZero(const void* buffer, std::int32_t length) {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    return std::all_of(bytes, bytes + length, [](unsigned char byte) { return byte == 0; });
+}
+
+// Past the end of a cut file, the rest of its last page shows zeros; no record or page is all
+// zeros, so only then is the file's size asked.
+bool CutBefore(platform::FileOps& files, const FileRecord& file, std::int64_t end) {
+    std::int64_t size = 0;
+    return files.Size(file.handle, size) == platform::win32::kSuccess && size < end;
+}
+
 } // namespace
 
 bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer) {
@@ -34,6 +47,10 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
     const std::int64_t end = offset + length;
     platform::FileOps& files = platform::Files();
     View& view = Views()[file.handle];
+    if (view.cut) {
+        Fail(fberr::kReadError);
+        return true;
+    }
     const bool outgrown = view.bytes != nullptr && end <= view.size && end > view.length;
     if (view.owner != &files || outgrown) {
         Release(view);
@@ -41,7 +58,14 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
         view.bytes = files.MapView(file.handle, view.size, view.length);
     }
     if (view.bytes == nullptr || end > view.size || end > view.length) return false;
-    std::memcpy(buffer, view.bytes + offset, static_cast<std::size_t>(length));
+    if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length)) ||
+        (AllZero(buffer, length) && CutBefore(files, file, end))) {
+        // What this process wrote is gone: no later call may take the file for sound.
+        Release(view);
+        view.cut = true;
+        Fail(fberr::kReadError);
+        return true;
+    }
     file.position = end;
     return true;
 }
@@ -52,8 +76,7 @@ void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t lengt
     if (it == views.end()) return;
     // Written by other file operations than the view's: what reached the file is not known.
     if (it->second.owner != &platform::Files()) {
-        Release(it->second);
-        views.erase(it);
+        DropView(file);
         return;
     }
     it->second.size = std::max(it->second.size, offset + length);
@@ -63,8 +86,26 @@ void DropView(const FileRecord& file) {
     auto& views = Views();
     const auto it = views.find(file.handle);
     if (it == views.end()) return;
+    const bool cut = it->second.cut;
+    Release(it->second);
+    if (cut)
+        it->second.cut = true;
+    else
+        views.erase(it);
+}
+
+void ForgetView(const FileRecord& file) {
+    auto& views = Views();
+    const auto it = views.find(file.handle);
+    if (it == views.end()) return;
     Release(it->second);
     views.erase(it);
+}
+
+bool FileWasCut(const FileRecord& file) {
+    const auto& views = Views();
+    const auto it = views.find(file.handle);
+    return it != views.end() && it->second.cut;
 }
 
 void FileReadAtViewed(FileRecord& file, bool viewable, std::int64_t offset, std::int32_t length,

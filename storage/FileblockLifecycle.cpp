@@ -3,6 +3,7 @@
 #include "storage/DataFile.h"
 #include "storage/FileNames.h"
 #include "storage/FilePrimitives.h"
+#include "storage/FileViews.h"
 #include "storage/IndexFile.h"
 #include "storage/Journal.h"
 #include "storage/Network.h"
@@ -61,6 +62,314 @@ DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
     return DialogContent::Empty;
 }
 
+bool Absent(const std::string& name) {
+    return platform::Files().Inspect(name) == platform::PathKind::Missing;
+}
+
+// A create replaces plain files only, and an index or dialog file only together with its data
+// file: without it they may be all that is left of the user's records. Nor is a file made
+// through or in the place of a link that leads nowhere (a disk not mounted), a folder, a pipe
+// or a device.
+bool MayCreateFileSet(const FileblockNames& names) {
+    bool dataPresent = false;
+    bool restPresent = false;
+    for (const std::string* name : {&names.data, &names.index, &names.dialog}) {
+        const platform::PathKind kind = platform::Files().Inspect(*name);
+        if (kind == platform::PathKind::DanglingLink || kind == platform::PathKind::NotPlain) return false;
+        const bool present = kind == platform::PathKind::PlainFile;
+        (name == &names.data ? dataPresent : restPresent) |= present;
+    }
+    return dataPresent || !restPresent;
+}
+
+// The data file is missing: a fresh start only when nothing else of the set is there and its
+// name is no link that leads nowhere. Otherwise the user's records are missing, and the open
+// reports 10140 rather than "not found", on which a caller would make a new set.
+bool DataFileMissingFromASet(const FileblockNames& names, bool dialogFound, bool dialogCreated) {
+    return dialogFound || (!dialogCreated && !Absent(names.dialog)) || !Absent(names.index) ||
+           platform::Files().Inspect(names.data) == platform::PathKind::DanglingLink;
+}
+
+// An index file that cannot be opened is damage a rebuild mends (10010), unless what stands at
+// its name is no file a rebuild may replace.
+std::int32_t IndexOpenFailure(const std::string& indexName) {
+    const platform::PathKind index = platform::Files().Inspect(indexName);
+    return index == platform::PathKind::NotPlain || index == platform::PathKind::DanglingLink
+               ? fberr::kAccessNotPossible
+               : fberr::kFileDefect;
+}
+
+std::unique_ptr<Fileblock> NewFileblock() {
+    try {
+        return std::make_unique<Fileblock>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// The flags of an open as they are taken.
+struct OpenMode {
+    bool readOnly = false;
+    bool allReadOnly = false;
+    bool saveMode = false;
+    bool networked = false;      // the network flag, and the engine runs in network mode
+    bool shared = false;         // the files are opened shared
+    bool dialogRequired = false; // the dialog file stays open with the Fileblock
+    bool station = false;        // locks and writes the dialog file's station table
+    bool dialogReadOnly = false;
+};
+
+OpenMode ModeOf(bool readOnly, bool allReadOnly, bool saveMode, bool network) {
+    OpenMode mode;
+    mode.allReadOnly = allReadOnly;
+    mode.readOnly = readOnly || allReadOnly;
+    // Network mode: the files are shared and the stations keep to the dialog file's locks.
+    // Save mode is not joined to it: no change is taken without the Fileblock lock, which
+    // this engine does not offer, so there is nothing to journal.
+    mode.networked = network && !Engine().singleUser;
+    mode.saveMode = saveMode && !mode.readOnly && !mode.networked;
+    mode.shared = mode.networked;
+    mode.dialogRequired = network ? !allReadOnly : mode.saveMode;
+    // A station locks and writes the dialog file whatever it does with the other two.
+    mode.station = mode.networked && !allReadOnly;
+    mode.dialogReadOnly = mode.station ? false : mode.readOnly;
+    return mode;
+}
+
+// One FbOpen, stage by stage; each stage returns false when the open fails there. Whatever
+// the open has opened, locked, made or listed is undone, in reverse order, unless the
+// Fileblock was handed out.
+class FileblockOpening {
+public:
+    FileblockOpening(const std::string& fileName, const OpenMode& mode)
+        : mode_(mode), names_(NamesOf(fileName)) {
+        FileSetName(dialog_, names_.dialog);
+    }
+    ~FileblockOpening() { Undo(); }
+    FileblockOpening(const FileblockOpening&) = delete;
+    FileblockOpening& operator=(const FileblockOpening&) = delete;
+
+    // The dialog file, made when it is required and missing; a station takes the open lock.
+    bool OpenDialogFile() {
+        FileOpenExisting(dialog_, mode_.shared, mode_.dialogReadOnly);
+        if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
+            if (!mode_.dialogRequired) {
+                ResetStatus();
+            } else if (mode_.readOnly) {
+                Fail(fberr::kNoDialogReadOnly);
+                return false;
+            } else {
+                MakeDialogFile();
+            }
+        }
+        if (!FbOk) return false;
+        dialogFound_ = dialog_.IsOpen() && !dialogCreated_;
+        // Opens of one Fileblock by the stations follow one another.
+        if (mode_.station) {
+            openByteLocked_ = LockOpenByte(dialog_);
+            if (!openByteLocked_) return false;
+        }
+        return true;
+    }
+
+    // The handle, the data file and its header, and the descriptors.
+    bool ReadDataHeader() {
+        // From here another station's lock on a file shows as an undefined access error.
+        lockShowsAsAccessError_ = mode_.networked;
+        fb_ = NewFileblock();
+        if (!fb_) {
+            Fail(fberr::kNoMemoryOpen);
+            return false;
+        }
+        // The repair works on the handle's dialog file.
+        fb_->dialogFile = dialog_;
+        dialogInHandle_ = true;
+        FileSetName(fb_->dataFile, names_.data);
+        FileSetName(fb_->indexFile, names_.index);
+        FileOpenExisting(fb_->dataFile, mode_.shared, mode_.readOnly);
+        if (!FbOk && FbErrorCode == fberr::kFileNotFound &&
+            DataFileMissingFromASet(names_, dialogFound_, dialogCreated_))
+            FbErrorCode = fberr::kAccessNotPossible;
+        DataHeaderImageBytes image{};
+        FileReadAt(fb_->dataFile, 0, kDataHeaderBytes, image.data());
+        if (!FbOk) return false;
+        header_ = ParseDataHeader(image);
+        if (header_.numberOfKeys > kFbMaxKeys) {
+            Fail(fberr::kTooManyKeys);
+            return false;
+        }
+        fb_->numberOfKeys = static_cast<std::uint8_t>(header_.numberOfKeys);
+        if (!MakeDescriptors(*fb_)) {
+            Fail(fberr::kNoMemoryDescriptors);
+            return false;
+        }
+        Descriptor& data = fb_->Data();
+        data.firstFree = header_.firstFree;
+        data.freeCount = header_.freeCount;
+        data.allocated = header_.allocated;
+        data.slotSize = header_.recordLength;
+        return true;
+    }
+
+    // The index file and its key headers.
+    bool OpenIndex() {
+        if (fb_->numberOfKeys == 0) return true;
+        FileOpenExisting(fb_->indexFile, mode_.shared, mode_.readOnly);
+        if (!FbOk && FbErrorCode != fberr::kTooManyOpenFiles && FbErrorCode != fberr::kDriveNotReady)
+            FbErrorCode = IndexOpenFailure(names_.index);
+        if (FbOk) IndexOpen(*fb_);
+        return FbOk;
+    }
+
+    // A file left in use, or longer than its header allows, is refused before anything is
+    // written; a journal found in the dialog file is replayed; then the files are checked.
+    bool ExamineJournal() {
+        if (header_.inUse != 0) {
+            Fail(fberr::kFileDefect);
+            return false;
+        }
+        CheckDataFile(*fb_, true);
+        if (!FbOk) return false;
+        fb_->readOnly = mode_.readOnly;
+        if (dialogFound_ && !ReplayLeftoverJournal()) return false;
+        CheckKeyBounds(*fb_);
+        if (FbOk) CheckDataFile(*fb_);
+        return FbOk;
+    }
+
+    // The record hook and the open list.
+    bool Register() {
+        fb_->inUse = false;
+        fb_->recordHook = NoRecordHook;
+        fb_->hookUserValue = 0;
+        fb_->skipAfterWrite = true;
+        try {
+            Engine().openList.push_back(fb_.get());
+            listed_ = true;
+        } catch (const std::bad_alloc&) {
+            Fail(fberr::kNoMemoryOpen);
+            return false;
+        }
+        return true;
+    }
+
+    bool JoinNetwork() {
+        if (!mode_.networked) return true;
+        ::storage::JoinNetwork(*fb_, mode_.allReadOnly);
+        // A new, empty or repaired table: every station reads everything again.
+        if (FbOk && mode_.station && content_ != DialogContent::CleanTable) PublishFullChange(*fb_);
+        if (FbOk && openByteLocked_) {
+            openByteLocked_ = false;
+            UnlockOpenByte(fb_->dialogFile);
+        }
+        return FbOk;
+    }
+
+    bool StartJournal() {
+        fb_->saveMode = mode_.saveMode;
+        // The journal starts empty: byte 0 and an end tag, on the disk.
+        if (mode_.saveMode) ResetDialog(*fb_);
+        return FbOk;
+    }
+
+    // A dialog file that is not required is closed, and a leftover removed; the handle is
+    // the caller's from now on.
+    Fileblock* HandOut() {
+        if (!mode_.dialogRequired && fb_->dialogFile.IsOpen()) {
+            // A leftover that holds nothing (any more) is removed; failing to remove it harms nothing.
+            CloseQuietly(fb_->dialogFile);
+            if (dialogFound_ && !mode_.readOnly) {
+                KeptFailure kept;
+                FileDelete(fb_->dialogFile);
+                FileFlushFolder(fb_->dataFile);
+            }
+            fb_->dialogFile.handle = -1;
+        }
+        ResetStatus();
+        handedOut_ = true;
+        Fileblock* fb = fb_.release();
+        fb->validityMark = kValidityMark;
+        fb->handle = NewHandle();
+        return fb->handle;
+    }
+
+private:
+    void MakeDialogFile() {
+        ResetStatus();
+        FileCreate(dialog_);
+        dialogCreated_ = FbOk;
+        const unsigned char first = 0;
+        FileWriteAt(dialog_, 0, 1, &first);
+        FileFlush(dialog_);
+        FileClose(dialog_);
+        FileFlushFolder(dialog_);
+        FileOpenExisting(dialog_, mode_.shared, mode_.dialogReadOnly);
+    }
+
+    bool ReplayLeftoverJournal() {
+        Fileblock& fb = *fb_;
+        // Before the free chain is walked: a journal puts back what a crash left half done.
+        content_ = ExamineDialog(fb, fb.dialogFile);
+        if (!FbOk) return false;
+        // Only a station alone with the file may make, empty or repair the station table.
+        if (mode_.station && content_ != DialogContent::CleanTable && OtherStationsPresent(fb.dialogFile)) {
+            Fail(fberr::kNoRepairNotExclusive);
+            return false;
+        }
+        if (content_ != DialogContent::Journal) return true;
+        if (mode_.readOnly) {
+            Fail(fberr::kNoDialogReadOnly);
+            return false;
+        }
+        RepairFileblock(fb);
+        if (!FbOk) return false;
+        for (int k = 1; k <= fb.numberOfKeys; ++k)
+            fb.rowsPresent = std::max(fb.rowsPresent, fb.Key(k).allocated);
+        return true;
+    }
+
+    // Nothing is written: the files are closed, the handle released, the lock given back and
+    // a dialog file this open made is deleted.
+    void Undo() {
+        if (handedOut_) return;
+        if (fb_) {
+            IndexDropPages(*fb_);
+            CloseQuietly(fb_->indexFile);
+            CloseQuietly(fb_->dataFile);
+            if (listed_) {
+                auto& list = Engine().openList;
+                list.erase(std::remove(list.begin(), list.end(), fb_.get()), list.end());
+            }
+            if (dialogInHandle_) dialog_ = fb_->dialogFile;
+            dialogInHandle_ = false;
+            delete fb_->network;
+            fb_.reset();
+        }
+        if (openByteLocked_) {
+            KeptFailure kept;
+            UnlockOpenByte(dialog_);
+        }
+        CloseQuietly(dialog_);
+        if (dialogCreated_) DeleteQuietly(dialog_);
+        if (lockShowsAsAccessError_ && FbErrorCode == fberr::kAccessNotPossible)
+            FbErrorCode = fberr::kLockPrevents;
+    }
+
+    const OpenMode mode_;
+    const FileblockNames names_;
+    FileRecord dialog_; // until the handle holds it
+    std::unique_ptr<Fileblock> fb_;
+    DataHeader header_;
+    DialogContent content_ = DialogContent::Empty;
+    bool dialogCreated_ = false;
+    bool dialogFound_ = false;
+    bool dialogInHandle_ = false;
+    bool openByteLocked_ = false;
+    bool listed_ = false;
+    bool lockShowsAsAccessError_ = false;
+    bool handedOut_ = false;
+};
+
 void FreeFileblock(Fileblock*& fb) {
     auto& list = Engine().openList;
     list.erase(std::remove(list.begin(), list.end(), fb), list.end());
@@ -78,6 +387,8 @@ void CloseFileblock(Fileblock*& fb) {
         LeaveNetwork(*fb);
         if (!FbOk) return;
     }
+    // A file another program cut shorter is left as it is found: nothing can make it sound.
+    if (FileWasCut(fb->dataFile) || FileWasCut(fb->indexFile)) fb->damaged = true;
     // A damaged Fileblock writes nothing: its file stays marked in use, or its journal stays.
     // Nor does a station: what it may change (records written without a lock) is written.
     if (!fb->readOnly && !fb->saveMode && !fb->damaged && !fb->network) {
@@ -125,12 +436,16 @@ void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint1
         Fail(code);
         return;
     }
-    std::unique_ptr<Fileblock> fb(new (std::nothrow) Fileblock);
+    std::unique_ptr<Fileblock> fb = NewFileblock();
     if (!fb) {
         Fail(fberr::kNoMemoryCreate);
         return;
     }
     const FileblockNames names = NamesOf(fileName);
+    if (!MayCreateFileSet(names)) {
+        Fail(fberr::kAccessNotPossible);
+        return;
+    }
     FileSetName(fb->dataFile, names.data);
     FileSetName(fb->indexFile, names.index);
     FileSetName(fb->dialogFile, names.dialog);
@@ -193,218 +508,10 @@ void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool
             bool network) {
     OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
-    if (allReadOnly) readOnly = true;
-    if (readOnly) saveMode = false;
-    // Network mode: the files are shared and the stations keep to the dialog file's locks.
-    // Save mode is not joined to it: no change is taken without the Fileblock lock, which
-    // this engine does not offer, so there is nothing to journal.
-    const bool networked = network && !Engine().singleUser;
-    if (networked) saveMode = false;
-    const bool shared = networked;
-    const bool dialogRequired = network ? !allReadOnly : saveMode;
-    // A station locks and writes the dialog file whatever it does with the other two.
-    const bool station = networked && !allReadOnly;
-    const bool dialogReadOnly = station ? false : readOnly;
-
-    const FileblockNames names = NamesOf(fileName);
-    FileRecord dialog;
-    FileSetName(dialog, names.dialog);
-    bool dialogCreated = false;
-    FileOpenExisting(dialog, shared, dialogReadOnly);
-    if (!FbOk && FbErrorCode == fberr::kFileNotFound) {
-        if (!dialogRequired) {
-            ResetStatus();
-        } else if (readOnly) {
-            Fail(fberr::kNoDialogReadOnly);
-            return;
-        } else {
-            ResetStatus();
-            FileCreate(dialog);
-            dialogCreated = FbOk;
-            const unsigned char first = 0;
-            FileWriteAt(dialog, 0, 1, &first);
-            FileFlush(dialog);
-            FileClose(dialog);
-            FileFlushFolder(dialog);
-            FileOpenExisting(dialog, shared, dialogReadOnly);
-            if (!FbOk) {
-                CloseQuietly(dialog);
-                if (dialogCreated) DeleteQuietly(dialog);
-                return;
-            }
-        }
-    } else if (!FbOk) {
-        return;
-    }
-    const bool dialogFound = dialog.IsOpen() && !dialogCreated;
-    // Opens of one Fileblock by the stations follow one another.
-    bool openByteLocked = false;
-    if (station) {
-        openByteLocked = LockOpenByte(dialog);
-        if (!openByteLocked) {
-            CloseQuietly(dialog);
-            if (dialogCreated) DeleteQuietly(dialog);
-            return;
-        }
-    }
-
-    Fileblock* fb = new (std::nothrow) Fileblock;
-    bool listed = false;
-    const auto cleanUp = [&] {
-        if (fb) {
-            IndexDropPages(*fb);
-            CloseQuietly(fb->indexFile);
-            CloseQuietly(fb->dataFile);
-            if (listed) {
-                auto& list = Engine().openList;
-                list.erase(std::remove(list.begin(), list.end(), fb), list.end());
-            }
-            dialog = fb->dialogFile;
-            delete fb->network;
-            delete fb;
-        }
-        if (openByteLocked) {
-            KeptFailure kept;
-            UnlockOpenByte(dialog);
-        }
-        CloseQuietly(dialog);
-        if (dialogCreated) DeleteQuietly(dialog);
-        // Another station's lock on a file shows as an undefined access error.
-        if (networked && FbErrorCode == fberr::kAccessNotPossible) FbErrorCode = fberr::kLockPrevents;
-    };
-    if (!fb) {
-        Fail(fberr::kNoMemoryOpen);
-        cleanUp();
-        return;
-    }
-    // The repair works on the handle's dialog file.
-    fb->dialogFile = dialog;
-    FileSetName(fb->dataFile, names.data);
-    FileSetName(fb->indexFile, names.index);
-    FileOpenExisting(fb->dataFile, shared, readOnly);
-    DataHeaderImageBytes image{};
-    FileReadAt(fb->dataFile, 0, kDataHeaderBytes, image.data());
-    if (!FbOk) {
-        cleanUp();
-        return;
-    }
-    const DataHeader header = ParseDataHeader(image);
-    if (header.numberOfKeys > kFbMaxKeys) {
-        Fail(fberr::kTooManyKeys);
-        cleanUp();
-        return;
-    }
-    fb->numberOfKeys = static_cast<std::uint8_t>(header.numberOfKeys);
-    if (!MakeDescriptors(*fb)) {
-        Fail(fberr::kNoMemoryDescriptors);
-        cleanUp();
-        return;
-    }
-    Descriptor& data = fb->Data();
-    data.firstFree = header.firstFree;
-    data.freeCount = header.freeCount;
-    data.allocated = header.allocated;
-    data.slotSize = header.recordLength;
-    if (fb->numberOfKeys > 0) {
-        FileOpenExisting(fb->indexFile, shared, readOnly);
-        if (!FbOk && FbErrorCode != fberr::kTooManyOpenFiles && FbErrorCode != fberr::kDriveNotReady)
-            FbErrorCode = fberr::kFileDefect;
-        if (FbOk) IndexOpen(*fb);
-        if (!FbOk) {
-            cleanUp();
-            return;
-        }
-    }
-    if (header.inUse != 0) {
-        Fail(fberr::kFileDefect);
-        cleanUp();
-        return;
-    }
-    fb->readOnly = readOnly;
-    DialogContent content = DialogContent::Empty;
-    if (dialogFound) {
-        // Before the free chain is walked: a journal puts back what a crash left half done.
-        content = ExamineDialog(*fb, fb->dialogFile);
-        if (!FbOk) {
-            cleanUp();
-            return;
-        }
-        // Only a station alone with the file may make, empty or repair the station table.
-        if (station && content != DialogContent::CleanTable && OtherStationsPresent(fb->dialogFile)) {
-            Fail(fberr::kNoRepairNotExclusive);
-            cleanUp();
-            return;
-        }
-        if (content == DialogContent::Journal) {
-            if (readOnly) {
-                Fail(fberr::kNoDialogReadOnly);
-                cleanUp();
-                return;
-            }
-            RepairFileblock(*fb);
-            if (!FbOk) {
-                cleanUp();
-                return;
-            }
-            for (int k = 1; k <= fb->numberOfKeys; ++k)
-                fb->rowsPresent = std::max(fb->rowsPresent, fb->Key(k).allocated);
-        }
-    }
-    CheckKeyBounds(*fb);
-    if (FbOk) CheckDataFile(*fb);
-    if (!FbOk) {
-        cleanUp();
-        return;
-    }
-    fb->inUse = false;
-    fb->recordHook = NoRecordHook;
-    fb->hookUserValue = 0;
-    fb->skipAfterWrite = true;
-    try {
-        Engine().openList.push_back(fb);
-        listed = true;
-    } catch (const std::bad_alloc&) {
-        Fail(fberr::kNoMemoryOpen);
-        cleanUp();
-        return;
-    }
-
-    if (networked) {
-        JoinNetwork(*fb, allReadOnly);
-        // A new, empty or repaired table: every station reads everything again.
-        if (FbOk && station && content != DialogContent::CleanTable) PublishFullChange(*fb);
-        if (FbOk && openByteLocked) {
-            openByteLocked = false;
-            UnlockOpenByte(fb->dialogFile);
-        }
-        if (!FbOk) {
-            cleanUp();
-            return;
-        }
-    }
-    fb->saveMode = saveMode;
-    if (saveMode) {
-        // The journal starts empty: byte 0 and an end tag, on the disk.
-        ResetDialog(*fb);
-        if (!FbOk) {
-            cleanUp();
-            return;
-        }
-    }
-    if (!dialogRequired && fb->dialogFile.IsOpen()) {
-        // A leftover that holds nothing (any more) is removed; failing to remove it harms nothing.
-        CloseQuietly(fb->dialogFile);
-        if (dialogFound && !readOnly) {
-            KeptFailure kept;
-            FileDelete(fb->dialogFile);
-            FileFlushFolder(fb->dataFile);
-        }
-        fb->dialogFile.handle = -1;
-    }
-    ResetStatus();
-    fb->validityMark = kValidityMark;
-    fb->handle = NewHandle();
-    handle = fb->handle;
+    FileblockOpening opening(fileName, ModeOf(readOnly, allReadOnly, saveMode, network));
+    if (opening.OpenDialogFile() && opening.ReadDataHeader() && opening.OpenIndex() &&
+        opening.ExamineJournal() && opening.Register() && opening.JoinNetwork() && opening.StartJournal())
+        handle = opening.HandOut();
 }
 
 void FbClose(Fileblock*& handle) {

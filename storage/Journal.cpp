@@ -24,7 +24,8 @@ using platform::PutU16;
 namespace {
 
 constexpr std::int32_t kHeaderRecordBytes = 36;
-constexpr std::size_t kPageRecordTail = 8; // page number, leftmost child
+constexpr std::size_t kPageRecordTail = 8;  // page number, leftmost child
+constexpr std::size_t kRecordImageHead = 8; // tag, 2 spare bytes, record number
 constexpr std::int64_t kSectorBytes = 512;
 
 void Append(Fileblock& fb, const unsigned char* bytes, std::size_t length) {
@@ -149,6 +150,24 @@ bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int3
     return FbOk;
 }
 
+// A record image puts back a record the header counts, inside the file.
+bool ReplayRecordImage(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
+    unsigned char head[kRecordImageHead - 2];
+    FileReadAt(fb.dialogFile, at, sizeof head, head);
+    if (!FbOk) return false;
+    at += sizeof head;
+    const Descriptor& d = fb.Data();
+    const std::int32_t record = GetI32(head, 2);
+    const std::int64_t offset = SlotOffset(fb, record, 0);
+    if (record < 1 || record > d.allocated || offset + d.slotSize > bounds.dataSize) return FailReplay();
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(d.slotSize));
+    FileReadAt(fb.dialogFile, at, d.slotSize, bytes.data());
+    if (!FbOk) return false;
+    at += d.slotSize;
+    FileWriteAt(fb.dataFile, offset, d.slotSize, bytes.data());
+    return FbOk;
+}
+
 bool ReplayHeader(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
     unsigned char body[kHeaderRecordBytes - 2];
     FileReadAt(fb.dialogFile, at, sizeof body, body);
@@ -166,6 +185,8 @@ std::size_t PendingRecordLength(const Fileblock& fb, std::size_t at) {
     const std::vector<unsigned char>& pending = fb.journal.pending;
     const int tag = GetU16(pending.data(), at);
     if (tag == kJournalHeaderTag) return kHeaderRecordBytes;
+    if (tag == kJournalRecordTag)
+        return kRecordImageHead + static_cast<std::size_t>(fb.descriptors[0].slotSize);
     const int key = GetU16(pending.data(), at + 2);
     return kPageHeadSize + static_cast<std::size_t>(tag) * (fb.descriptors[key].keyLength + 9u) +
            kPageRecordTail;
@@ -267,6 +288,15 @@ bool JournalRecordWord(Fileblock& fb, std::int32_t record, const std::array<unsi
     return true;
 }
 
+void JournalRecordImage(Fileblock& fb, std::int32_t record, std::span<const unsigned char> before) {
+    if (!fb.saveMode || !FbOk) return;
+    unsigned char head[kRecordImageHead] = {};
+    PutU16(head, 0, kJournalRecordTag);
+    PutI32(head, 4, record);
+    Append(fb, head, sizeof head);
+    Append(fb, before.data(), before.size());
+}
+
 void FlushJournal(Fileblock& fb) {
     JournalState& journal = fb.journal;
     if (!FbOk || journal.pending.empty()) return;
@@ -343,6 +373,8 @@ void ReplayDialog(Fileblock& fb) {
             ReplayPage(fb, at, tag, bounds);
         else if (tag == kJournalHeaderTag)
             ReplayHeader(fb, at, bounds);
+        else if (tag == kJournalRecordTag)
+            ReplayRecordImage(fb, at, bounds);
         else if (tag == kJournalEndTag)
             break;
         else

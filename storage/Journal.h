@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 // The save-mode journal in the dialog file: before a change alters an index page, a header or
 // a record's chain word for the first time, the old content is journaled; a change that
@@ -14,6 +15,8 @@
 //   1..62  page record: n, key, 2 spare bytes, the n packed items, page number, leftmost child
 //   1000   header record: index (0 data, k key k), 28-byte image, chain link (-2 none)
 //   2000   end of the records
+//   3000   record image: 2 spare bytes, record number, the record's bytes as they were
+//          (only while a record is being rewritten)
 // Between changes it is byte 0 alone. Records reach the file in batches, each behind an end
 // tag (the first batch brings its own) and closed by one; only once a batch is on the disk is
 // the end tag in front of it overwritten by its first tag, so a batch cut short by a crash is
@@ -24,6 +27,7 @@ struct PageBufferNode;
 
 constexpr std::uint16_t kJournalHeaderTag = 1000;
 constexpr std::uint16_t kJournalEndTag = 2000;
+constexpr std::uint16_t kJournalRecordTag = 3000;
 constexpr std::int32_t kNoChainLink = -2;
 
 using HeaderImageBytes = std::array<unsigned char, kKeyHeaderBytes>; // 28 bytes
@@ -44,6 +48,9 @@ void JournalHeader(Fileblock& fb, int index, const HeaderImageBytes& image, std:
 // leaves it, with those bytes as the link of its first free slot. A word of -2 cannot be put
 // so (it means "no link"); false then, and only the undo from memory can restore it.
 bool JournalRecordWord(Fileblock& fb, std::int32_t record, const std::array<unsigned char, 4>& word);
+// Before a rewrite overwrites data record `record`, its bytes as they were (`before`, one
+// record long) are journaled, so that a rewrite cut short is put back whole.
+void JournalRecordImage(Fileblock& fb, std::int32_t record, std::span<const unsigned char> before);
 // Write-ahead: every journaled record reaches the disk before a file change that relies on it.
 void FlushJournal(Fileblock& fb);
 // The same, when the Fileblock journals and records are waiting.

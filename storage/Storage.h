@@ -135,6 +135,7 @@ constexpr std::int32_t kSaveModeAppendUndone = 10001;
 constexpr std::int32_t kSaveModeFreeUndone = 10002;
 constexpr std::int32_t kSaveModeInsertUndone = 10003;
 constexpr std::int32_t kSaveModeRemoveUndone = 10004;
+constexpr std::int32_t kSaveModeWriteUndone = 10005;
 constexpr std::int32_t kFileDefect = 10010;
 constexpr std::int32_t kBadRecordLength = 10020;
 constexpr std::int32_t kNoMemoryDescriptors = 10030;

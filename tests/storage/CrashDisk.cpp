@@ -19,13 +19,16 @@ CrashDisk::~CrashDisk() {
     platform::SetFiles(previous_);
 }
 
-bool CrashDisk::Proceed() {
+bool CrashDisk::Proceed(std::size_t* torn) {
     if (Dead()) {
         // The step after the last one: the process ends here.
         if (exitAtStop_) ::_exit(0);
+        if (torn) *torn = tornBytes_;
+        tornBytes_ = 0;
         return false;
     }
     ++steps_;
+    stepBytes_.push_back(0);
     return true;
 }
 
@@ -60,12 +63,21 @@ platform::SystemError CrashDisk::Read(platform::FileHandle handle, std::int64_t 
 platform::SystemError CrashDisk::Write(platform::FileHandle handle, std::int64_t offset, const void* buffer,
                                        std::size_t length, std::size_t& done) {
     done = 0;
-    if (!Proceed()) return kDead;
-    ++writes_;
+    std::size_t torn = 0;
+    const bool alive = Proceed(&torn);
+    if (!alive) {
+        if (torn == 0) return kDead;
+        // The write the process died in: only its first bytes made it.
+        length = std::min(length, torn);
+    } else {
+        ++writes_;
+        stepBytes_.back() = length;
+    }
     Unflushed& record = Record(paths_[handle]);
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     record.changes.push_back({false, offset, std::vector<unsigned char>(bytes, bytes + length)});
-    return Wrapped().Write(handle, offset, buffer, length, done);
+    const auto error = Wrapped().Write(handle, offset, buffer, length, done);
+    return alive ? error : kDead;
 }
 
 platform::SystemError CrashDisk::Size(platform::FileHandle handle, std::int64_t& size) {

@@ -32,6 +32,14 @@ public:
         StopAfter(steps);
         exitAtStop_ = true;
     }
+    // The same, but when the step after them is a write, its first `bytes` bytes reach the
+    // file before the process dies: a write cut short.
+    void TearAfter(int steps, std::size_t bytes) {
+        StopAfter(steps);
+        tornBytes_ = bytes;
+    }
+    // The bytes of every write step so far; 0 for the other steps.
+    const std::vector<std::size_t>& StepBytes() const { return stepBytes_; }
     int Steps() const { return steps_; }
     int Writes() const { return writes_; }
     int Flushes() const { return flushes_; }
@@ -69,7 +77,8 @@ private:
     };
 
     bool Dead() const { return Stopped(); }
-    bool Proceed(); // counts a step; false once the process is dead
+    // Counts a step; false once the process is dead (`torn`: the bytes of a write cut short).
+    bool Proceed(std::size_t* torn = nullptr);
     Unflushed& Record(const std::string& path);
 
     platform::FileOps* previous_;
@@ -79,6 +88,8 @@ private:
     int truncates_ = 0;
     int stopAt_ = -1;
     bool exitAtStop_ = false;
+    std::size_t tornBytes_ = 0; // of the write at the stop; 0: none of it
+    std::vector<std::size_t> stepBytes_;
     std::map<platform::FileHandle, std::string> paths_;
     std::map<std::string, Unflushed> unflushed_;
 };

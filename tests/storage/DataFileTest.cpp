@@ -1,3 +1,4 @@
+#include "BTreeFixture.h"
 #include "FaultyFileOps.h"
 #include "StorageSession.h"
 #include "TempFolder.h"
@@ -448,6 +449,122 @@ TEST(DataFileDamage, NoHeaderMakesTheEngineCrashOrHandOutARecordTwice) {
         FbClose(fb);
     }
     EXPECT_GT(opened, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Another program (a sync tool, a restore, "> zelp.DAT") cuts the data file shorter while it is
+// open: the records past the new end are read errors, not a bus error, and so is every later
+// call on the file; the close leaves the file as it was found.
+TEST_F(DataFile, AFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
+    for (int n = 1; n <= 40; ++n)
+        Append(static_cast<unsigned char>(n));
+    Reopen();
+    ASSERT_EQ(Read(30), test::RecordBytes(kR, 30));
+    ASSERT_EQ(::truncate(dataName.c_str(), kR), 0);
+    Bytes buffer(kR);
+    // Within the file's first page of memory, where the view shows zeros past the end.
+    FbReadRecord(fb, 2, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    FbReadRecord(fb, 35, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    FbReadRecord(fb, 1, buffer);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    std::int32_t n = 0;
+    FbAppendRecord(fb, n, test::RecordBytes(kR, 'x'));
+    EXPECT_FALSE(FbOk);
+    FbWriteRecord(fb, 2, test::RecordBytes(kR, 'x'));
+    EXPECT_FALSE(FbOk);
+    FbClose(fb);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(fb, nullptr);
+    EXPECT_EQ(test::ReadWholeFile(dataName).size(), static_cast<std::size_t>(kR));
+}
+
+} // namespace
+
+namespace {
+
+// A header that counts fewer records than the file holds (restored from an old copy, or
+// edited) would let the next append overwrite a live record: the open refuses it and writes
+// nothing. The one record a crash in an append may leave past the count is let through, and
+// reads as damage, never as a record.
+TEST_F(DataFile, AHeaderCountingFewerRecordsThanTheFileHoldsIsRefusedAtOpen) {
+    for (int n = 1; n <= 120; ++n)
+        Append(static_cast<unsigned char>(n));
+    FbClose(fb);
+    ASSERT_TRUE(FbOk);
+    const Bytes whole = test::ReadWholeFile(dataName);
+    const std::string indexName = folder.File("zelp.IX");
+    const Bytes index = test::ReadWholeFile(indexName);
+    struct Row {
+        const char* name;
+        std::int32_t allocated;
+        std::size_t tail; // bytes past the 120 records
+        bool opens;
+    };
+    const Row rows[] = {
+        {"60 of 120", 60, 0, false},
+        {"118 of 120", 118, 0, false},
+        {"119 of 120: one left over", 119, 0, true},
+        {"120 and part of one more", 120, 100, true},
+        {"119 of 120 and part of one more", 119, 100, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes damaged = whole;
+        damaged.resize(whole.size() + row.tail, 'z');
+        test::WriteWholeFile(dataName, damaged);
+        test::PatchFile(dataName, 8, Le32(row.allocated));
+        const Bytes before = test::ReadWholeFile(dataName);
+        FbOpen(fb, name, false, false, false, false);
+        if (!row.opens) {
+            EXPECT_EQ(FbErrorCode, fberr::kFileDefect);
+            EXPECT_EQ(fb, nullptr);
+            EXPECT_EQ(test::ReadWholeFile(dataName), before);
+            EXPECT_EQ(test::ReadWholeFile(indexName), index);
+            EXPECT_FALSE(test::FileExists(folder.File("zelp.DIA")));
+            continue;
+        }
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Bytes buffer(kR);
+        FbReadRecord(fb, row.allocated + 1, buffer);
+        EXPECT_EQ(FbErrorCode, row.tail == 0 ? fberr::kFileDefect : fberr::kReadError);
+        FbReadRecord(fb, row.allocated + 2, buffer);
+        EXPECT_EQ(FbErrorCode, fberr::kReadError);
+        FbClose(fb);
+        ASSERT_TRUE(FbOk);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The same for the index file: the pages past its new end are read errors, and the close
+// writes nothing back into it.
+TEST_F(DataFile, AnIndexFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
+    for (int n = 1; n <= 3000; ++n) {
+        const std::int32_t record = Append('k');
+        FbInsertKey(fb, 1, record, storagetest::RecordKey(record));
+    }
+    Reopen();
+    const std::string indexName = folder.File("zelp.IX");
+    std::int32_t reference = 0;
+    FbFindKey(fb, 1, reference, storagetest::RecordKey(10));
+    ASSERT_EQ(reference, 10);
+    const std::size_t rowZero = 2 * (62 * 8 + 564);
+    ASSERT_EQ(::truncate(indexName.c_str(), static_cast<off_t>(rowZero)), 0);
+    // Pages still in the buffers answer; every page read from the file fails.
+    for (const std::int32_t record : {2990, 1500, 2000}) {
+        FbFindKey(fb, 1, reference, storagetest::RecordKey(record));
+        EXPECT_EQ(FbErrorCode, fberr::kReadError) << record;
+    }
+    FbClose(fb);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(test::ReadWholeFile(indexName).size(), rowZero);
 }
 
 } // namespace

@@ -207,3 +207,48 @@ TEST(FaultyFileOps, FailsTheNthCallAndDropsUnflushedWrites) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileOps, InspectTellsWhatStandsAtANameAndChangesNothing) {
+    test::TempFolder folder;
+    const std::string file = folder.File("plain.DAT");
+    test::WriteWholeFile(file, {1, 2, 3});
+    ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(folder.File("folder").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(file.c_str(), folder.File("to-plain").c_str()), 0);
+    ASSERT_EQ(::symlink(folder.File("gone/x").c_str(), folder.File("dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", folder.File("to-device").c_str()), 0);
+    using platform::PathKind;
+    const std::pair<const char*, PathKind> rows[] = {
+        {"absent", PathKind::Missing},        {"no/such/absent", PathKind::Missing},
+        {"plain.DAT", PathKind::PlainFile},   {"to-plain", PathKind::PlainFile},
+        {"dangling", PathKind::DanglingLink}, {"pipe", PathKind::NotPlain},
+        {"folder", PathKind::NotPlain},       {"to-device", PathKind::NotPlain},
+    };
+    for (const auto& [name, kind] : rows)
+        EXPECT_EQ(Posix().Inspect(folder.File(name)), kind) << name;
+    EXPECT_EQ(test::ReadWholeFile(file), (std::vector<unsigned char>{1, 2, 3}));
+}
+
+// A create never goes through a link: one that leads nowhere would make a file wherever it
+// points, and one that leads to a file would empty it.
+TEST(FileOps, CreateRefusesALinkAndLeavesWhatItPointsTo) {
+    test::TempFolder folder;
+    const std::string target = folder.File("target.DAT");
+    test::WriteWholeFile(target, {9});
+    ASSERT_EQ(::symlink(target.c_str(), folder.File("live").c_str()), 0);
+    ASSERT_EQ(::symlink(folder.File("made-there").c_str(), folder.File("dangling").c_str()), 0);
+    for (const char* name : {"live", "dangling"}) {
+        FileHandle handle = 7;
+        EXPECT_EQ(Posix().Open(folder.File(name), FileDisposition::CreateAlways, FileAccess::ReadWrite,
+                               FileSharing::Exclusive, handle),
+                  win32::kAccessDenied)
+            << name;
+        EXPECT_EQ(handle, -1);
+    }
+    EXPECT_EQ(test::ReadWholeFile(target), std::vector<unsigned char>{9});
+    EXPECT_FALSE(test::FileExists(folder.File("made-there")));
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -76,6 +77,34 @@ TEST_F(FileViews, OtherFileOperationsSeeEveryRead) {
         Write(8, "ijkl");
     }
     EXPECT_EQ(ViewRead(0, 12), "abcdefghijkl");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FileViews, AFileCutByAnotherProgramIsAReadErrorUntilItIsClosed) {
+    storage::FileZeroFill(file, 0, 5 << 12);
+    Write(4 << 12, "page five");
+    EXPECT_EQ(ViewRead(4 << 12, 9), "page five");
+    ASSERT_EQ(::truncate(file.name.c_str(), 100), 0);
+    std::string bytes(9, '\0');
+    EXPECT_TRUE(storage::ReadThroughView(file, 4 << 12, 9, bytes.data()));
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    // Within what is left, through the view or not, and written: the same.
+    for (int round = 0; round < 2; ++round) {
+        storage::ResetStatus();
+        storage::FileReadAtViewed(file, round == 0, 0, 8, bytes.data());
+        EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    }
+    storage::ResetStatus();
+    storage::FileWriteAt(file, 0, 4, "abcd");
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+    storage::ResetStatus();
+    storage::FileClose(file);
+    EXPECT_TRUE(FbOk);
+    storage::FileOpenExisting(file, false, false);
+    EXPECT_EQ(ViewRead(0, 8), std::string(8, '\0'));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,11 @@ public:
     }
     void TearDown() override {
         if (fb) FbClose(fb);
+    }
+    // A create makes a set only where none is.
+    void RemoveFiles() const {
+        for (const std::string* file : {&dat, &ix, &dia})
+            ::unlink(file->c_str());
     }
     bool NoFilesLeft() const { return !FileExists(dat) && !FileExists(ix) && !FileExists(dia); }
 
@@ -138,6 +144,116 @@ TEST_F(Lifecycle, CreateReplacesOldFilesButNeverOnesThatAreOpen) {
     EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
     EXPECT_EQ(test::ReadWholeFile(dat), before);
     EXPECT_EQ(FbLiveRecordCount(fb), 1);
+}
+
+// A data file that is gone while its index or dialog file is still there, or whose name is a
+// link to a disk that is not mounted, is no fresh start: the open and the create both refuse
+// with 10140 and change nothing, so the caller never makes an empty set over the user's.
+TEST_F(Lifecycle, AMissingDataFileBesideTheRestOfItsSetIsNoFreshStart) {
+    const std::string nowhere = folder.File("unmounted/zelp.DAT");
+    struct Row {
+        const char* name;
+        bool index, dialog, danglingData;
+    };
+    const Row rows[] = {
+        {"the index file left", true, false, false},
+        {"the dialog file left", false, true, false},
+        {"both left", true, true, false},
+        {"a link that leads nowhere", false, false, true},
+        {"a link that leads nowhere beside the index", true, false, true},
+    };
+    for (const Row& row : rows) {
+        for (const bool saveMode : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (saveMode ? " in save mode" : ""));
+            Create();
+            Open();
+            std::int32_t n = 0;
+            FbAppendRecord(fb, n, test::RecordBytes(464, 'a'));
+            FbInsertKey(fb, 1, n, "       1");
+            Close();
+            ::unlink(dat.c_str());
+            if (!row.index) ::unlink(ix.c_str());
+            if (row.dialog) test::WriteWholeFile(dia, {7});
+            if (row.danglingData) {
+                ASSERT_EQ(::symlink(nowhere.c_str(), dat.c_str()), 0);
+            }
+            const Bytes index = test::ReadWholeFile(ix);
+            const auto unchanged = [&] {
+                EXPECT_EQ(FileExists(ix), row.index);
+                EXPECT_EQ(test::ReadWholeFile(ix), index);
+                EXPECT_EQ(FileExists(dia), row.dialog);
+                if (row.dialog) {
+                    EXPECT_EQ(test::ReadWholeFile(dia), Bytes{7});
+                }
+                struct stat info {};
+                EXPECT_EQ(::lstat(dat.c_str(), &info) == 0 && S_ISLNK(info.st_mode), row.danglingData);
+                EXPECT_FALSE(FileExists(dat));
+                EXPECT_FALSE(FileExists(nowhere));
+            };
+            Open(false, false, saveMode);
+            EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+            EXPECT_EQ(fb, nullptr);
+            unchanged();
+            Create();
+            EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+            unchanged();
+            RemoveFiles();
+        }
+    }
+    // Nothing of the set there: "not found", and a create makes it.
+    for (const bool saveMode : {false, true}) {
+        Open(false, false, saveMode);
+        EXPECT_EQ(FbErrorCode, fberr::kFileNotFound);
+        EXPECT_TRUE(NoFilesLeft());
+    }
+    Create();
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+}
+
+// A pipe, a folder or a device in the place of one of the files is refused at once (10140),
+// and neither the open nor the create changes anything.
+TEST_F(Lifecycle, WhatIsNotAPlainFileIsRefusedWithoutWaiting) {
+    struct Row {
+        const char* name;
+        std::function<int(const std::string&)> make;
+    };
+    const Row kinds[] = {
+        {"pipe", [](const std::string& path) { return ::mkfifo(path.c_str(), 0600); }},
+        {"folder", [](const std::string& path) { return ::mkdir(path.c_str(), 0700); }},
+        {"device", [](const std::string& path) { return ::symlink("/dev/null", path.c_str()); }},
+    };
+    for (const Row& kind : kinds) {
+        for (const std::string* which : {&dat, &ix, &dia}) {
+            SCOPED_TRACE(std::string(kind.name) + " as " + *which);
+            Create();
+            ASSERT_TRUE(FbOk);
+            ::unlink(which->c_str());
+            ASSERT_EQ(kind.make(*which), 0);
+            const Bytes data = which == &dat ? Bytes{} : test::ReadWholeFile(dat);
+            const Bytes index = which == &ix ? Bytes{} : test::ReadWholeFile(ix);
+            for (const bool readOnly : {false, true}) {
+                Open(readOnly);
+                EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+                EXPECT_EQ(fb, nullptr);
+            }
+            Create();
+            EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+            struct stat info {};
+            EXPECT_EQ(::lstat(which->c_str(), &info), 0);
+            EXPECT_FALSE(S_ISREG(info.st_mode));
+            if (which != &dat) {
+                EXPECT_EQ(test::ReadWholeFile(dat), data);
+            }
+            if (which != &ix) {
+                EXPECT_EQ(test::ReadWholeFile(ix), index);
+            }
+            if (which != &dia) {
+                EXPECT_FALSE(FileExists(dia));
+            }
+            if (::rmdir(which->c_str()) != 0) ::unlink(which->c_str());
+            RemoveFiles();
+        }
+    }
 }
 
 TEST_F(Lifecycle, AFailedCreateLeavesNoFilesBehind) {

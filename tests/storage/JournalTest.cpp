@@ -72,6 +72,10 @@ Bytes RecordWord(std::int32_t record, const std::string& word, std::int32_t firs
     return Concat({HeaderRecord(0, DataImage(record, freeCount + 1, 3, 464), link),
                    HeaderRecord(0, DataImage(firstFree, freeCount, 3, 464))});
 }
+// The image of a whole record as it was before a rewrite.
+Bytes RecordImage(std::int32_t record, unsigned char fill, std::size_t length = 464) {
+    return Concat({Le16(3000), Le16(0), Le32(record), Bytes(length, fill)});
+}
 const Bytes kEnd = Le16(2000);
 Bytes WithoutTag(const Bytes& record) {
     return Bytes(record.begin() + 2, record.end());
@@ -140,6 +144,9 @@ TEST_F(Journal, AJournalFoundAtOpenIsReplayedAndRemoved) {
          false, Bytes(4, 0)},
         {"the header after the word", Concat({RecordWord(1, "WXYZ"), kEnd}), 0, false,
          Concat({Le32(-1), Le32(0), Le32(3), Le32(464), Le32(2), {0}})},
+        {"a rewritten record's image", Concat({RecordImage(2, 'Q'), kEnd}), 2 * 464, false, Bytes(464, 'Q')},
+        {"a record image cut short is not applied", Cut(RecordImage(3, 'Q'), 100), 3 * 464, false,
+         test::RecordBytes(464, 'a', 3)},
         {"records after a cut one are not read",
          Concat({RecordWord(1, "WXYZ"), Cut(PageRecord(1, 1, 0, 42, 0), 9)}), 464, false, Text8("WXYZ")},
         {"a first batch never joined in: its first tag is still 0",
@@ -205,6 +212,8 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
         {"records past the file", HeaderRecord(0, DataImage(-1, 0, 1000, 464))},
         {"word of record 0", RecordWord(0, "WXYZ")},
         {"word past the records", RecordWord(4, "WXYZ")},
+        {"image of record 0", RecordImage(0, 'Q')},
+        {"image past the records", RecordImage(4, 'Q')},
         {"tag 0 after a record", Concat({HeaderRecord(0, DataImage(-1, 0, 3, 464)), Le16(0)})},
         {"tag 1001", Concat({Le16(1001), Le16(0), Le32(1), Text8("WXYZ")})},
         {"tag 5000", Le16(5000)},
