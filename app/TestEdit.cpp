@@ -295,8 +295,23 @@ void TfTestForm::FormShow() {
     if (!test_) {
         ui_->panButtons->move(ui_->panButtons->x(), ui_->panButtons->y() - kBodyOnlyShrink);
         setFixedSize(width(), height() - kBodyOnlyShrink);
+        // Centred on the main window at the height it opens with, not at the full one.
+        adjustPosition(parentWidget());
     }
-    if (tag_ == 1) ui_->eAlkalinity->setFocus();
+    if (tag_ == 1)
+        ui_->eAlkalinity->setFocus();
+    else
+        FocusFirstControl();
+}
+
+void TfTestForm::FocusFirstControl() {
+    // The body kind leads the tab order; of a radio group, Tab visits the chosen button.
+    const QList<QRadioButton*> kinds = RadioButtonsOf(*ui_->dbgrBody);
+    const int chosen = RadioItemIndex(*ui_->dbgrBody);
+    if (chosen >= 0)
+        kinds[chosen]->setFocus(Qt::TabFocusReason);
+    else
+        ui_->eVolume->setFocus(Qt::TabFocusReason);
 }
 
 void TfTestForm::TakeRequest(const TCallTestParams& request) {

@@ -65,6 +65,7 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    void FocusFirstControl();
     void PaintEntryFields();
     void HookGroupKeys(QGroupBox& group);
     void HookEnteNext(QWidget& control);

@@ -1,11 +1,13 @@
+#include "TempFolder.h"
 #include "app/BrinovaAPI.h"
 #include "app/TestEdit.h"
 #include "platform/Real80.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
-#include "TempFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +21,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -433,13 +436,59 @@ TEST_F(TestFormTest, HelpByKeyAndButton) {
 // Runs `inspect` on the opened form once its modal loop runs, then presses `button`.
 bool RunOpener(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
                const std::function<void(TfTestForm&)>& inspect, const char* button) {
-    QTimer::singleShot(0, [&] {
+    // The opener's form is looked at once the window system shows it.
+    QTimer whenShown;
+    whenShown.setInterval(5);
+    QObject::connect(&whenShown, &QTimer::timeout, [&] {
         auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
-        if (!form) return;
+        if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
+        whenShown.stop();
         inspect(*form);
         form->findChild<QPushButton*>(button)->click();
     });
+    whenShown.start();
     return opener(params);
+}
+
+// The widgets that Tab visits from the focused one until it comes back there (at most 60).
+QStringList TabCycle(QWidget& form) {
+    QStringList visited;
+    QWidget* start = form.focusWidget();
+    if (!start) return visited;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* focused = form.focusWidget();
+        visited << (focused ? focused->objectName() : QStringLiteral("(none)"));
+        QTest::keyClick(focused ? focused : &form, Qt::Key_Tab);
+        if (form.focusWidget() == start) break;
+    }
+    return visited;
+}
+
+// Typing goes somewhere from the start: the form opens on the first control of its tab order
+// (the body kind's chosen button), and Tab runs through the form in its order and back.
+TEST_F(TestFormTest, TheBodyFormsOpenOnTheirFirstControlAndTabInOrder) {
+    body.kind = 2;
+    const QString bodyPart = "dbgrBodyItem2 eVolume eVolMetric eWidth eMetric eLength eDepth eBodyNote";
+    const QString testPart = "qt_tabwidget_tabbar eAlkalinity ePH eHardness eCopper eIron eTDS eORP "
+                             "eTotalChlorine eFree eChloramines eBromine eCyanuric eAcid eTemperature "
+                             "dbgrCelsiusItem0 eDate eTime eTestNote eSupplier";
+    struct Case {
+        const char* name;
+        bool (*opener)(const TCallTestParams&);
+        QString cycle;
+    };
+    const std::vector<Case> cases = {
+        {"EditBodyOnly", &EditBodyOnly, bodyPart + " bSave bCancel bHLP"},
+        {"EditNewBodyAndTest", &EditNewBodyAndTest,
+         bodyPart + " " + testPart + " bSave bCancel bShowRes bHLP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList cycle;
+        RunOpener(
+            c.opener, params, [&](TfTestForm& form) { cycle = TabCycle(form); }, "bCancel");
+        EXPECT_EQ(cycle.join(u' '), c.cycle);
+    }
 }
 
 TEST_F(TestFormTest, OpenersPrefillTheSupplierAndSetTheFocus) {
@@ -504,6 +553,26 @@ TEST_F(TestFormTest, BodyOnlyShowsNoTestPartAndSavesOnlyTheBody) {
     EXPECT_EQ(test.supplier, "untouched");
 }
 
+TEST_F(TestFormTest, TheBodyOnlyFormOpensCentredOnTheMainWindow) {
+    QWidget mainWindow;
+    mainWindow.setGeometry(120, 90, 596, 469);
+    mainWindow.show();
+    mainWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    // Both forms stand centred on the same main window (where exactly depends on the frame the
+    // window system gives it), so their centres meet.
+    QRect full, bodyOnly;
+    RunOpener(
+        &EditNewBodyAndTest, params, [&](TfTestForm& form) { full = form.geometry(); }, "bCancel");
+    mainWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    RunOpener(
+        &EditBodyOnly, params, [&](TfTestForm& form) { bodyOnly = form.geometry(); }, "bCancel");
+    EXPECT_EQ(bodyOnly.height(), full.height() - 250);
+    const QPoint offCentre = bodyOnly.center() - full.center();
+    EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << ", " << offCentre.y();
+}
+
 // ---- What the user sees ----------------------------------------------------------------------
 
 TEST_F(TestFormTest, ScreenshotsOfBothPages) {
@@ -532,14 +601,15 @@ TEST_F(TestFormTest, ScreenshotsOfBothPages) {
     test.oxidizer = 3;
     test.supplier = "Aqua Supplies Ltd\r\n4 Mill Lane";
     test.testNote = "after the storm";
+    if (test::ScreenshotFolder().isEmpty())
+        GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
     auto form = Open();
-    const std::string folder = ::testing::TempDir();
-    EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormParameters.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*form, "TestFormParameters"));
     form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
-    EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormCharacteristics.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*form, "TestFormCharacteristics"));
     params.test = nullptr;
     auto bodyOnly = Open(0);
-    EXPECT_TRUE(bodyOnly->grab().save(QString::fromStdString(folder + "TestFormBodyOnly.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*bodyOnly, "TestFormBodyOnly"));
 }
 
 } // namespace
