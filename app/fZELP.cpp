@@ -275,7 +275,11 @@ void TZELP::ConnectHandlers() {
 }
 
 void TZELP::RestorePosition() {
-    const TFormBounds stored = LoadFormPosition(TFormBounds{kNoPosition, kNoPosition, width(), height()});
+    TFormBounds stored = LoadFormPosition(TFormBounds{kNoPosition, kNoPosition, width(), height()});
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableVirtualGeometry();
+        stored = SizeHeldToArea(stored, {desktop.x(), desktop.y(), desktop.width(), desktop.height()});
+    }
     resize(stored.width, stored.height);
     if (stored.left != kNoPosition && stored.top != kNoPosition) move(stored.left, stored.top);
 }

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -813,6 +814,31 @@ TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
     window.resize(1200, 469);
     QApplication::processEvents();
     EXPECT_TRUE(endsAtTheRightEdge());
+}
+
+TEST_F(MainWindowTest, ASavedSizeBeyondTheDesktopIsHeldToItAndTheBackgroundStillStretches) {
+    Store({{Body(0, 1), {}}});
+    ASSERT_TRUE(SaveFormPosition(TFormBounds{10, 10, 20000, 20000}));
+    // A picture of four colours, one per quarter, to see where its corners land.
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.setPixelColor(0, 0, Qt::red);
+    picture.setPixelColor(1, 0, Qt::green);
+    picture.setPixelColor(0, 1, Qt::blue);
+    picture.setPixelColor(1, 1, Qt::yellow);
+    ASSERT_TRUE(picture.save(QString::fromStdString(root + "/bg.bmp"), "BMP"));
+    CountingZELP window;
+    const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    EXPECT_LE(window.width(), desktop.width());
+    EXPECT_LE(window.height(), desktop.height());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* background = Find<QLabel>(window, "Image1");
+    const QImage shown = background->grab().toImage();
+    const int right = shown.width() - 3, bottom = shown.height() - 3;
+    EXPECT_EQ(shown.pixelColor(2, 2), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(right, 2), QColor(Qt::green));
+    EXPECT_EQ(shown.pixelColor(2, bottom), QColor(Qt::blue));
+    EXPECT_EQ(shown.pixelColor(right, bottom), QColor(Qt::yellow));
 }
 
 // Pixels of a widget drawn in a clearly red colour.
