@@ -150,7 +150,9 @@ void TfTestForm::FormCreate() {
         edit.SetDecimalPlaces(reading.decimals);
         if (*reading.displayFormat) edit.SetDisplayFormat(QString::fromLatin1(reading.displayFormat));
         edit.SetMaxLength(kReadingTypedLength);
+        edit.SetCtl3D(false); // the readings and the date are flat
     }
+    ui_->eDate->SetCtl3D(false);
     ui_->eChloramines->SetReadOnly(true);
     ui_->eVolume->SetDecimalPlaces(0);
     for (widgets::TZlCalcEdit* dimension : {ui_->eWidth, ui_->eLength, ui_->eDepth})

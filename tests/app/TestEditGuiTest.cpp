@@ -573,6 +573,35 @@ TEST_F(TestFormTest, TheBodyOnlyFormOpensCentredOnTheMainWindow) {
     EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << ", " << offCentre.y();
 }
 
+// The readings and the date have the flat look: a square frame of one pixel in the
+// window-frame colour, the field's own colour right inside it, focused or not. The body's
+// fields keep the style's 3-D border.
+bool LooksFlat(QLineEdit& field) {
+    const QImage shown = field.grab().toImage();
+    const QRgb frame = field.palette().color(QPalette::Active, QPalette::Shadow).rgb();
+    const QRgb inside = field.palette().color(QPalette::Base).rgb();
+    const int right = shown.width() - 1, bottom = shown.height() - 1;
+    const QPoint edges[] = {{0, 0},          {right, 0},      {0, bottom},
+                            {right, bottom}, {0, bottom / 2}, {right / 2, 0}};
+    for (const QPoint& at : edges)
+        if (shown.pixel(at) != frame) return false;
+    return shown.pixel(1, bottom / 2) == inside && shown.pixel(right / 2, 1) == inside;
+}
+
+TEST_F(TestFormTest, TheReadingsAndTheDateAreFlat) {
+    auto form = Open();
+    for (const char* name :
+         {"eDate", "eAlkalinity", "ePH", "eHardness", "eCopper", "eIron", "eTDS", "eORP", "eTotalChlorine",
+          "eFree", "eChloramines", "eBromine", "eCyanuric", "eAcid", "eTemperature"}) {
+        auto& field = Get<QLineEdit>(*form, name);
+        EXPECT_TRUE(LooksFlat(field)) << name;
+        field.setFocus();
+        EXPECT_TRUE(LooksFlat(field)) << name << " focused";
+    }
+    for (const char* name : {"eVolume", "eWidth", "eLength", "eDepth"})
+        EXPECT_FALSE(LooksFlat(Get<QLineEdit>(*form, name))) << name;
+}
+
 // ---- What the user sees ----------------------------------------------------------------------
 
 TEST_F(TestFormTest, ScreenshotsOfBothPages) {
