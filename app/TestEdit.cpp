@@ -97,7 +97,7 @@ QList<QRadioButton*> RadioButtonsOf(const QGroupBox& group) {
 
 void AddRadioItems(QGroupBox& group, const QStringList& items, int columns) {
     auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(2, 0, 0, 0);
+    grid->setContentsMargins(0, 0, 0, 0); // the longest items need every pixel of their group
     grid->setSpacing(0);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {

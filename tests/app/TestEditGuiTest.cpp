@@ -14,10 +14,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -600,6 +602,35 @@ TEST_F(TestFormTest, TheReadingsAndTheDateAreFlat) {
     }
     for (const char* name : {"eVolume", "eWidth", "eLength", "eDepth"})
         EXPECT_FALSE(LooksFlat(Get<QLineEdit>(*form, name))) << name;
+}
+
+// Every caption on the Characteristics page shows whole in the fonts at hand: no text wider
+// than its control, no control past its group's edge, no two side by side overlapping, and the
+// radio circles of a group one below the other.
+TEST_F(TestFormTest, TheCharacteristicsPageShowsEveryTextWhole) {
+    auto form = Open();
+    form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
+    QWidget* page = form->findChild<QWidget*>("TabSheet2");
+    ASSERT_NE(page, nullptr);
+    const int circle = form->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight);
+    for (QWidget* control : page->findChildren<QWidget*>()) {
+        const std::string name = control->objectName().toStdString();
+        const QRect place = control->geometry();
+        EXPECT_TRUE(control->parentWidget()->rect().contains(place)) << name;
+        if (qobject_cast<QAbstractButton*>(control))
+            EXPECT_LE(control->sizeHint().width(), place.width()) << name;
+        if (qobject_cast<QRadioButton*>(control)) EXPECT_GE(place.height(), circle) << name;
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            const int needed =
+                label->wordWrap() ? label->heightForWidth(place.width()) : label->sizeHint().height();
+            EXPECT_LE(needed, place.height()) << name;
+            if (!label->wordWrap()) EXPECT_LE(label->sizeHint().width(), place.width()) << name;
+        }
+        for (QWidget* other : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (control->parentWidget() == page && other != control)
+                EXPECT_FALSE(place.intersects(other->geometry()))
+                    << name << " and " << other->objectName().toStdString();
+    }
 }
 
 // ---- What the user sees ----------------------------------------------------------------------
