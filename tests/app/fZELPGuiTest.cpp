@@ -716,13 +716,15 @@ TEST_F(MainWindowTest, TheBackgroundPictureIsUsedWhenThereAndSkippedSilentlyWhen
     if (!test::ScreenshotFolder().isEmpty()) {
         fs::copy_file(QT_TESTCASE_SOURCEDIR "/../../app/bg.bmp", root + "/bg.bmp",
                       fs::copy_options::overwrite_existing);
-        const std::vector<std::int32_t> n = Store(
-            {{Body(1, 2200, "Heated, by the terrace. Cover on from October."),
-              {WaterTest(Day(2024, 6, 3, 18, 5), "after the storm"), WaterTest(Day(2024, 5, 28, 8, 0), ""),
-               WaterTest(Day(2024, 5, 20, 9, 15), "shocked the day before")}},
-             {Body(2, 5000), {WaterTest(Day(2024, 5, 1, 8, 0), "")}},
-             {Body(3, 800), {}},
-             {Body(4, 120), {}}});
+        const std::vector<std::int32_t> n =
+            Store({{Body(1, 2200, "Heated, by the terrace. Cover on from October."),
+                    {WaterTest(Day(2024, 6, 3, 18, 5),
+                               "after the storm: shocked, brushed the walls, backwashed filter"),
+                     WaterTest(Day(2024, 5, 28, 8, 0), ""),
+                     WaterTest(Day(2024, 5, 20, 9, 15), "shocked the day before")}},
+                   {Body(2, 5000), {WaterTest(Day(2024, 5, 1, 8, 0), "")}},
+                   {Body(3, 800), {}},
+                   {Body(4, 120), {}}});
         CountingZELP filled;
         filled.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&filled));
