@@ -35,11 +35,15 @@ struct Form : ::testing::Test {
     }
     void SetUp() override {
         QCursor::setPos(0, 0);
-        form.resize(200, 100);
+        // A place of its own, reached before the test begins: the window system may report
+        // where the window went some time after it is shown, and the tests hand screen
+        // positions around.
+        form.setGeometry(40, 40, 200, 100);
         form.setPalette(fixed::Palette());
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        QTest::qWaitFor([this] { return form.geometry().topLeft() == QPoint(40, 40); }, 1000);
     }
     static void Press(TZlSpeedButton* button, QPoint at = QPoint(5, 5)) {
         QTest::mousePress(button, Qt::LeftButton, {}, at);
