@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) 
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.handled.empty(); }, 1000));
     EXPECT_EQ(window.handled, std::vector<std::string>{"NewbodyofWater1Click"});
 
     // The entry was cancelled (the file is still empty): leaving and coming back offers nothing.
@@ -445,8 +445,7 @@ TEST_F(MainWindowTest, ResizingGrowsTheTestListAndOnlyTheNoteColumn) {
     QWidget* pan = Find<QWidget>(window, "pan");
     const int panHeight = pan->height();
     window.resize(window.width() + 100, window.height() + 40);
-    QTest::qWait(10);
-    EXPECT_EQ(tests->width(), list.width() + 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tests->width() == list.width() + 100; }, 1000));
     EXPECT_GT(pan->height(), panHeight + 30);
     EXPECT_EQ(tests->height(), list.height() + pan->height() - panHeight);
     EXPECT_EQ(tests->columnWidth(0), 88);
