@@ -3,6 +3,7 @@
 #include "engine/BrinovaDEF.h"
 #include "platform/NumberText.h"
 
+#include <algorithm>
 #include <cmath>
 
 TFormBounds PulledBackPosition(const TFormBounds& bounds, const TScreenArea& screen) {
@@ -11,6 +12,13 @@ TFormBounds PulledBackPosition(const TFormBounds& bounds, const TScreenArea& scr
         result.top = screen.top + 10;
     if (result.left > screen.left + screen.width - 100 || result.left < screen.left)
         result.left = screen.left + 100;
+    return result;
+}
+
+TFormBounds SizeHeldToArea(const TFormBounds& bounds, const TScreenArea& area) {
+    TFormBounds result = bounds;
+    result.width = std::min(result.width, area.width);
+    result.height = std::min(result.height, area.height);
     return result;
 }
 

@@ -25,6 +25,10 @@ struct TScreenArea {
 // back at left 100. Its size stays.
 TFormBounds PulledBackPosition(const TFormBounds& bounds, const TScreenArea& screen);
 
+// A restored size no larger than the area (the available desktop); its position stays. A saved
+// size beyond the desktop would only make the window paint what nobody can see.
+TFormBounds SizeHeldToArea(const TFormBounds& bounds, const TScreenArea& area);
+
 // The note column takes what the date and time columns and the vertical scroll bar leave.
 int NoteColumnWidth(int listWidth, int dateColumnWidth, int timeColumnWidth, int scrollBarWidth);
 

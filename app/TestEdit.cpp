@@ -99,7 +99,7 @@ QList<QRadioButton*> RadioButtonsOf(const QGroupBox& group) {
 
 void AddRadioItems(QGroupBox& group, const QStringList& items, int columns) {
     auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(2, 0, 0, 0);
+    grid->setContentsMargins(0, 0, 0, 0); // the longest items need every pixel of their group
     grid->setSpacing(0);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
@@ -152,7 +152,9 @@ void TfTestForm::FormCreate() {
         edit.SetDecimalPlaces(reading.decimals);
         if (*reading.displayFormat) edit.SetDisplayFormat(QString::fromLatin1(reading.displayFormat));
         edit.SetMaxLength(kReadingTypedLength);
+        edit.SetCtl3D(false); // the readings and the date are flat
     }
+    ui_->eDate->SetCtl3D(false);
     ui_->eChloramines->SetReadOnly(true);
     ui_->eVolume->SetDecimalPlaces(0);
     for (widgets::TZlCalcEdit* dimension : {ui_->eWidth, ui_->eLength, ui_->eDepth})
@@ -297,8 +299,23 @@ void TfTestForm::FormShow() {
     if (!test_) {
         ui_->panButtons->move(ui_->panButtons->x(), ui_->panButtons->y() - kBodyOnlyShrink);
         setFixedSize(width(), height() - kBodyOnlyShrink);
+        // Centred on the main window at the height it opens with, not at the full one.
+        adjustPosition(parentWidget());
     }
-    if (tag_ == 1) ui_->eAlkalinity->setFocus();
+    if (tag_ == 1)
+        ui_->eAlkalinity->setFocus();
+    else
+        FocusFirstControl();
+}
+
+void TfTestForm::FocusFirstControl() {
+    // The body kind leads the tab order; of a radio group, Tab visits the chosen button.
+    const QList<QRadioButton*> kinds = RadioButtonsOf(*ui_->dbgrBody);
+    const int chosen = RadioItemIndex(*ui_->dbgrBody);
+    if (chosen >= 0)
+        kinds[chosen]->setFocus(Qt::TabFocusReason);
+    else
+        ui_->eVolume->setFocus(Qt::TabFocusReason);
 }
 
 void TfTestForm::TakeRequest(const TCallTestParams& request) {

@@ -70,6 +70,7 @@ private:
     void FormShow();
     void LoadTestFields(QStringList& damaged);
     void LoadNumber(widgets::TZlCalcEdit& edit, long double value, const char* label, QStringList& damaged);
+    void FocusFirstControl();
     void PaintEntryFields();
     void HookGroupKeys(QGroupBox& group);
     void HookEnteNext(QWidget& control);

@@ -8,18 +8,24 @@ TTestLineDelegate::TTestLineDelegate(QTreeView* list) : QStyledItemDelegate(list
 
 void TTestLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
-    // The first column draws the whole line; the others would only paint over it.
-    if (index.column() != 0) return;
+    // Every cell draws the whole line: the list repaints only the cells in its update region
+    // (a resized column, an uncovered strip), and the line must come back whole in any of them.
+    // The painter stays clipped to that region, so drawing the line again changes no pixel.
     const QHeaderView* header = list_->header();
     const int columns = header->count();
     QRect line = option.rect;
-    line.setRight(option.rect.left() + header->length() - header->sectionPosition(0) - 1);
+    line.setLeft(header->sectionViewportPosition(0));
+    line.setRight(line.left() + header->length() - 1);
 
     painter->save();
     painter->setClipRect(line);
     painter->fillRect(line, list_->viewport()->palette().brush(QPalette::Base));
     QFont font = option.font;
-    font.setBold(option.state.testFlag(QStyle::State_HasFocus));
+    // The line's own focus, not the cell's: every cell draws the line alike.
+    const QModelIndex current = list_->currentIndex();
+    const bool focused = (list_->hasFocus() || list_->viewport()->hasFocus()) && current.isValid() &&
+                         current.row() == index.row() && current.parent() == index.parent();
+    font.setBold(focused);
     painter->setFont(font);
     painter->setPen(option.palette.color(QPalette::Text));
 

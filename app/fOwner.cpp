@@ -128,6 +128,14 @@ bool TfmOwner::eventFilter(QObject* watched, QEvent* event) {
     const bool movesOnWithEnter =
         watched == ui->eSavePos || OwnerEdits().contains(qobject_cast<QLineEdit*>(watched));
     if (movesOnWithEnter && EnterNext(key)) return true;
+    // No button is the default one (Enter moves on in the owner block), so a focused button
+    // takes Enter as a press itself, as it takes Space.
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button && IsEnterKey(key) &&
+        (button == ui->BitBtn1 || button == ui->BitBtn2 || button == ui->BitBtn3)) {
+        button->click();
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 

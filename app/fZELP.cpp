@@ -45,6 +45,36 @@ QFont PixelFont(const QFont& base, int pixels, bool bold, bool underline = false
     return font;
 }
 
+// Text in the given colour while the control is enabled; disabled, the style's grey, as every
+// other control has.
+void SetEnabledTextColour(QWidget* control, const QColor& colour) {
+    QPalette palette = control->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::ButtonText, colour);
+        palette.setColor(group, QPalette::WindowText, colour);
+    }
+    control->setPalette(palette);
+}
+
+// A section heading: white bold text on blue, in the window's font.
+void MakeHeading(QLabel* heading, const QFont& windowFont) {
+    QPalette palette = heading->palette();
+    palette.setColor(QPalette::Window, Qt::blue);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    heading->setPalette(palette);
+    heading->setAutoFillBackground(true);
+    QFont bold = windowFont;
+    bold.setBold(true);
+    heading->setFont(bold);
+}
+
+void MakeRule(QWidget* rule) {
+    QPalette palette = rule->palette();
+    palette.setColor(QPalette::Window, Qt::blue);
+    rule->setPalette(palette);
+    rule->setAutoFillBackground(true);
+}
+
 std::int32_t RecordOf(const QVariant& data) {
     return data.isValid() ? data.toInt() : -1;
 }
@@ -75,6 +105,15 @@ void TZELP::FormCreate() {
     arial.setPixelSize(11);
     setFont(arial);
     ui->lBody->setFont(PixelFont(arial, 16, true, true));
+    SetEnabledTextColour(ui->lBody, Qt::red);
+    for (QPushButton* button : {ui->bNew, ui->bNewTest}) {
+        button->setFont(PixelFont(arial, 11, true));
+        SetEnabledTextColour(button, Qt::red);
+    }
+    for (QLabel* heading : {ui->lHeadBody, ui->lHeadCharts, ui->lHeadTests})
+        MakeHeading(heading, arial);
+    for (QWidget* rule : {ui->lHeadBodyRule, ui->lHeadChartsRule, ui->lHeadTestsRule})
+        MakeRule(rule);
     ui->lVolume->setFont(PixelFont(arial, 16, true));
     for (QLabel* measure : {ui->lWidth, ui->lLength, ui->lDepth})
         measure->setFont(PixelFont(arial, 13, true));
@@ -236,7 +275,11 @@ void TZELP::ConnectHandlers() {
 }
 
 void TZELP::RestorePosition() {
-    const TFormBounds stored = LoadFormPosition(TFormBounds{kNoPosition, kNoPosition, width(), height()});
+    TFormBounds stored = LoadFormPosition(TFormBounds{kNoPosition, kNoPosition, width(), height()});
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableVirtualGeometry();
+        stored = SizeHeldToArea(stored, {desktop.x(), desktop.y(), desktop.width(), desktop.height()});
+    }
     resize(stored.width, stored.height);
     if (stored.left != kNoPosition && stored.top != kNoPosition) move(stored.left, stored.top);
 }
@@ -362,6 +405,7 @@ void TZELP::KeepDistances() {
         }
         control->setGeometry(place);
     }
+    FitSelectedTestCaption();
 }
 
 // ---- Lists -----------------------------------------------------------------------------------
@@ -517,8 +561,18 @@ void TZELP::lTestsSelectItem(const QItemSelection& selected, const QItemSelectio
     QTreeWidgetItem* item = ui->lTests->topLevelItem(indexes.first().row());
     if (!item) return;
     ui->lSel->setText(SelectedTestCaption(item->text(0), item->text(1), item->text(2)));
+    FitSelectedTestCaption();
     // A line deselected without a click on one (an empty place, the keyboard) leaves no test.
     if (selected.isEmpty()) UpdateCommandStates();
+}
+
+void TZELP::FitSelectedTestCaption() {
+    // Right-aligned while the whole caption fits; a longer one shows from its first letter and
+    // is cut at its end, never at its start.
+    QLabel* caption = ui->lSel;
+    const bool fits =
+        caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->contentsRect().width();
+    caption->setAlignment((fits ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
 }
 
 void TZELP::lTestsResize() {

@@ -94,6 +94,7 @@ private:
     void KeepDistances();
     void lTestsSelectItem(const QItemSelection& selected, const QItemSelection& deselected);
     void lTestsResize();
+    void FitSelectedTestCaption();
     void SetPanel(int panel, const QString& text);
     void ClearBodyDetails();
 

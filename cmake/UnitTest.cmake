@@ -1,22 +1,39 @@
 # add_unit_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI])
 # One test executable per unit; GoogleTest's discovery registers its cases with ctest.
-# GUI tests get a QApplication from tests/support and run on the offscreen platform.
+# GUI tests get a QApplication from tests/support and run on the offscreen platform and on
+# an X server of their own.
 find_package(GTest REQUIRED)
 include(GoogleTest)
+
+set(OWN_DISPLAY_LAUNCHER ${PROJECT_SOURCE_DIR}/tests/support/own-display.sh)
+set(GUI_TEST_TIMEOUT 60 CACHE STRING "Seconds after which one window test case counts as hung")
 
 function(add_unit_test)
     cmake_parse_arguments(UT "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${UT_NAME} ${UT_SOURCES})
     set_target_properties(${UT_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set_target_properties(${UT_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
-    if(UT_GUI)
-        target_link_libraries(${UT_NAME} PRIVATE test_support_gui ${UT_LIBS})
-    else()
+    if(NOT UT_GUI)
         target_link_libraries(${UT_NAME} PRIVATE test_support ${UT_LIBS})
+        gtest_discover_tests(${UT_NAME}
+            TEST_PREFIX "${UT_NAME}."
+            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+            DISCOVERY_TIMEOUT 60)
+        return()
     endif()
+    # Every case runs twice: on the offscreen platform, and on a real X server of its own
+    # (xcb.<unit>.<case>), where activation, focus and window placement are the window
+    # system's. A hang fails the case after GUI_TEST_TIMEOUT seconds. (A list-valued property
+    # does not survive the discovery, so the environment holds one variable and comes last.)
+    target_link_libraries(${UT_NAME} PRIVATE test_support_gui ${UT_LIBS})
+    set_target_properties(${UT_NAME} PROPERTIES CROSSCOMPILING_EMULATOR ${OWN_DISPLAY_LAUNCHER})
     gtest_discover_tests(${UT_NAME}
         TEST_PREFIX "${UT_NAME}."
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+        PROPERTIES TIMEOUT ${GUI_TEST_TIMEOUT} LABELS offscreen ENVIRONMENT QT_QPA_PLATFORM=offscreen
+        DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${UT_NAME}
+        TEST_PREFIX "xcb.${UT_NAME}."
+        PROPERTIES TIMEOUT ${GUI_TEST_TIMEOUT} LABELS xcb ENVIRONMENT QT_QPA_PLATFORM=xcb
         DISCOVERY_TIMEOUT 60)
 endfunction()
 

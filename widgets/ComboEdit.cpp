@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 
@@ -337,6 +338,19 @@ void TCustomComboEdit::Change() {
 
 void TCustomComboEdit::ButtonClicked() {
     if (!ReadOnly()) DropButtonClick();
+}
+
+void TCustomComboEdit::SetCtl3D(bool on) {
+    if (ctl3D_ == on) return;
+    ctl3D_ = on;
+    PlaceButton();
+    update();
+}
+
+void TCustomComboEdit::paintEvent(QPaintEvent* event) {
+    QLineEdit::paintEvent(event);
+    QPainter canvas(this);
+    PaintFlatFrame(this, canvas);
 }
 
 void TCustomComboEdit::PlaceButton() {

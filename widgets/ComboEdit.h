@@ -29,6 +29,11 @@ public:
     QWidget* ButtonHolder() const { return buttonHolder_; }
     TPopupWindow* Popup() const { return popup_; }
 
+    // The 3-D border (the default), or the flat look: a one-pixel frame in the window-frame
+    // colour.
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool on);
+
     // What the edit shows, mask blanks and literals included (positional date reading needs them).
     QString Text() const { return displayText(); }
     void SetText(const QString& text) { setText(text); }
@@ -139,6 +144,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -158,6 +164,7 @@ private:
     QString editMask_;
     QKeyCombination clickKey_{Qt::AltModifier, Qt::Key_Down};
     TAlignment alignment_ = taLeftJustify;
+    bool ctl3D_ = true;
     TPopupAlign popupAlign_ = epaRight;
     TGlyphKind glyphKind_ = gkCustom;
     int buttonWidth_ = 21;

@@ -22,6 +22,19 @@ QPoint TextMarginsOf(const TCustomComboEdit* edit) {
     return QPoint(edit->textMargins().left() + y, y);
 }
 
+void PaintFlatFrame(const TCustomComboEdit* edit, QPainter& canvas) {
+    if (edit->Ctl3D() || !edit->hasFrame()) return;
+    const QRect outer = edit->rect().adjusted(0, 0, -1, -1);
+    canvas.save();
+    canvas.setClipping(false);
+    canvas.setBrush(Qt::NoBrush);
+    canvas.setPen(ToQColor(clWindowFrame, edit->palette()));
+    canvas.drawRect(outer);
+    canvas.setPen(edit->palette().color(QPalette::Base));
+    canvas.drawRect(outer.adjusted(1, 1, -1, -1));
+    canvas.restore();
+}
+
 bool PaintAlignedText(TCustomComboEdit* edit, QPainter& canvas, const QString& text, TAlignment alignment,
                       bool standardPaint) {
     if (edit->layoutDirection() == Qt::RightToLeft) {
@@ -40,6 +53,7 @@ bool PaintAlignedText(TCustomComboEdit* edit, QPainter& canvas, const QString& t
     panel.midLineWidth = 0;
     panel.state |= QStyle::State_Sunken;
     edit->style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &canvas, edit);
+    PaintFlatFrame(edit, canvas);
 
     const QRect client = edit->style()->subElementRect(QStyle::SE_LineEditContents, &panel, edit);
     canvas.setFont(edit->font());

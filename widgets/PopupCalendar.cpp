@@ -5,12 +5,15 @@
 #include "SpeedButton.h"
 #include "ZlCalendar.h"
 #include "platform/DateTimeText.h"
+#include "platform/WindowsLocale.h"
 #include "zlStrUtils.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 
+#include <algorithm>
 #include <cmath>
 
 namespace widgets {
@@ -95,19 +98,30 @@ void SetNavigationHints(const TNavigationButtons& buttons, const QStringList& hi
 
 // ---- Popup calendar ---------------------------------------------------------------------
 
+int PopupCalendarWidth(const QFont& font) {
+    // The design width, widened only when a day name in this font would not fit its column
+    // (a pixel of room on either side, the grid's 4 pixels of frame around the seven columns).
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& name : platform::WindowsFormatSettings().shortDayNames)
+        widest = std::max(widest, metrics.horizontalAdvance(name));
+    return std::max<int>(TPopupCalendar::kWidth, 7 * (widest + 2) + 4);
+}
+
 TPopupCalendar::TPopupCalendar(TCustomComboEdit* owner) : TPopupWindow(owner) {
     setObjectName(QStringLiteral("PopupCalendar"));
-    resize(kWidth, kHeight);
     QFont font = this->font();
     ApplyMessageFont(font);
     setFont(font);
+    const int width = PopupCalendarWidth(font);
+    resize(width, kHeight);
 
     // Inside the popup's one-pixel border: a raised back panel with the title bar over the grid.
     auto* backPanel = new QFrame(this);
     backPanel->setObjectName(QStringLiteral("BackPanel"));
     backPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    backPanel->setGeometry(1, 1, kWidth - 2, kHeight - 2);
-    const int titleWidth = kWidth - 4;
+    backPanel->setGeometry(1, 1, width - 2, kHeight - 2);
+    const int titleWidth = width - 4;
     auto* titleBar = new QWidget(backPanel);
     titleBar->setObjectName(QStringLiteral("TitleBar"));
     titleBar->setGeometry(1, 1, titleWidth, 18);

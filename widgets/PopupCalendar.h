@@ -66,6 +66,9 @@ TNavigationButtons MakeNavigationButtons(QWidget* parent, const std::array<QRect
 // Non-empty lines of `hints` replace the buttons' hints.
 void SetNavigationHints(const TNavigationButtons& buttons, const QStringList& hints);
 
+// The popup's width: the design's 187 pixels, or as much wider as the day names need in `font`.
+int PopupCalendarWidth(const QFont& font);
+
 // The drop-down of the date edit: a title bar with the month and year between two pairs of
 // navigation buttons, over the month grid. A plain left click on a day takes it and closes.
 class TPopupCalendar : public TPopupWindow {

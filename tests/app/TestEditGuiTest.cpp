@@ -3,8 +3,10 @@
 #include "app/TestEdit.h"
 #include "platform/Real80.h"
 #include "support/FileText.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
 
@@ -13,13 +15,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -531,13 +536,59 @@ TEST_F(TestFormTest, HelpByKeyAndButton) {
 // Runs `inspect` on the opened form once its modal loop runs, then presses `button`.
 bool RunOpener(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
                const std::function<void(TfTestForm&)>& inspect, const char* button) {
-    QTimer::singleShot(0, [&] {
+    // The opener's form is looked at once the window system shows it.
+    QTimer whenShown;
+    whenShown.setInterval(5);
+    QObject::connect(&whenShown, &QTimer::timeout, [&] {
         auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
-        if (!form) return;
+        if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
+        whenShown.stop();
         inspect(*form);
         form->findChild<QPushButton*>(button)->click();
     });
+    whenShown.start();
     return opener(params);
+}
+
+// The widgets that Tab visits from the focused one until it comes back there (at most 60).
+QStringList TabCycle(QWidget& form) {
+    QStringList visited;
+    QWidget* start = form.focusWidget();
+    if (!start) return visited;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* focused = form.focusWidget();
+        visited << (focused ? focused->objectName() : QStringLiteral("(none)"));
+        QTest::keyClick(focused ? focused : &form, Qt::Key_Tab);
+        if (form.focusWidget() == start) break;
+    }
+    return visited;
+}
+
+// Typing goes somewhere from the start: the form opens on the first control of its tab order
+// (the body kind's chosen button), and Tab runs through the form in its order and back.
+TEST_F(TestFormTest, TheBodyFormsOpenOnTheirFirstControlAndTabInOrder) {
+    body.kind = 2;
+    const QString bodyPart = "dbgrBodyItem2 eVolume eVolMetric eWidth eMetric eLength eDepth eBodyNote";
+    const QString testPart = "qt_tabwidget_tabbar eAlkalinity ePH eHardness eCopper eIron eTDS eORP "
+                             "eTotalChlorine eFree eChloramines eBromine eCyanuric eAcid eTemperature "
+                             "dbgrCelsiusItem0 eDate eTime eTestNote eSupplier";
+    struct Case {
+        const char* name;
+        bool (*opener)(const TCallTestParams&);
+        QString cycle;
+    };
+    const std::vector<Case> cases = {
+        {"EditBodyOnly", &EditBodyOnly, bodyPart + " bSave bCancel bHLP"},
+        {"EditNewBodyAndTest", &EditNewBodyAndTest,
+         bodyPart + " " + testPart + " bSave bCancel bShowRes bHLP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList cycle;
+        RunOpener(
+            c.opener, params, [&](TfTestForm& form) { cycle = TabCycle(form); }, "bCancel");
+        EXPECT_EQ(cycle.join(u' '), c.cycle);
+    }
 }
 
 TEST_F(TestFormTest, OpenersPrefillTheSupplierAndSetTheFocus) {
@@ -602,6 +653,92 @@ TEST_F(TestFormTest, BodyOnlyShowsNoTestPartAndSavesOnlyTheBody) {
     EXPECT_EQ(test.supplier, "untouched");
 }
 
+TEST_F(TestFormTest, TheBodyOnlyFormOpensCentredOnTheMainWindow) {
+    QWidget mainWindow;
+    mainWindow.setGeometry(120, 90, 596, 469);
+    mainWindow.show();
+    mainWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    // Both forms stand centred on the same main window (where exactly depends on the frame the
+    // window system gives it), so their centres meet.
+    QRect full, bodyOnly;
+    RunOpener(
+        &EditNewBodyAndTest, params, [&](TfTestForm& form) { full = form.geometry(); }, "bCancel");
+    mainWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
+    RunOpener(
+        &EditBodyOnly, params, [&](TfTestForm& form) { bodyOnly = form.geometry(); }, "bCancel");
+    EXPECT_EQ(bodyOnly.height(), full.height() - 250);
+    const QPoint offCentre = bodyOnly.center() - full.center();
+    EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << ", " << offCentre.y();
+}
+
+// The readings and the date have the flat look: a square frame of one pixel in the
+// window-frame colour, the field's own colour right inside it, focused or not. The body's
+// fields keep the style's 3-D border.
+bool LooksFlat(QLineEdit& field) {
+    const QImage shown = field.grab().toImage();
+    const QRgb frame = field.palette().color(QPalette::Active, QPalette::Shadow).rgb();
+    const QRgb inside = field.palette().color(QPalette::Base).rgb();
+    const int right = shown.width() - 1, bottom = shown.height() - 1;
+    const QPoint edges[] = {{0, 0},          {right, 0},      {0, bottom},
+                            {right, bottom}, {0, bottom / 2}, {right / 2, 0}};
+    for (const QPoint& at : edges)
+        if (shown.pixel(at) != frame) return false;
+    return shown.pixel(1, bottom / 2) == inside && shown.pixel(right / 2, 1) == inside;
+}
+
+TEST_F(TestFormTest, TheReadingsAndTheDateAreFlat) {
+    auto form = Open();
+    for (const char* name :
+         {"eDate", "eAlkalinity", "ePH", "eHardness", "eCopper", "eIron", "eTDS", "eORP", "eTotalChlorine",
+          "eFree", "eChloramines", "eBromine", "eCyanuric", "eAcid", "eTemperature"}) {
+        auto& field = Get<QLineEdit>(*form, name);
+        EXPECT_EQ(field.height(), 21) << name; // no auto-size: the design's height
+        EXPECT_TRUE(LooksFlat(field)) << name;
+        field.setFocus();
+        EXPECT_TRUE(LooksFlat(field)) << name << " focused";
+    }
+    for (const char* name : {"eVolume", "eWidth", "eLength", "eDepth"})
+        EXPECT_FALSE(LooksFlat(Get<QLineEdit>(*form, name))) << name;
+}
+
+// Every caption on the Characteristics page shows whole in the fonts at hand: no text wider
+// than its control, no control past its group's edge, no two side by side overlapping, and the
+// radio circles of a group one below the other.
+TEST_F(TestFormTest, TheCharacteristicsPageShowsEveryTextWhole) {
+    auto form = Open();
+    form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
+    QWidget* page = form->findChild<QWidget*>("TabSheet2");
+    ASSERT_NE(page, nullptr);
+    const int circle = form->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight);
+    for (QWidget* control : page->findChildren<QWidget*>()) {
+        const std::string name = control->objectName().toStdString();
+        const QRect place = control->geometry();
+        EXPECT_TRUE(control->parentWidget()->rect().contains(place)) << name;
+        if (qobject_cast<QAbstractButton*>(control)) {
+            EXPECT_LE(control->sizeHint().width(), place.width()) << name;
+        }
+        if (qobject_cast<QRadioButton*>(control)) {
+            EXPECT_GE(place.height(), circle) << name;
+        }
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            const int needed =
+                label->wordWrap() ? label->heightForWidth(place.width()) : label->sizeHint().height();
+            EXPECT_LE(needed, place.height()) << name;
+            if (!label->wordWrap()) {
+                EXPECT_LE(label->sizeHint().width(), place.width()) << name;
+            }
+        }
+        for (QWidget* other : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (control->parentWidget() == page && other != control) {
+                EXPECT_FALSE(place.intersects(other->geometry()))
+                    << name << " and " << other->objectName().toStdString();
+            }
+        }
+    }
+}
+
 // ---- What the user sees ----------------------------------------------------------------------
 
 TEST_F(TestFormTest, ScreenshotsOfBothPages) {
@@ -630,14 +767,15 @@ TEST_F(TestFormTest, ScreenshotsOfBothPages) {
     test.oxidizer = 3;
     test.supplier = "Aqua Supplies Ltd\r\n4 Mill Lane";
     test.testNote = "after the storm";
+    if (test::ScreenshotFolder().isEmpty())
+        GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
     auto form = Open();
-    const std::string folder = ::testing::TempDir();
-    EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormParameters.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*form, "TestFormParameters"));
     form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
-    EXPECT_TRUE(form->grab().save(QString::fromStdString(folder + "TestFormCharacteristics.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*form, "TestFormCharacteristics"));
     params.test = nullptr;
     auto bodyOnly = Open(0);
-    EXPECT_TRUE(bodyOnly->grab().save(QString::fromStdString(folder + "TestFormBodyOnly.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*bodyOnly, "TestFormBodyOnly"));
 }
 
 } // namespace

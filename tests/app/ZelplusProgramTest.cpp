@@ -140,6 +140,20 @@ TEST_F(ZelplusProgram, CreatesItsDataFilesAndEndsInOrderOnSigterm) {
     ExpectClosedClean();
 }
 
+TEST_F(ZelplusProgram, AHugeSavedSizeIsHeldToTheDesktopAndSigtermStillEndsIt) {
+    std::ofstream(sandbox.ConfigFile(), std::ios::binary)
+        << "[POSITION]\nLEFT=10\nTOP=10\n[SIZE]\nWIDTH=20000\nHEIGHT=20000\n";
+    RunningProgram program = Start();
+    ASSERT_TRUE(WaitFor([&] { return FilesThere() || !program.Running(); })) << program.Errors();
+    ASSERT_TRUE(program.Running()) << program.Errors();
+    EXPECT_EQ(program.Terminate(), 0) << program.Errors();
+    // The window kept the size it had: no larger than the (offscreen) desktop.
+    const std::string kept = FileText(sandbox.ConfigFile());
+    EXPECT_EQ(kept.find("WIDTH=20000"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("HEIGHT=20000"), std::string::npos) << kept;
+    ExpectClosedClean();
+}
+
 TEST_F(ZelplusProgram, InterruptAndHangUpEndItInOrderToo) {
     for (const int signalNumber : {SIGINT, SIGHUP}) {
         // Fresh files: their appearance shows the program is past catching the signals.

@@ -2,6 +2,7 @@
 
 #include "app/BrinovaAPI.h"
 #include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -84,8 +85,7 @@ TEST(AboutForm, ShowAboutIsModalWithTheVersionAndFreesTheForm) {
         shown = QApplication::activeModalWidget();
         ASSERT_NE(shown, nullptr);
         version = Label(*shown, "LabelVer")->text();
-        if (const QByteArray folder = qgetenv("ZEL_SCREENSHOTS"); !folder.isEmpty())
-            shown->grab().save(QString::fromLocal8Bit(folder) + "/fAbout.png");
+        test::SaveScreenshot(*shown, "fAbout");
         QTest::keyClick(shown, Qt::Key_Escape);
     });
     ShowAbout("version 8.82");

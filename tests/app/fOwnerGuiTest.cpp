@@ -1,9 +1,10 @@
 #include "app/fOwner.h"
 
-#include "app/BrinovaAPI.h"
-#include "support/RecordingShell.h"
-#include "support/FileText.h"
 #include "TempFolder.h"
+#include "app/BrinovaAPI.h"
+#include "support/FileText.h"
+#include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -174,6 +175,37 @@ TEST_F(ParametersFormTest, EnterMovesOnThroughTheOwnerBlockToTheViewerChoice) {
     EXPECT_FALSE(fs::exists(iniPath));
 }
 
+TEST_F(ParametersFormTest, EnterOnAFocusedButtonPressesIt) {
+    const std::string before = "[DATA]\nOWNER=Ann~~\n";
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter == Qt::Key_Return ? "Return" : "keypad Enter");
+        {
+            WriteIni(before);
+            RecordingShell shell;
+            auto form = OpenForm();
+            auto* help = Find<QPushButton>(*form, "BitBtn3");
+            help->setFocus();
+            QTest::keyClick(help, enter);
+            EXPECT_EQ(shell.opened.size(), 1u);
+            EXPECT_TRUE(form->isVisible());
+
+            auto* cancel = Find<QPushButton>(*form, "BitBtn2");
+            cancel->setFocus();
+            QTest::keyClick(cancel, enter);
+            EXPECT_FALSE(form->isVisible());
+            EXPECT_EQ(form->result(), QDialog::Rejected);
+            EXPECT_EQ(ReadIni(), before);
+        }
+        auto form = OpenForm();
+        auto* ok = Find<QPushButton>(*form, "BitBtn1");
+        ok->setFocus();
+        QTest::keyClick(ok, enter);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(form->result(), QDialog::Accepted);
+        EXPECT_EQ(ReadOwnerText(), "Ann\r\n\r\n\r\n\r\n\r\n\r\n");
+    }
+}
+
 TEST_F(ParametersFormTest, TabOrderFollowsTheForm) {
     auto form = OpenForm();
     const QStringList expected = {"eName",    "eAddr",     "eAddr2",   "eCity",   "eState",  "eCountry",
@@ -228,8 +260,7 @@ TEST_F(ParametersFormTest, LooksLikeTheDesign) {
     EXPECT_EQ(form->size(), QSize(424, 333));
     const QPixmap picture = form->grab();
     ASSERT_FALSE(picture.isNull());
-    if (const QByteArray folder = qgetenv("ZEL_SCREENSHOTS"); !folder.isEmpty())
-        picture.save(QString::fromLocal8Bit(folder) + "/fOwner.png");
+    test::SaveScreenshot(*form, "fOwner");
 }
 
 TEST(OwnerText, LinesAreSplitAndStoredAsSix) {

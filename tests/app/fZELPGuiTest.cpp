@@ -9,18 +9,22 @@
 #include "storage/Storage.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 #include "widgets/SpeedButton.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -223,7 +227,7 @@ TEST_F(MainWindowTest, AnEmptyDataFileOffersTheNewBodyOnceAtTheFirstActivation) 
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.handled.empty(); }, 1000));
     EXPECT_EQ(window.handled, std::vector<std::string>{"NewbodyofWater1Click"});
 
     // The entry was cancelled (the file is still empty): leaving and coming back offers nothing.
@@ -445,8 +449,7 @@ TEST_F(MainWindowTest, ResizingGrowsTheTestListAndOnlyTheNoteColumn) {
     QWidget* pan = Find<QWidget>(window, "pan");
     const int panHeight = pan->height();
     window.resize(window.width() + 100, window.height() + 40);
-    QTest::qWait(10);
-    EXPECT_EQ(tests->width(), list.width() + 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tests->width() == list.width() + 100; }, 1000));
     EXPECT_GT(pan->height(), panHeight + 30);
     EXPECT_EQ(tests->height(), list.height() + pan->height() - panHeight);
     EXPECT_EQ(tests->columnWidth(0), 88);
@@ -565,7 +568,9 @@ TEST_F(MainWindowTest, EveryControlRunsItsHandler) {
     Store({{Body(0, 1), {WaterTest(Day(2024, 6, 1), "n")}}});
     CountingZELP window;
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // F1 is the window's shortcut: it reaches the window only once it is the active one.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const std::vector<std::pair<const char*, std::string>> controls = {
         {"SpeedButton3", "NewbodyofWater1Click"},
         {"SpeedButton1", "NewBodyTestClick"},
@@ -710,25 +715,174 @@ TEST_F(MainWindowTest, TheBackgroundPictureIsUsedWhenThereAndSkippedSilentlyWhen
     EXPECT_TRUE(boxes.shown.empty());
 
     // A look at the whole window with the program's own picture, for a person to compare with
-    // the design: ZEL_SCREENSHOT names the PNG file.
-    if (const char* shot = std::getenv("ZEL_SCREENSHOT")) {
+    // the design.
+    if (!test::ScreenshotFolder().isEmpty()) {
         fs::copy_file(QT_TESTCASE_SOURCEDIR "/../../app/bg.bmp", root + "/bg.bmp",
                       fs::copy_options::overwrite_existing);
-        const std::vector<std::int32_t> n = Store(
-            {{Body(1, 2200, "Heated, by the terrace. Cover on from October."),
-              {WaterTest(Day(2024, 6, 3, 18, 5), "after the storm"), WaterTest(Day(2024, 5, 28, 8, 0), ""),
-               WaterTest(Day(2024, 5, 20, 9, 15), "shocked the day before")}},
-             {Body(2, 5000), {WaterTest(Day(2024, 5, 1, 8, 0), "")}},
-             {Body(3, 800), {}},
-             {Body(4, 120), {}}});
+        const std::vector<std::int32_t> n =
+            Store({{Body(1, 2200, "Heated, by the terrace. Cover on from October."),
+                    {WaterTest(Day(2024, 6, 3, 18, 5),
+                               "after the storm: shocked, brushed the walls, backwashed filter"),
+                     WaterTest(Day(2024, 5, 28, 8, 0), ""),
+                     WaterTest(Day(2024, 5, 20, 9, 15), "shocked the day before")}},
+                   {Body(2, 5000), {WaterTest(Day(2024, 5, 1, 8, 0), "")}},
+                   {Body(3, 800), {}},
+                   {Body(4, 120), {}}});
         CountingZELP filled;
         filled.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&filled));
         filled.RefreshBodies(n[0]);
         Tests(filled)->setFocus();
         QTest::qWait(20);
-        filled.grab().save(QString::fromLocal8Bit(shot));
+        test::SaveScreenshot(filled, "main-window");
+        filled.resize(900, 640);
+        QTest::qWait(50);
+        test::SaveScreenshot(filled, "main-window-larger");
+        filled.showMaximized();
+        QTest::qWait(200);
+        test::SaveScreenshot(filled, "main-window-maximised");
     }
+}
+
+// Dark pixels in a part of what the screen shows of a window (the window system's own copy on
+// a real display, not a fresh drawing).
+int DarkPixelsOnScreen(QWidget& window, const QRect& part) {
+    const QImage shown = window.screen()->grabWindow(window.winId()).toImage().copy(part);
+    int dark = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixelColor(x, y).lightness() < 100) ++dark;
+    return dark;
+}
+
+TEST_F(MainWindowTest, TheNoteStaysInItsColumnWhenTheWindowIsResized) {
+    Store({{Body(0, 1), {WaterTest(Day(2024, 6, 1, 9, 30), "WWWW MMMM")}}});
+    CountingZELP window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTreeWidget* tests = Tests(window);
+    const auto noteOnScreen = [&] {
+        QRect note = tests->visualItemRect(tests->topLevelItem(0));
+        note.setLeft(tests->columnWidth(0) + tests->columnWidth(1) + 4);
+        note.setWidth(60);
+        return DarkPixelsOnScreen(window,
+                                  QRect(tests->viewport()->mapTo(&window, note.topLeft()), note.size()));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return noteOnScreen() > 0; }));
+    for (const QSize size : {QSize(760, 560), QSize(620, 480), QSize(596, 469)}) {
+        window.resize(size);
+        // The list repaints a resized column a moment after the resize itself: give the
+        // repaints time, then look.
+        QTest::qWait(100);
+        EXPECT_GT(noteOnScreen(), 0) << size.width();
+        EXPECT_EQ(tests->columnWidth(0), 88);
+        EXPECT_EQ(tests->columnWidth(1), 88);
+    }
+}
+
+TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
+    const std::string longNote(62, 'n');
+    Store({{Body(0, 1),
+            {WaterTest(Day(2026, 12, 9, 9, 30), "Second test"), WaterTest(Day(2026, 12, 8), longNote)}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* caption = Find<QLabel>(window, "lSel");
+    // The caption as a user reads it, from the first letter at the label's left edge.
+    const auto startsAtItsFirstLetter = [&] {
+        const QString start = QStringLiteral("Selected test:");
+        const QImage shown = caption->grab().toImage();
+        QImage expected(shown.size(), shown.format());
+        expected.fill(caption->palette().color(QPalette::Window));
+        {
+            QPainter painter(&expected);
+            painter.setFont(caption->font());
+            painter.setPen(caption->palette().color(QPalette::WindowText));
+            painter.drawText(caption->contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, caption->text());
+        }
+        const int width = caption->fontMetrics().horizontalAdvance(start);
+        return shown.copy(0, 0, width, shown.height()) == expected.copy(0, 0, width, shown.height());
+    };
+    const auto endsAtTheRightEdge = [&] {
+        const QImage shown = caption->grab().toImage();
+        for (int y = 0; y < shown.height(); ++y)
+            if (shown.pixelColor(shown.width() - 2, y).lightness() < 100) return true;
+        return false;
+    };
+    // A short caption keeps to the right edge; a long one is cut at its end, not its start.
+    EXPECT_TRUE(endsAtTheRightEdge());
+    EXPECT_FALSE(startsAtItsFirstLetter());
+    Tests(window)->setCurrentItem(Tests(window)->topLevelItem(1));
+    ASSERT_TRUE(caption->text().endsWith(QString::fromStdString(longNote)));
+    EXPECT_TRUE(startsAtItsFirstLetter());
+    window.resize(1200, 469);
+    QApplication::processEvents();
+    EXPECT_TRUE(endsAtTheRightEdge());
+}
+
+TEST_F(MainWindowTest, ASavedSizeBeyondTheDesktopIsHeldToItAndTheBackgroundStillStretches) {
+    Store({{Body(0, 1), {}}});
+    ASSERT_TRUE(SaveFormPosition(TFormBounds{10, 10, 20000, 20000}));
+    // A picture of four colours, one per quarter, to see where its corners land.
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.setPixelColor(0, 0, Qt::red);
+    picture.setPixelColor(1, 0, Qt::green);
+    picture.setPixelColor(0, 1, Qt::blue);
+    picture.setPixelColor(1, 1, Qt::yellow);
+    ASSERT_TRUE(picture.save(QString::fromStdString(root + "/bg.bmp"), "BMP"));
+    CountingZELP window;
+    const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    EXPECT_LE(window.width(), desktop.width());
+    EXPECT_LE(window.height(), desktop.height());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* background = Find<QLabel>(window, "Image1");
+    const QImage shown = background->grab().toImage();
+    const int right = shown.width() - 3, bottom = shown.height() - 3;
+    EXPECT_EQ(shown.pixelColor(2, 2), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(right, 2), QColor(Qt::green));
+    EXPECT_EQ(shown.pixelColor(2, bottom), QColor(Qt::blue));
+    EXPECT_EQ(shown.pixelColor(right, bottom), QColor(Qt::yellow));
+}
+
+// Pixels of a widget drawn in a clearly red colour.
+int RedPixels(QWidget* control) {
+    const QImage image = control->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() > 150 && pixel.green() < 90 && pixel.blue() < 90) ++red;
+        }
+    return red;
+}
+
+TEST_F(MainWindowTest, TheRedButtonsAndTheHeadingsUseTheWindowsFontAndLookDisabled) {
+    {
+        CountingZELP window;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const QFontInfo windowFont(window.font());
+        for (const char* name : {"bNew", "bNewTest", "lHeadBody", "lHeadCharts", "lHeadTests"}) {
+            const QFontInfo font = Find<QWidget>(window, name)->fontInfo();
+            EXPECT_EQ(font.family(), windowFont.family()) << name;
+            EXPECT_EQ(font.pixelSize(), 11) << name;
+            EXPECT_TRUE(font.bold()) << name;
+        }
+        // An empty data file: "New test" is disabled and must look it; "New" stays red.
+        auto* newTest = Find<QPushButton>(window, "bNewTest");
+        ASSERT_FALSE(newTest->isEnabled());
+        EXPECT_EQ(RedPixels(newTest), 0);
+        EXPECT_GT(RedPixels(Find<QPushButton>(window, "bNew")), 0);
+    }
+    Store({{Body(0, 1), {}}});
+    CountingZELP window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* newTest = Find<QPushButton>(window, "bNewTest");
+    ASSERT_TRUE(newTest->isEnabled());
+    EXPECT_GT(RedPixels(newTest), 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "widgets/ComboGlyphs.h"
 
 #include "FixedPalette.h"
+#include "support/Screenshots.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -475,10 +476,8 @@ namespace {
 TEST_F(ComboOnDialog, Screenshot) {
     combo->SetGlyphKind(gkEllipsis);
     combo->SetText(QStringLiteral("05/03/2026"));
-    if (const char* dir = std::getenv("ZEL_SCREENSHOTS")) {
-        dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/ComboEdit.png"));
-        combo->popup->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/ComboPopup.png"));
-    }
+    test::SaveScreenshot(dialog, "ComboEdit");
+    test::SaveScreenshot(*combo->popup, "ComboPopup");
     EXPECT_FALSE(dialog.grab().isNull());
 }
 

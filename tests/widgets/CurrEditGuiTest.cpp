@@ -6,6 +6,7 @@
 #include "support/QtPrinters.h"
 #include "support/RecordingBeeper.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/Screenshots.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -334,7 +335,7 @@ TEST(NumEdit, FreeingAFormFreesItsCalculators) {
 
 // Under Xvfb (QT_QPA_PLATFORM=xcb) the whole screen shows the dialog with the calculator open.
 TEST_F(CalcEditOnDialog, Screenshot) {
-    const QString folder = QString::fromLocal8Bit(qgetenv("ZEL_SCREENSHOTS"));
+    const QString folder = test::ScreenshotFolder();
     if (folder.isEmpty()) GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
     edit->SetValue(12.5L);
     Open();

@@ -2,7 +2,9 @@
 
 #include "FixedClock.h"
 #include "platform/DateTimeText.h"
+#include "platform/WindowsLocale.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/Screenshots.h"
 #include "widgets/PopupCalendar.h"
 #include "widgets/SpeedButton.h"
 #include "widgets/ZlCalendar.h"
@@ -10,6 +12,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -345,16 +348,42 @@ TEST_F(DateEditOnForm, OnAcceptDateMayChangeOrRefuseThePopupsDate) {
 TEST_F(DateEditOnForm, ThePopupLooksLikeTheDesign) {
     edit->SetDateValue(DayOf(2024, 9, 15));
     Open();
-    EXPECT_EQ(Popup()->size(), QSize(TPopupCalendar::kWidth, TPopupCalendar::kHeight));
+    // The design's size, wider only as far as the day names of this font need.
+    const int width = Popup()->width();
+    EXPECT_EQ(width, PopupCalendarWidth(Popup()->font()));
+    EXPECT_GE(width, TPopupCalendar::kWidth);
+    EXPECT_EQ(Popup()->height(), TPopupCalendar::kHeight);
+    const int w = width - 4;
     const TNavigationButtons& buttons = Popup()->Buttons();
     EXPECT_EQ(buttons[0]->geometry(), QRect(-1, -1, 14, 14));
-    EXPECT_EQ(buttons[3]->geometry(), QRect(183 - 13, -1, 14, 14));
-    EXPECT_EQ(Popup()->TitleLabel()->geometry(), QRect(29, 1, 183 - 58, 14));
+    EXPECT_EQ(buttons[3]->geometry(), QRect(w - 13, -1, 14, 14));
+    EXPECT_EQ(Popup()->TitleLabel()->geometry(), QRect(29, 1, w - 58, 14));
     const QPixmap picture = Popup()->grab();
     ASSERT_FALSE(picture.isNull());
-    if (const QByteArray folder = qgetenv("ZEL_SCREENSHOTS"); !folder.isEmpty()) {
-        picture.save(QString::fromLocal8Bit(folder) + "/PopupCalendar.png");
-        form.grab().save(QString::fromLocal8Bit(folder) + "/DateEdit.png");
+    test::SaveScreenshot(*Popup(), "PopupCalendar");
+    test::SaveScreenshot(form, "DateEdit");
+}
+
+// Every day name shows whole in its column ("Sun" never as "Sur"), in English and German.
+TEST_F(DateEditOnForm, TheDayNamesFitTheirColumns) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale);
+        TDateEdit fresh(&form);
+        fresh.setGeometry(10, 40, 121, 21);
+        fresh.show();
+        fresh.setFocus();
+        QTest::keyClick(&fresh, Qt::Key_Down, Qt::AltModifier);
+        auto* popup = qobject_cast<TPopupCalendar*>(fresh.Popup());
+        ASSERT_NE(popup, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }));
+        const auto* calendar = popup->findChild<TZlCalendar*>(QStringLiteral("Calendar"));
+        ASSERT_NE(calendar, nullptr);
+        const QFontMetrics metrics(calendar->font());
+        for (const QString& name : platform::WindowsFormatSettings().shortDayNames)
+            EXPECT_LE(metrics.horizontalAdvance(name) + 2, calendar->DefaultColWidth()) << name.toStdString();
+        QTest::keyClick(&fresh, Qt::Key_Escape);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "FixedClock.h"
 #include "platform/DateTimeText.h"
+#include "support/Screenshots.h"
 #include "widgets/SpeedButton.h"
 #include "widgets/ZlCalendar.h"
 
@@ -125,8 +126,7 @@ TEST_F(SelectDateDialog, OpensOnTodayForNoDateWithItsCaptionAndHints) {
             EXPECT_EQ(dialog.Buttons()[0]->toolTip(), "Previous Year");
             EXPECT_EQ(dialog.Buttons()[1]->toolTip(), "Back a month");
             EXPECT_EQ(dialog.Buttons()[3]->toolTip(), "Next Year");
-            if (const QByteArray folder = qgetenv("ZEL_SCREENSHOTS"); !folder.isEmpty())
-                dialog.grab().save(QString::fromLocal8Bit(folder) + "/SelectDateDlg.png");
+            test::SaveScreenshot(dialog, "SelectDateDlg");
         },
         &hints);
     EXPECT_EQ(date, NoDate);

@@ -3,6 +3,7 @@
 #include "FixedPalette.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingBeeper.h"
+#include "support/Screenshots.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -187,10 +188,10 @@ TEST(CalculatorPanel, Screenshot) {
     PanelOnForm full(false);
     full.Click({8, 24});
     PanelOnForm compact(true);
-    const QString folder = QString::fromLocal8Bit(qgetenv("ZEL_SCREENSHOTS"));
-    if (folder.isEmpty()) GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
-    full.form.grab().save(folder + "/calculator-full.png");
-    compact.form.grab().save(folder + "/calculator-compact.png");
+    if (test::ScreenshotFolder().isEmpty())
+        GTEST_SKIP() << "set ZEL_SCREENSHOTS to a folder to keep the pictures";
+    test::SaveScreenshot(full.form, "calculator-full");
+    test::SaveScreenshot(compact.form, "calculator-compact");
 }
 
 TEST(PopupCalculator, ReadsAndWritesValues) {

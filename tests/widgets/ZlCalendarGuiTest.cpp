@@ -2,6 +2,7 @@
 
 #include "FixedClock.h"
 #include "FixedPalette.h"
+#include "support/Screenshots.h"
 #include "widgets/MessageFont.h"
 
 #include <QApplication>
@@ -151,8 +152,7 @@ TEST_F(CalendarOnForm, Screenshot) {
     loc->setGeometry(165, 10, 183, 100); // the popup's size
     loc->show();
     QApplication::processEvents();
-    if (const char* dir = std::getenv("ZEL_SCREENSHOTS"))
-        form.grab().save(QString::fromLocal8Bit(dir) + "/Calendar.png");
+    test::SaveScreenshot(form, "Calendar");
     QFont font;
     ApplyMessageFont(font);
     EXPECT_FALSE(font.family().isEmpty());
