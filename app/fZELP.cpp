@@ -400,8 +400,12 @@ void TZELP::KeepDistances() {
             place.setSize(design.size() + QSize(dx, dy));
         } else if (name.endsWith(QStringLiteral("Rule")) && design.x() < 100) {
             place.setWidth(design.width() + dx); // the rules under the full-width headings
-        } else if (design.x() >= 250 || control == ui->lSel) {
-            place.moveLeft(design.x() + dx); // buttons, chart links and lSel keep to the right edge
+        } else if (control == ui->lSel) {
+            // Keeps to the right edge and, as a right-aligned caption, takes the room a wider
+            // window gives on its left, up to where it stands at the design size.
+            place.setWidth(design.width() + dx);
+        } else if (design.x() >= 250) {
+            place.moveLeft(design.x() + dx); // buttons and chart links keep to the right edge
         }
         control->setGeometry(place);
     }

@@ -819,6 +819,9 @@ TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
     window.resize(1200, 469);
     QApplication::processEvents();
     EXPECT_TRUE(endsAtTheRightEdge());
+    // A wider window gives the caption the room to show whole.
+    EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->contentsRect().width());
+    EXPECT_GT(caption->x(), Find<QLabel>(window, "lHeadTests")->geometry().right());
 }
 
 TEST_F(MainWindowTest, ASavedSizeBeyondTheDesktopIsHeldToItAndTheBackgroundStillStretches) {
