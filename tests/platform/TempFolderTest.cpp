@@ -86,18 +86,20 @@ TEST_F(TempFolderTest, RuntimeFolderFirstElseOurOwnUnderTmp) {
     ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
     EXPECT_EQ(platform::TempFolder(), folder);
 
-    const std::string fallback = "/tmp/zelplus-" + std::to_string(::getuid());
-    for (const char* unusable : {"", "relative", "/nonexistent/runtime"}) {
-        ::setenv("XDG_RUNTIME_DIR", unusable, 1);
-        EXPECT_EQ(platform::TempFolder(), fallback) << unusable;
-    }
-    ::unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(platform::TempFolder(), fallback);
+    // The shared temporary folder stands in a test folder, so nothing is made in the real /tmp.
+    const std::string shared = folder + "/shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+    const std::string fallback = shared + "/zelplus-" + std::to_string(::getuid());
+    for (const char* unusable : {"", "relative", "/nonexistent/runtime"})
+        EXPECT_EQ(platform::TempFolderFrom(unusable, shared), fallback) << unusable;
+    EXPECT_EQ(platform::TempFolderFrom(nullptr, shared), fallback);
     EXPECT_EQ(ModeOf(fallback), 0700u);
 }
 
 TEST_F(TempFolderTest, ARuntimeFolderOthersMayEnterIsPassedOver) {
-    const std::string fallback = "/tmp/zelplus-" + std::to_string(::getuid());
+    const std::string shared = folder + "/shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+    const std::string fallback = shared + "/zelplus-" + std::to_string(::getuid());
     const std::string good = folder + "/good";
     ASSERT_EQ(::mkdir(good.c_str(), 0700), 0);
     struct Case {
@@ -121,8 +123,7 @@ TEST_F(TempFolderTest, ARuntimeFolderOthersMayEnterIsPassedOver) {
             ASSERT_EQ(::mkdir(c.runtime.c_str(), 0700), 0) << c.name;
             ASSERT_EQ(::chmod(c.runtime.c_str(), c.mode), 0) << c.name;
         }
-        ::setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
-        EXPECT_EQ(platform::TempFolder(), c.expected) << c.name;
+        EXPECT_EQ(platform::TempFolderFrom(c.runtime.c_str(), shared), c.expected) << c.name;
         if (c.mode != 0) {
             EXPECT_EQ(ModeOf(c.runtime), static_cast<unsigned>(c.mode)) << "left as it was: " << c.name;
         }
@@ -136,9 +137,13 @@ TEST_F(TempFolderTest, ARuntimeFolderOfAnotherUserIsPassedOver) {
         ASSERT_EQ(::mkdir(others.c_str(), 0700), 0);
         ::chmod(folder.c_str(), 0755);
     }
-    ::setenv("XDG_RUNTIME_DIR", others.c_str(), 1);
-    EXPECT_TRUE(AsOrdinaryUser(
-        [] { return platform::TempFolder() == "/tmp/zelplus-" + std::to_string(::getuid()); }));
+    const std::string shared = folder + "/shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+    ::chmod(shared.c_str(), 01777);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        return platform::TempFolderFrom(others.c_str(), shared) ==
+               shared + "/zelplus-" + std::to_string(::getuid());
+    }));
 }
 
 // When /tmp/zelplus-<uid> is taken by something not ours, the page still gets a private folder of
