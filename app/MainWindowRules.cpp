@@ -43,9 +43,10 @@ int BodyPictureIndex(std::uint8_t kind) {
 }
 
 std::string MeasureText(long double value, char decimalSeparator) {
+    // A stored value that is no number (a damaged record) is shown as nothing at all.
+    if (!std::isfinite(value)) return std::string();
     // Fifteen significant digits: a value too large for them in fixed notation goes scientific.
-    if (std::isfinite(value) && std::fabs(value) >= 1e15L)
-        return platform::FormatGeneral(value, 15, decimalSeparator);
+    if (std::fabs(value) >= 1e15L) return platform::FormatGeneral(value, 15, decimalSeparator);
     return platform::FormatFixed(value, 2, decimalSeparator);
 }
 

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -69,7 +70,8 @@ TChartData FillSeries(const TRecList& tests, int reading) {
         TStoredBytes bytes{};
         if (!GetRec(entry->recordNumber, bytes)) break;
         const long double value = platform::GetReal80(bytes.data(), ReadingOffset(reading));
-        if (value == 0) continue;
+        // A value that is no number was never a reading: left out like one not measured.
+        if (value == 0 || !std::isfinite(value)) continue;
         const TTestData test = TTestData::Decode(bytes.data() + stored_offset::block);
         if (entry == tests.rbegin()) data.axisTitle = AxisUnitText(reading, test);
         data.points.push_back({value, ShortDateText(test.date, settings)});

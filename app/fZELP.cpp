@@ -522,7 +522,8 @@ void TZELP::ShowBodyDetails(std::int32_t body) {
     const TBodyData& data = stored.body;
     const char separator = platform::DecimalSeparatorByte();
     const auto measure = [&](long double value, const std::string& unit) {
-        return platform::FromCp1252(MeasureText(value, separator) + " " + unit);
+        const std::string text = MeasureText(value, separator);
+        return text.empty() ? QString() : platform::FromCp1252(text + " " + unit);
     };
     ui->lBody->setText(platform::FromCp1252(BodyTypeName(data.kind)));
     ui->lVolume->setText(measure(data.volume, VolumeUnitName(data.volumeUnit)));

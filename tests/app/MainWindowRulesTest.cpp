@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 TEST(PulledBackPosition, WindowsOffTheScreenComeBack) {
@@ -67,6 +69,11 @@ TEST(MeasureText, TwoDecimalsWithTheUsersSeparator) {
     EXPECT_EQ(MeasureText(123456.789L, '.'), "123456.79");
     EXPECT_EQ(MeasureText(-2.0L, '.'), "-2.00");
     EXPECT_EQ(MeasureText(1e20L, '.'), "1E20");
+    // Damaged values are never printed.
+    for (const long double damaged :
+         {std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<long double>::infinity(),
+          -std::numeric_limits<long double>::infinity()})
+        EXPECT_EQ(MeasureText(damaged, '.'), "") << static_cast<double>(damaged);
 }
 
 TEST(CommandStates, FollowTheSelection) {

@@ -19,6 +19,8 @@
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 double June(int day) {
@@ -117,6 +119,15 @@ TEST_F(ChartSeries, ZeroReadingsAreSkippedAndAnAllZeroReadingGivesAnEmptyChart) 
     EXPECT_EQ(Points(FillSeries(Tests(), 0)), (std::vector<std::pair<double, QString>>{{90, "6/2/2026"}}));
     EXPECT_TRUE(FillSeries(Tests(), 5).points.empty());
     EXPECT_EQ(FillSeries(Tests(), 5).axisTitle, "ppm");
+}
+
+TEST_F(ChartSeries, ReadingsThatAreNoNumberAreLeftOutLikeUnmeasuredOnes) {
+    AddTest(June(1), std::numeric_limits<long double>::quiet_NaN());
+    AddTest(June(2), 90);
+    AddTest(June(3), std::numeric_limits<long double>::infinity());
+    AddTest(June(4), -std::numeric_limits<long double>::infinity());
+    EXPECT_EQ(Points(FillSeries(Tests(), 0)), (std::vector<std::pair<double, QString>>{{90, "6/2/2026"}}));
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(ChartSeries, TheTemperatureTitleFollowsTheOldestTestAlone) {
