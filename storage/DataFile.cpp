@@ -135,7 +135,7 @@ DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse) {
     platform::PutI32(image.data(), 8, d.allocated);
     platform::PutI32(image.data(), 12, d.slotSize);
     platform::PutU32(image.data(), 16, fb.numberOfKeys);
-    platform::PutU8(image.data(), 20, inUse);
+    platform::PutU8(image.data(), kDataInUseOffset, inUse);
     return image;
 }
 
@@ -153,7 +153,7 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
     header.recordLength = platform::GetI32(image.data(), 12);
     // The number of keys is widened to 32 bits when written but read back from its low byte.
     header.numberOfKeys = platform::GetU8(image.data(), 16);
-    header.inUse = platform::GetU8(image.data(), 20);
+    header.inUse = platform::GetU8(image.data(), kDataInUseOffset);
     return header;
 }
 

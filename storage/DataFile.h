@@ -11,6 +11,8 @@
 namespace storage {
 
 using DataHeaderImageBytes = std::array<unsigned char, kDataHeaderBytes>;
+// The in-use mark: set before the first change after an open, cleared by a clean close.
+constexpr std::int64_t kDataInUseOffset = 20;
 
 // The 21-byte header from descriptor 0 and the number of keys, with `inUse` at offset 20.
 DataHeaderImageBytes DataHeaderImage(const Fileblock& fb, std::uint8_t inUse);

@@ -9,6 +9,7 @@
 #include "storage/IndexFile.h"
 #include "storage/IndexPage.h"
 #include "storage/KeyHeader.h"
+#include "storage/Slots.h"
 
 #include "platform/LittleEndian.h"
 
@@ -29,7 +30,6 @@ constexpr std::int32_t kRecordsPerRead = 1024;
 constexpr std::int32_t kReadBytes = 1 << 20;
 constexpr std::int32_t kRowsPerWrite = 64;
 constexpr int kTemporaryNames = 100;
-constexpr std::int64_t kInUseAt = 20;
 
 // The pages of one key's new tree, all in memory: the tree is only ever added to.
 class MemoryPages final : public PageAccess {
@@ -155,7 +155,7 @@ public:
         if (FbOk && files.dialog.problem == TFileProblem::None) CreateEmptyDialog();
         if (!FbOk) return;
         // From here the files change; the in-use mark stays until the header is written.
-        MarkInUse();
+        MarkInUse(work_);
         RenameOver(work_.indexFile, names_.index);
         WriteRecords();
         if (!dialog_.name.empty()) RenameOver(dialog_, names_.dialog);
@@ -308,12 +308,6 @@ private:
         FileFlush(dialog_);
         FileClose(dialog_);
         FileFlushFolder(dialog_);
-    }
-
-    void MarkInUse() {
-        const unsigned char inUse = 1;
-        FileWriteAt(work_.dataFile, kInUseAt, 1, &inUse);
-        FileFlush(work_.dataFile);
     }
 
     // The additions after the last record, the records the plan changed, and the free chain

@@ -1,5 +1,6 @@
 #include "storage/Slots.h"
 
+#include "storage/DataFile.h"
 #include "storage/FilePrimitives.h"
 #include "storage/Journal.h"
 
@@ -12,8 +13,6 @@
 
 namespace storage {
 namespace {
-
-constexpr std::int64_t kInUseOffset = 20;
 
 void NoteFreeRecord(Fileblock& fb, std::int32_t number, bool isFree) {
     // Before the first walk the chain on the disk says it all; the walk will read it.
@@ -132,7 +131,7 @@ void MarkInUse(Fileblock& fb) {
     if (fb.inUse) return;
     if (!fb.saveMode) {
         const unsigned char mark = 1;
-        FileWriteAt(fb.dataFile, kInUseOffset, 1, &mark);
+        FileWriteAt(fb.dataFile, kDataInUseOffset, 1, &mark);
         FileFlush(fb.dataFile);
         // Left clear on failure, so the next change tries again before it touches anything.
         if (!FbOk) return;
