@@ -136,6 +136,11 @@ OpenMode ModeOf(bool readOnly, bool allReadOnly, bool saveMode, bool network) {
     return mode;
 }
 
+void Unlist(const Fileblock* fb) {
+    auto& list = Engine().openList;
+    list.erase(std::remove(list.begin(), list.end(), fb), list.end());
+}
+
 // One FbOpen, stage by stage; each stage returns false when the open fails there. Whatever
 // the open has opened, locked, made or listed is undone, in reverse order, unless the
 // Fileblock was handed out.
@@ -336,10 +341,7 @@ private:
             IndexDropPages(*fb_);
             CloseQuietly(fb_->indexFile);
             CloseQuietly(fb_->dataFile);
-            if (listed_) {
-                auto& list = Engine().openList;
-                list.erase(std::remove(list.begin(), list.end(), fb_.get()), list.end());
-            }
+            if (listed_) Unlist(fb_.get());
             if (dialogInHandle_) dialog_ = fb_->dialogFile;
             dialogInHandle_ = false;
             delete fb_->network;
@@ -371,8 +373,7 @@ private:
 };
 
 void FreeFileblock(Fileblock*& fb) {
-    auto& list = Engine().openList;
-    list.erase(std::remove(list.begin(), list.end(), fb), list.end());
+    Unlist(fb);
     fb->validityMark = 0;
     delete fb->network;
     delete fb;
