@@ -105,12 +105,8 @@ private:
 std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report) {
     report = {};
     const TFileSetState files = FbCheckFiles(fileblockName);
-    for (const TFileState* file : {&files.data, &files.index, &files.dialog}) {
-        const bool required = file == &files.data;
-        if (file->problem == TFileProblem::None || (!required && file->problem == TFileProblem::Missing))
-            continue;
-        return FileProblemText(*file);
-    }
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog})
+        if (!FbFileUsable(*file, file == &files.data)) return FileProblemText(*file);
 
     const std::string stamp = platform::FormatDateTime("yyyymmdd-hhnnss", platform::CurrentClock().Now(),
                                                        platform::FormatSettings())

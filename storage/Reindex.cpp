@@ -113,10 +113,6 @@ void RenameOver(FileRecord& from, const std::string& to) {
     FileFlushFolder(from);
 }
 
-bool Usable(const TFileState& file, bool required) {
-    return file.problem == TFileProblem::None || (!required && file.problem == TFileProblem::Missing);
-}
-
 struct Rewrite {
     std::int32_t record = 0;
     std::vector<unsigned char> bytes;
@@ -369,7 +365,8 @@ void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint
         return;
     }
     const TFileSetState files = FbCheckFiles(fileName);
-    if (!Usable(files.data, true) || !Usable(files.index, false) || !Usable(files.dialog, false)) {
+    if (!FbFileUsable(files.data, true) || !FbFileUsable(files.index, false) ||
+        !FbFileUsable(files.dialog, false)) {
         Fail(fberr::kAccessNotPossible);
         return;
     }

@@ -117,6 +117,12 @@ struct TFileSetState {
     TFileState data, index, dialog;
 };
 
+// Whether a reindex can work with the file: a `required` one (the data file) must be there and
+// usable; the index and dialog files may also be missing.
+inline bool FbFileUsable(const TFileState& file, bool required) {
+    return file.problem == TFileProblem::None || (!required && file.problem == TFileProblem::Missing);
+}
+
 // Looks at the three files of the Fileblock `fileName` without opening any.
 TFileSetState FbCheckFiles(const std::string& fileName);
 
