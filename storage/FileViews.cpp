@@ -83,15 +83,14 @@ void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t lengt
 }
 
 void DropView(const FileRecord& file) {
-    auto& views = Views();
-    const auto it = views.find(file.handle);
-    if (it == views.end()) return;
-    const bool cut = it->second.cut;
-    Release(it->second);
-    if (cut)
-        it->second.cut = true;
-    else
-        views.erase(it);
+    if (!FileWasCut(file)) {
+        ForgetView(file);
+        return;
+    }
+    // The cut is remembered until the file is closed.
+    View& view = Views()[file.handle];
+    Release(view);
+    view.cut = true;
 }
 
 void ForgetView(const FileRecord& file) {
