@@ -56,23 +56,23 @@ void SetEnabledTextColour(QWidget* control, const QColor& colour) {
     control->setPalette(palette);
 }
 
-// A section heading: white bold text on blue, in the window's font.
-void MakeHeading(QLabel* heading, const QFont& windowFont) {
-    QPalette palette = heading->palette();
-    palette.setColor(QPalette::Window, Qt::blue);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    heading->setPalette(palette);
-    heading->setAutoFillBackground(true);
-    QFont bold = windowFont;
-    bold.setBold(true);
-    heading->setFont(bold);
-}
-
+// A rule under a heading, and the heading's own background.
 void MakeRule(QWidget* rule) {
     QPalette palette = rule->palette();
     palette.setColor(QPalette::Window, Qt::blue);
     rule->setPalette(palette);
     rule->setAutoFillBackground(true);
+}
+
+// A section heading: white bold text on blue, in the window's font.
+void MakeHeading(QLabel* heading, const QFont& windowFont) {
+    MakeRule(heading);
+    QPalette palette = heading->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    heading->setPalette(palette);
+    QFont bold = windowFont;
+    bold.setBold(true);
+    heading->setFont(bold);
 }
 
 std::int32_t RecordOf(const QVariant& data) {
