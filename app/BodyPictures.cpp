@@ -109,10 +109,53 @@ QImage OnKeyColour(const QImage& picture) {
     return glyph.convertToFormat(QImage::Format_RGB32);
 }
 
-void DrawPlus(QPainter& p, const QColor& colour) {
-    p.setPen(QPen(colour, 2));
-    p.drawLine(12, 2, 12, 8);
-    p.drawLine(9, 5, 15, 5);
+// The speed buttons' glyphs are drawn pixel by pixel, every part outlined in black: a disabled
+// speed button shows only a glyph's black pixels, embossed, so the outlines keep its shape.
+void DrawOutlined(QPainter& p, const QPolygon& shape, const QColor& fill) {
+    p.setPen(QPen(Qt::black, 0));
+    p.setBrush(fill);
+    p.drawPolygon(shape);
+}
+
+// A small pool with a wave: the body itself.
+void DrawSmallPool(QPainter& p) {
+    DrawOutlined(p, QPolygon({{2, 9}, {12, 9}, {13, 10}, {13, 14}, {12, 15}, {2, 15}, {1, 14}, {1, 10}}),
+                 kWater);
+    p.setPen(QPen(Qt::white, 0));
+    p.drawPolyline(
+        QPolygon({{3, 12}, {4, 11}, {5, 11}, {6, 12}, {7, 12}, {8, 11}, {9, 11}, {10, 12}, {11, 12}}));
+}
+
+void DrawPlus(QPainter& p) {
+    DrawOutlined(p,
+                 QPolygon({{10, 0},
+                           {13, 0},
+                           {13, 2},
+                           {15, 2},
+                           {15, 5},
+                           {13, 5},
+                           {13, 7},
+                           {10, 7},
+                           {10, 5},
+                           {8, 5},
+                           {8, 2},
+                           {10, 2}}),
+                 Qt::red);
+}
+
+void DrawTestTube(QPainter& p) {
+    DrawOutlined(p, QPolygon({{2, 1}, {5, 1}, {5, 7}, {2, 7}}), Qt::white);
+    p.fillRect(3, 4, 2, 3, QColor(60, 170, 60));
+    p.setPen(QPen(Qt::black, 0));
+    p.drawLine(1, 1, 6, 1);
+}
+
+void DrawPencil(QPainter& p) {
+    DrawOutlined(p, QPolygon({{6, 8}, {13, 1}, {15, 3}, {8, 10}}), QColor(230, 180, 40));
+    DrawOutlined(p, QPolygon({{6, 8}, {8, 10}, {5, 11}}), QColor(240, 210, 160)); // the sharpened wood
+    p.setPen(QPen(Qt::black, 0));
+    p.drawLine(5, 11, 6, 10); // the lead
+    p.drawLine(12, 2, 14, 4); // the ferrule
 }
 
 } // namespace
@@ -144,26 +187,17 @@ QPixmap BodyPicture(int kind) {
 widgets::TBitmap SpeedButtonGlyph(TSpeedGlyph glyph) {
     QPixmap pixmap = Canvas(16);
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    // A small pool: the body itself.
-    p.setPen(QPen(kDeepWater, 1));
-    p.setBrush(kWater);
-    p.drawRoundedRect(QRectF(1.5, 7.5, 12, 7), 1.5, 1.5);
+    DrawSmallPool(p);
     switch (glyph) {
     case TSpeedGlyph::NewBody:
-        DrawPlus(p, Qt::red);
+        DrawPlus(p);
         break;
     case TSpeedGlyph::NewBodyAndTest:
-        DrawPlus(p, Qt::red);
-        p.setPen(QPen(Qt::darkGreen, 1));
-        p.setBrush(QColor(200, 240, 200));
-        p.drawRect(QRectF(2.5, 1.5, 3, 5)); // a test tube
+        DrawPlus(p);
+        DrawTestTube(p);
         break;
     case TSpeedGlyph::EditBody:
-        p.setPen(QPen(QColor(160, 100, 20), 2));
-        p.drawLine(QPointF(14, 1), QPointF(7, 9)); // a pencil
-        p.setPen(QPen(Qt::black, 2));
-        p.drawLine(QPointF(7, 9), QPointF(6, 10.5));
+        DrawPencil(p);
         break;
     }
     p.end();

@@ -117,7 +117,10 @@ bool TfmOwner::FormKeyDown(QKeyEvent& key) {
 
 bool TfmOwner::EnterNext(QKeyEvent& key) {
     if (!IsEnterKey(key)) return false;
-    focusNextChild();
+    // A Tab of the form's own: the focus moves as Tab moves it, and the control it lands on
+    // shows the focus mark as after Tab.
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &tab);
     return true;
 }
 

@@ -91,18 +91,26 @@ QRect TCustomGrid::GridClientRect() const {
     return rect().adjusted(b, b, -b, -b);
 }
 
+int TCustomGrid::ColStep() const {
+    // The columns leave room for a line between them only when the grid draws one.
+    return defaultColWidth_ + ((options_ & (goVertLine | goFixedVertLine)) ? gridLineWidth_ : 0);
+}
+
+int TCustomGrid::RowStep() const {
+    return defaultRowHeight_ + ((options_ & (goHorzLine | goFixedHorzLine)) ? gridLineWidth_ : 0);
+}
+
 QRect TCustomGrid::CellRect(int col, int row) const {
     const QRect client = GridClientRect();
-    return QRect(client.left() + col * (defaultColWidth_ + gridLineWidth_),
-                 client.top() + row * (defaultRowHeight_ + gridLineWidth_), defaultColWidth_,
+    return QRect(client.left() + col * ColStep(), client.top() + row * RowStep(), defaultColWidth_,
                  defaultRowHeight_);
 }
 
 bool TCustomGrid::MouseToCell(QPoint pos, int& col, int& row) const {
     const QRect client = GridClientRect();
     if (!client.contains(pos)) return false;
-    const int c = (pos.x() - client.left()) / std::max(1, defaultColWidth_ + gridLineWidth_);
-    const int r = (pos.y() - client.top()) / std::max(1, defaultRowHeight_ + gridLineWidth_);
+    const int c = (pos.x() - client.left()) / std::max(1, ColStep());
+    const int r = (pos.y() - client.top()) / std::max(1, RowStep());
     if (c >= colCount_ || r >= rowCount_) return false;
     col = c;
     row = r;

@@ -98,6 +98,9 @@ protected:
 
 private:
     int Border() const { return borderSingle_ ? 1 : 0; }
+    // From one column (row) to the next: the cell and, when lines are drawn there, the line.
+    int ColStep() const;
+    int RowStep() const;
     void DrawLines(QPainter& canvas);
 
     int colCount_ = 5;

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -173,6 +175,49 @@ TEST_F(ParametersFormTest, EnterMovesOnThroughTheOwnerBlockToTheViewerChoice) {
                 QApplication::focusWidget() == Find<QRadioButton>(*form, "eDefault"));
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(fs::exists(iniPath));
+}
+
+// Enter moves on as Tab does, so the check box and the viewer choice it lands on show their
+// focus mark exactly as after Tab.
+TEST_F(ParametersFormTest, EnterLeavesTheFocusMarkThatTabLeaves) {
+    struct Landing {
+        QString name;
+        bool marked;
+        QImage picture;
+    };
+    const auto landings = [&](Qt::Key key) {
+        auto form = OpenForm();
+        Find<QLineEdit>(*form, "eCountry")->setFocus();
+        std::vector<Landing> seen;
+        for (int step = 0; step < 2; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QWidget* focused = QApplication::focusWidget();
+            QStyleOption option;
+            option.initFrom(focused);
+            seen.push_back({focused->objectName(),
+                            (option.state & QStyle::State_HasFocus) &&
+                                (option.state & QStyle::State_KeyboardFocusChange),
+                            focused->grab().toImage()});
+            if (key == Qt::Key_Return)
+                test::SaveScreenshot(*form, "Parameters-Enter-" + focused->objectName());
+        }
+        return seen;
+    };
+    const std::vector<Landing> tab = landings(Qt::Key_Tab);
+    ASSERT_EQ(tab.size(), 2u);
+    EXPECT_EQ(tab[0].name, "eSavePos");
+    EXPECT_TRUE(tab[1].name == "eInternal" || tab[1].name == "eDefault");
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        const std::vector<Landing> moved = landings(enter);
+        ASSERT_EQ(moved.size(), tab.size());
+        for (std::size_t i = 0; i < tab.size(); ++i) {
+            SCOPED_TRACE(tab[i].name.toStdString());
+            EXPECT_TRUE(tab[i].marked);
+            EXPECT_EQ(moved[i].name, tab[i].name);
+            EXPECT_TRUE(moved[i].marked) << "no focus mark after Enter";
+            EXPECT_TRUE(moved[i].picture == tab[i].picture) << "drawn otherwise than after Tab";
+        }
+    }
 }
 
 TEST_F(ParametersFormTest, EnterOnAFocusedButtonPressesIt) {

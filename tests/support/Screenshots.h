@@ -23,4 +23,12 @@ inline bool SaveScreenshot(QWidget& widget, const QString& name) {
     return widget.grab().save(QDir(folder).filePath(name + QStringLiteral(".png")), "PNG");
 }
 
+// Saves a picture already taken (for example from the screen) the same way.
+inline bool SaveScreenshot(const QImage& picture, const QString& name) {
+    const QString folder = ScreenshotFolder();
+    if (folder.isEmpty()) return false;
+    QDir().mkpath(folder);
+    return picture.save(QDir(folder).filePath(name + QStringLiteral(".png")), "PNG");
+}
+
 } // namespace test

@@ -13,7 +13,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
+#include <QFrame>
+#include <QHash>
 #include <QLabel>
+#include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -385,6 +389,98 @@ TEST_F(DateEditOnForm, TheDayNamesFitTheirColumns) {
             EXPECT_LE(metrics.horizontalAdvance(name) + 2, calendar->DefaultColWidth()) << name.toStdString();
         QTest::keyClick(&fresh, Qt::Key_Escape);
     }
+}
+
+// The box around the pixels of `image` inside `area` that are not the area's own ground (its
+// most frequent colour); empty when there are none.
+QRect InkBox(const QImage& image, const QRect& area) {
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb ground = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) {
+            ground = it.key();
+            most = it.value();
+        }
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != ground) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// What the screen shows of a top-level window: the X server's own pixels under xcb, the
+// window's backing store where there is no screen to read.
+QImage ShownOnScreen(QWidget& window) {
+    QScreen& screen = *window.screen();
+    const QRect area = window.frameGeometry();
+    QPixmap shown = QGuiApplication::platformName() == QLatin1String("xcb")
+                        ? screen.grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                        : screen.grabWindow(window.winId());
+    return shown.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The ink of `text` drawn whole, unclipped, in `font`.
+QSize WholeInk(const QString& text, const QFont& font) {
+    const QFontMetrics metrics(font);
+    QImage image(metrics.horizontalAdvance(text) + 20, metrics.height() + 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(10, 10 + metrics.ascent(), text);
+    painter.end();
+    return InkBox(image, image.rect()).size();
+}
+
+// The popup as the screen shows it, in English and German: every day name and day number is
+// drawn whole in its cell, and every cell lies inside the popup's frame, in the font the popup
+// really gets. (The day names' widths alone once passed while the screen read "Sur" for "Sun".)
+TEST_F(DateEditOnForm, EveryDayShowsWholeInsideThePopupsFrame) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale);
+        TDateEdit fresh(&form);
+        fresh.setGeometry(10, 40, 121, 21);
+        fresh.show();
+        fresh.setFocus();
+        // August 2026: Sundays 2 to 30 in the last column, and today (in June) not framed.
+        fresh.SetDateValue(DayOf(2026, 8, 12));
+        QTest::keyClick(&fresh, Qt::Key_Down, Qt::AltModifier);
+        auto* popup = qobject_cast<TPopupCalendar*>(fresh.Popup());
+        ASSERT_NE(popup, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        QTest::qWait(50);
+        const QImage shown = ShownOnScreen(*popup);
+        ASSERT_EQ(shown.size(), popup->size());
+        test::SaveScreenshot(shown, "PopupCalendar-" + locale.name());
+
+        const auto* panel = popup->findChild<QFrame*>(QStringLiteral("BackPanel"));
+        ASSERT_NE(panel, nullptr);
+        const QRect inside(panel->mapTo(popup, panel->contentsRect().topLeft()),
+                           panel->contentsRect().size());
+        const TLocCalendar& calendar = *popup->Calendar();
+        for (int row = 0; row < 7; ++row)
+            for (int col = 0; col < 7; ++col) {
+                const QString text = calendar.DayCellText(col, row);
+                if (text.isEmpty()) continue;
+                SCOPED_TRACE(text.toStdString());
+                const QRect cellRect = calendar.CellRect(col, row);
+                const QRect cell(calendar.mapTo(popup, cellRect.topLeft()), cellRect.size());
+                EXPECT_TRUE(inside.contains(cell)) << "the cell crosses the frame";
+                const QRect ink = InkBox(shown, cell & inside);
+                ASSERT_FALSE(ink.isEmpty());
+                EXPECT_EQ(ink.size(), WholeInk(text, calendar.font())) << "not drawn whole";
+                EXPECT_GT(ink.left(), cell.left());
+                EXPECT_LT(ink.right(), std::min(cell.right(), inside.right())) << "touches the frame";
+            }
+        QTest::keyClick(&fresh, Qt::Key_Escape);
+    }
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
 }
 
 } // namespace
