@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -267,7 +266,7 @@ bool EnsureDataFolder() {
 
 int StartBrinovaAPI() {
     // A run killed while it rewrote the configuration file left its temporary beside it.
-    platform::RemoveStaleTemporaries(std::filesystem::path(Profile().Path()).parent_path().string());
+    platform::RemoveStaleTemporariesOf(Profile().Path());
     const int reason = CreateDataFolder();
     if (reason == 0) return 0;
     const QString folder = QFile::decodeName(QByteArray::fromStdString(DataFolderWithoutSlash()));
@@ -299,7 +298,7 @@ void ShowResult(QWidget* owner) {
         resultViewer(WindowHandleOf(owner), path.c_str());
         return;
     }
-    platform::CurrentShell().Open(platform::FileUrl(path));
+    platform::OpenOrReport(platform::FileUrl(path));
 }
 
 std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view programFolder) {
@@ -312,13 +311,13 @@ std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view 
 
 void ShowHelpTopic(std::uint8_t topic) {
     if (const auto target = HelpTopicTarget(topic, ProgramFolder()))
-        platform::CurrentShell().Open(platform::FileUrl(target->helpFile));
+        platform::OpenOrReport(platform::FileUrl(target->helpFile));
 }
 
 void OpenHomePage() {
-    platform::CurrentShell().Open(QUrl(QString::fromLatin1(kHomePageAddress)));
+    platform::OpenOrReport(QUrl(QString::fromLatin1(kHomePageAddress)));
 }
 
 void OpenContactMail() {
-    platform::CurrentShell().Open(QUrl(QString::fromLatin1(kContactMailAddress)));
+    platform::OpenOrReport(QUrl(QString::fromLatin1(kContactMailAddress)));
 }
