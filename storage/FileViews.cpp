@@ -45,7 +45,8 @@ bool CutBefore(platform::FileOps& files, const FileRecord& file, const View& vie
 
 } // namespace
 
-bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer) {
+bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer,
+                     bool continued) {
     if (!FbOk || !file.IsOpen() || offset < 0 || length <= 0) return false;
     const std::int64_t end = offset + length;
     platform::FileOps& files = platform::Files();
@@ -62,7 +63,8 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
     }
     if (view.bytes == nullptr || end > view.size || end > view.length) return false;
     if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length)) ||
-        CutBefore(files, file, view, end, static_cast<const unsigned char*>(buffer)[length - 1])) {
+        (!continued &&
+         CutBefore(files, file, view, end, static_cast<const unsigned char*>(buffer)[length - 1]))) {
         // What this process wrote is gone: no later call may take the file for sound.
         Release(view);
         view.cut = true;
