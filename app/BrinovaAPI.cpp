@@ -2,7 +2,6 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
-#include "platform/ReplaceFile.h"
 #include "platform/Shell.h"
 #include "platform/TempFolder.h"
 #include "viewer/zelShowResult.h"
@@ -266,7 +265,7 @@ bool EnsureDataFolder() {
 
 int StartBrinovaAPI() {
     // A run killed while it rewrote the configuration file left its temporary beside it.
-    platform::RemoveStaleTemporariesOf(Profile().Path());
+    Profile().RemoveStaleTemporaries();
     const int reason = CreateDataFolder();
     if (reason == 0) return 0;
     const QString folder = QFile::decodeName(QByteArray::fromStdString(DataFolderWithoutSlash()));

@@ -419,6 +419,22 @@ TEST_F(ProfileFileTest, TheTemporaryOfAKilledWriteIsRemovedByALaterOne) {
     EXPECT_EQ(ProfileFile(path).ReadInteger("SIZE", "WIDTH", 0), 3);
 }
 
+// A profile reached through a link is written beside the link's target, so that is where its
+// leftovers are looked for, as at the program's start.
+TEST_F(ProfileFileTest, LeftoversOfALinkedProfileAreRemovedBesideItsTarget) {
+    fs::create_directory(folder + "/elsewhere");
+    const std::string target = folder + "/elsewhere/mine.ini";
+    std::ofstream(target) << "[SIZE]\r\nWIDTH=1\r\n";
+    fs::create_symlink(target, path);
+    const std::string leftover = folder + "/elsewhere/mine.ini.tmp-Q7r2Kx";
+    std::ofstream(leftover) << "[SIZE]";
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), times, 0), 0);
+    ProfileFile(path).RemoveStaleTemporaries();
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(target));
+}
+
 // Many writes leave only the profile behind.
 TEST_F(ProfileFileTest, WritesLeaveNoTemporary) {
     for (int i = 0; i < 20; ++i)
