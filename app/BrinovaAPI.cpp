@@ -2,7 +2,6 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
-#include "platform/ReplaceFile.h"
 #include "platform/Shell.h"
 #include "platform/TempFolder.h"
 #include "viewer/zelShowResult.h"
@@ -14,7 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -267,7 +265,7 @@ bool EnsureDataFolder() {
 
 int StartBrinovaAPI() {
     // A run killed while it rewrote the configuration file left its temporary beside it.
-    platform::RemoveStaleTemporaries(std::filesystem::path(Profile().Path()).parent_path().string());
+    Profile().RemoveStaleTemporaries();
     const int reason = CreateDataFolder();
     if (reason == 0) return 0;
     const QString folder = QFile::decodeName(QByteArray::fromStdString(DataFolderWithoutSlash()));
@@ -299,7 +297,7 @@ void ShowResult(QWidget* owner) {
         resultViewer(WindowHandleOf(owner), path.c_str());
         return;
     }
-    platform::CurrentShell().Open(platform::FileUrl(path));
+    platform::OpenOrReport(platform::FileUrl(path));
 }
 
 std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view programFolder) {
@@ -312,13 +310,13 @@ std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view 
 
 void ShowHelpTopic(std::uint8_t topic) {
     if (const auto target = HelpTopicTarget(topic, ProgramFolder()))
-        platform::CurrentShell().Open(platform::FileUrl(target->helpFile));
+        platform::OpenOrReport(platform::FileUrl(target->helpFile));
 }
 
 void OpenHomePage() {
-    platform::CurrentShell().Open(QUrl(QString::fromLatin1(kHomePageAddress)));
+    platform::OpenOrReport(QUrl(QString::fromLatin1(kHomePageAddress)));
 }
 
 void OpenContactMail() {
-    platform::CurrentShell().Open(QUrl(QString::fromLatin1(kContactMailAddress)));
+    platform::OpenOrReport(QUrl(QString::fromLatin1(kContactMailAddress)));
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -260,29 +261,51 @@ FileOps* installed = nullptr;
 // Where a copy out of a view goes on when a page of it has no file behind it any more.
 thread_local sigjmp_buf* copyGuard = nullptr;
 struct sigaction busErrorBefore {};
+struct sigaction busErrorGuard {};
+
+// The default action of the signal, which ends the process. Should it not (a debugger let it
+// pass), the guard is put back.
+void EndByDefault(int signal) {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ::sigaction(signal, &byDefault, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    ::sigaction(signal, &busErrorGuard, nullptr);
+}
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
-    if (copyGuard != nullptr) siglongjmp(*copyGuard, 1);
-    // Not a copy out of a view: what was installed before decides.
-    if (busErrorBefore.sa_flags & SA_SIGINFO) {
+    // A fault has a positive code; a SIGBUS another program sent (kill, sigqueue) does not, and
+    // is no copy's fault even when it arrives during one.
+    const bool fault = info != nullptr && info->si_code > 0;
+    if (fault && copyGuard != nullptr) siglongjmp(*copyGuard, 1);
+    // Anything else takes the action that was there before the guard, which stays.
+    const bool withInfo = (busErrorBefore.sa_flags & SA_SIGINFO) != 0;
+    if (withInfo && busErrorBefore.sa_sigaction != nullptr) {
         busErrorBefore.sa_sigaction(signal, info, context);
-    } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
-        busErrorBefore.sa_handler(signal);
-    } else {
-        // Returning runs the faulting instruction again, which now ends the process.
-        ::signal(SIGBUS, SIG_DFL);
+        return;
     }
+    if (!withInfo && busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
+        busErrorBefore.sa_handler(signal);
+        return;
+    }
+    // A fault cannot be ignored: the system would end the process for it all the same.
+    if (!withInfo && busErrorBefore.sa_handler == SIG_IGN && !fault) return;
+    EndByDefault(signal);
 }
 
 void GuardCopiesFromViews() {
     static std::once_flag once;
     std::call_once(once, [] {
-        struct sigaction action {};
-        action.sa_sigaction = OnBusError;
+        busErrorGuard.sa_sigaction = OnBusError;
         // Not blocked while handled: the jump out of the handler leaves the mask as it is.
-        action.sa_flags = SA_SIGINFO | SA_NODEFER;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGBUS, &action, &busErrorBefore);
+        busErrorGuard.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&busErrorGuard.sa_mask);
+        ::sigaction(SIGBUS, &busErrorGuard, &busErrorBefore);
     });
 }
 
@@ -302,6 +325,11 @@ bool CopyFromView(void* to, const unsigned char* from, std::size_t length) {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     copyGuard = nullptr;
     return true;
+}
+
+std::int64_t ViewPageSize() {
+    static const std::int64_t size = ::sysconf(_SC_PAGESIZE);
+    return size;
 }
 
 SystemError SystemErrorFromErrno(int error, const std::string& path) {

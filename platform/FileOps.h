@@ -112,6 +112,9 @@ public:
 // when the bytes are no longer there: the file was cut shorter by another program, which
 // would otherwise end the process with a bus error.
 bool CopyFromView(void* to, const unsigned char* from, std::size_t length);
+// The size of a page of memory: a view shows the file's bytes page by page, the rest of the
+// page that holds a file's end as zeros, and a page wholly past the end not at all.
+std::int64_t ViewPageSize();
 
 // The POSIX implementation (one per process).
 FileOps& PosixFiles();

@@ -278,6 +278,10 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
     return StoreFile(target, updated);
 }
 
+void ProfileFile::RemoveStaleTemporaries() const {
+    RemoveStaleTemporariesOf(WriteTarget(path_));
+}
+
 bool ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
     return WriteString(section, key, std::to_string(value));
 }

@@ -43,6 +43,10 @@ public:
     bool WriteInteger(std::string_view section, std::string_view key, int value) const;
     bool WriteBool(std::string_view section, std::string_view key, bool value) const;
 
+    // Removes the temporaries that writes of the file killed before their rename left where a
+    // write puts them (ReplaceFile), and nothing else.
+    void RemoveStaleTemporaries() const;
+
 private:
     std::string path_;
 };

@@ -38,16 +38,29 @@ void FlushFolder(const std::string& folder) {
     ::close(fd);
 }
 
-constexpr std::string_view kTemporaryPrefix = ".zel-";
+// A temporary is named after the file it will replace, so that only the program's own are ever
+// taken for leftovers, in a folder other programs share: "<name>.tmp-XXXXXX".
+constexpr std::string_view kTemporaryMark = ".tmp-";
 constexpr std::size_t kTemporaryRandomLength = 6; // mkostemp's XXXXXX
+constexpr std::size_t kLongestName = 255;         // NAME_MAX of the usual file systems
 // A writer locks its temporary right after creating it; the age covers that first instant.
 constexpr auto kStaleAge = std::chrono::minutes(1);
 
-bool IsTemporaryName(std::string_view name) {
-    if (name.size() != kTemporaryPrefix.size() + kTemporaryRandomLength ||
-        !name.starts_with(kTemporaryPrefix))
-        return false;
-    for (const char c : name.substr(kTemporaryPrefix.size()))
+std::string_view NamePart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+}
+
+// What the temporaries of `name` begin with; a name as long as a name may be is shortened to
+// leave room for the rest.
+std::string TemporaryStem(std::string_view name) {
+    const std::size_t room = kLongestName - kTemporaryMark.size() - kTemporaryRandomLength;
+    return std::string(name.substr(0, room)).append(kTemporaryMark);
+}
+
+bool IsTemporaryName(std::string_view name, std::string_view stem) {
+    if (name.size() != stem.size() + kTemporaryRandomLength || !name.starts_with(stem)) return false;
+    for (const char c : name.substr(stem.size()))
         if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9')) return false;
     return true;
 }
@@ -75,20 +88,20 @@ void RemoveIfStale(int folderFd, const char* name) {
 
 } // namespace
 
-void RemoveStaleTemporaries(const std::string& folder) {
+void RemoveStaleTemporariesOf(const std::string& path) {
+    const std::string folder = FolderPart(path);
+    const std::string stem = TemporaryStem(NamePart(path));
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
     while (const dirent* entry = ::readdir(dir))
-        if (IsTemporaryName(entry->d_name)) RemoveIfStale(::dirfd(dir), entry->d_name);
+        if (IsTemporaryName(entry->d_name, stem)) RemoveIfStale(::dirfd(dir), entry->d_name);
     ::closedir(dir);
 }
 
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content) {
     const std::string folder = FolderPart(path);
-    // A short name of its own, not the path plus a suffix: a last part that is already as
-    // long as a name may be would leave no room for one.
-    RemoveStaleTemporaries(folder);
-    std::string temporary = folder + std::string(kTemporaryPrefix) + "XXXXXX";
+    RemoveStaleTemporariesOf(path);
+    std::string temporary = folder + TemporaryStem(NamePart(path)) + "XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return {ReplaceOutcome::Step::Create, errno};
     // Held until the rename, so no other writer takes the temporary for a stale one.

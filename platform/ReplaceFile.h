@@ -18,13 +18,13 @@ struct ReplaceOutcome {
 
 // Replaces (or creates) `path` with `content`. The new file keeps the old one's mode; a new
 // one is private to the user. The folder must exist. Nothing is left behind on failure, and the
-// stale temporaries of the folder are removed first.
+// stale temporaries of earlier replacements of `path` are removed first.
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content);
 
-// Removes from `folder` ("" for the current one) the temporaries a writer killed between its write
-// and its rename left behind: plain files of the user's own named ".zel-" and six letters or
-// digits, untouched for a minute and not held by a writer (each writer locks its temporary until
-// it is renamed). Anything else of that name is left alone.
-void RemoveStaleTemporaries(const std::string& folder);
+// Removes the temporaries that writers of `path` killed between their write and their rename left
+// beside it: plain files of the user's own named after the file, ".tmp-" and six letters or digits
+// ("zelplus.ini.tmp-Q7r2Kx"), untouched for a minute and not held by a writer (each writer locks its
+// temporary until it is renamed). Nothing else in the folder is touched: other programs share it.
+void RemoveStaleTemporariesOf(const std::string& path);
 
 } // namespace platform

@@ -1,5 +1,8 @@
 #include "Shell.h"
 
+#include "MessageBox.h"
+
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -30,6 +33,20 @@ Shell* SetShell(Shell* shell) {
     Shell* previous = current;
     current = shell ? shell : &desktopShell;
     return previous;
+}
+
+void OpenOrReport(const QUrl& url) {
+    if (CurrentShell().Open(url)) return;
+    Messages().Show(QApplication::activeWindow(), QStringLiteral("Error"), NotOpenedText(url),
+                    MessageIcon::Error, MessageButtons::Ok);
+}
+
+QString NotOpenedText(const QUrl& url) {
+    if (url.scheme() == QStringLiteral("mailto"))
+        return QStringLiteral("No mail program could be started for a message to \"%1\".").arg(url.path());
+    const QString page =
+        url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toDisplayString();
+    return QStringLiteral("The page \"%1\" could not be opened: no program to show it was found.").arg(page);
 }
 
 QUrl FileUrl(std::string_view path) {

@@ -21,6 +21,12 @@ Shell& CurrentShell();
 // Installs `shell` (nullptr restores the desktop's); returns the previous one.
 Shell* SetShell(Shell* shell);
 
+// Hands `url` to the shell in use. When no program could be started for it, a box captioned
+// "Error" says so and names the page, where the desktop itself would say nothing.
+void OpenOrReport(const QUrl& url);
+// That box's text.
+QString NotOpenedText(const QUrl& url);
+
 // The address of a local file named in the file system's bytes; a relative name is taken from
 // the current folder, as the shell would.
 QUrl FileUrl(std::string_view path);

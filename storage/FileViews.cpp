@@ -3,7 +3,6 @@
 #include "storage/FilePrimitives.h"
 
 #include <algorithm>
-#include <cstring>
 #include <unordered_map>
 
 namespace storage {
@@ -28,21 +27,26 @@ void Release(View& view) {
     view = View{};
 }
 
-bool AllZero(const void* buffer, std::int32_t length) {
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    return std::all_of(bytes, bytes + length, [](unsigned char byte) { return byte == 0; });
-}
-
-// Past the end of a cut file, the rest of its last page shows zeros; no record or page is all
-// zeros, so only then is the file's size asked.
-bool CutBefore(platform::FileOps& files, const FileRecord& file, std::int64_t end) {
+// A file cut under the view shows zeros from its new end to the end of that page, and no page
+// after it: a copy from one fails. So a read whose last byte is not zero lay within the file;
+// otherwise a byte of the next page tells, while the file reached it, and only a read in the
+// last page of the file as known here asks the file's size.
+bool CutBefore(platform::FileOps& files, const FileRecord& file, const View& view, std::int64_t end,
+               unsigned char last) {
+    if (last != 0) return false;
+    const std::int64_t page = platform::ViewPageSize();
+    const std::int64_t next = (end - 1) / page * page + page;
+    unsigned char probe = 0;
+    if (next < view.size && next < view.length && platform::CopyFromView(&probe, view.bytes + next, 1))
+        return false;
     std::int64_t size = 0;
     return files.Size(file.handle, size) == platform::win32::kSuccess && size < end;
 }
 
 } // namespace
 
-bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer) {
+bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer,
+                     bool continued) {
     if (!FbOk || !file.IsOpen() || offset < 0 || length <= 0) return false;
     const std::int64_t end = offset + length;
     platform::FileOps& files = platform::Files();
@@ -59,7 +63,8 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
     }
     if (view.bytes == nullptr || end > view.size || end > view.length) return false;
     if (!platform::CopyFromView(buffer, view.bytes + offset, static_cast<std::size_t>(length)) ||
-        (AllZero(buffer, length) && CutBefore(files, file, end))) {
+        (!continued &&
+         CutBefore(files, file, view, end, static_cast<const unsigned char*>(buffer)[length - 1]))) {
         // What this process wrote is gone: no later call may take the file for sound.
         Release(view);
         view.cut = true;

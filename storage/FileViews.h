@@ -13,8 +13,10 @@ namespace storage {
 
 // True when the bytes were read (the position then moves past them as a read moves it), or
 // when the view found the file cut shorter by another program (10070); false when the caller
-// has to read them itself.
-bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer);
+// has to read them itself. `continued`: the caller reads on from their end at once, and that
+// read finds a cut these bytes lie in, too.
+bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer,
+                     bool continued = false);
 // After `length` bytes were written at `offset`: the file reaches at least their end.
 void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t length);
 // Releases the view; a file found cut stays so.

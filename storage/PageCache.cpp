@@ -70,12 +70,12 @@ PageBufferNode* TakeLeastRecent() {
 
 // Reads page `page` as the file holds it into `bytes`. Through the file's view only the items
 // the page holds are copied (its count comes first): every use of a page, its write-back and
-// its journal image take no more than those. Otherwise, and in network mode, where other
-// stations change the file, the whole slot is read.
+// its journal image take no more than those, and their read finds a cut the head lies in.
+// Otherwise, and in network mode, where other stations change the file, the whole slot is read.
 void ReadPageImage(Fileblock& fb, std::int32_t page, std::uint16_t key, unsigned char* bytes) {
     const Descriptor& descriptor = fb.Key(key);
     const std::int64_t offset = PageOffset(fb, page, key);
-    if (fb.network != nullptr || !ReadThroughView(fb.indexFile, offset, kPageHeadSize, bytes)) {
+    if (fb.network != nullptr || !ReadThroughView(fb.indexFile, offset, kPageHeadSize, bytes, true)) {
         FileReadAt(fb.indexFile, offset, descriptor.slotSize, bytes);
         return;
     }

@@ -141,7 +141,7 @@ bool ResultBrowser::MayShow(const QUrl& address) const {
 void ResultBrowser::FollowLink(const QUrl& link) {
     const QString scheme = link.scheme().toLower();
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
-        platform::CurrentShell().Open(link);
+        platform::OpenOrReport(link);
         return;
     }
     // Anything else becomes a page of the history; one that may not be shown is the error page.

@@ -257,15 +257,24 @@ TEST_F(BrinovaAPITest, StartUpReportsAMissingDataFolderAndEndsTheProgram) {
 }
 
 // A run killed while it rewrote the configuration file left its temporary; the next start
-// removes it, whether or not the configuration is written again.
-TEST_F(BrinovaAPITest, StartUpRemovesALeftoverConfigurationTemporary) {
+// removes it, whether or not the configuration is written again. The configuration folder is
+// the user's, shared with other programs: their files stay, whatever their names.
+TEST_F(BrinovaAPITest, StartUpRemovesALeftoverConfigurationTemporaryAndNothingElse) {
     fs::create_directories(root + "/config");
-    const std::string leftover = root + "/config/.zel-Q7r2Kx";
-    std::ofstream(leftover) << "[SIZE]\r\nWIDTH=1";
+    const std::string leftover = root + "/config/zelplus.ini.tmp-Q7r2Kx";
+    const std::vector<std::string> others = {".zel-backup", ".zel-2024q1",        ".zel-notes1",
+                                             ".zel-Q7r2Kx", "zelplus.ini.backup", "other.ini.tmp-Q7r2Kx"};
     const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    for (const std::string& name : others) {
+        std::ofstream(root + "/config/" + name) << "kept";
+        ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/config/" + name).c_str(), times, 0), 0);
+    }
+    std::ofstream(leftover) << "[SIZE]\r\nWIDTH=1";
     ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), times, 0), 0);
     EXPECT_EQ(StartBrinovaAPI(), 0);
     EXPECT_FALSE(fs::exists(leftover));
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(root + "/config/" + name)) << name;
 }
 
 TEST(HelpTopics, TargetsOfAllTopics) {
@@ -312,6 +321,41 @@ TEST_F(BrinovaAPITest, WebPageAndContactMail) {
     EXPECT_TRUE(shell.opened[1].path().endsWith("@example.com"));
     EXPECT_EQ(shell.opened[1].toString(QUrl::FullyEncoded), QString::fromLatin1(kContactMailAddress));
     EXPECT_EQ(shell.opened[1].query(QUrl::FullyEncoded), "subject=Brinova%20Vesk%2B");
+}
+
+// Without a program for it (no browser, no mail program installed) each way to a page says so in
+// a box naming the page, where the desktop would say nothing.
+TEST_F(BrinovaAPITest, APageNoProgramOpensIsNamedInABox) {
+    RecordingShell shell;
+    RecordingMessageBoxes boxes;
+    struct Row {
+        const char* name;
+        void (*open)();
+        std::string named;
+    };
+    const Row rows[] = {
+        {"help", [] { ShowHelpTopic(2); }, program + "help/recs.htm"},
+        {"result page", [] { ShowResult(); }, root + "/run/zelreslt.htm"},
+        {"home page", [] { OpenHomePage(); }, kHomePageAddress},
+        {"mail", [] { OpenContactMail(); }, "brinova-vesk@example.com"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        shell.opens = true;
+        row.open();
+        EXPECT_TRUE(boxes.shown.empty());
+        shell.opens = false;
+        row.open();
+        EXPECT_EQ(shell.opened.size(), 2u);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].caption, "Error");
+        EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
+        EXPECT_EQ(boxes.shown[0].buttons, platform::MessageButtons::Ok);
+        EXPECT_TRUE(boxes.shown[0].text.contains("\"" + QString::fromStdString(row.named) + "\""))
+            << boxes.shown[0].text.toStdString();
+        shell.opened.clear();
+        boxes.shown.clear();
+    }
 }
 
 TEST_F(BrinovaAPITest, ResultInTheBrowserUnlessTheViewerIsChosen) {

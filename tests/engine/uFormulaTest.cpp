@@ -12,8 +12,11 @@
 #include "support/FileText.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -505,6 +508,28 @@ TEST_F(QuibsFormulaTest, ReplacesAnExistingPage) {
     const std::vector<std::string> lines = PageLines(PoolBlock(), QuietTestBlock());
     EXPECT_GT(lines.size(), 60u);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"zelreslt.htm"});
+}
+
+// The page's folder is the user's runtime folder, which every program of the user shares: a
+// page removes the temporary a killed write of the page left, and no file of another program.
+TEST_F(QuibsFormulaTest, APageRemovesItsOwnLeftoverTemporaryAndNothingElse) {
+    const std::vector<std::string> others = {".zel-backup", ".zel-2024q1",         ".zel-notes1",
+                                             ".zel-Q7r2Kx", "zelreslt.htm.Q7r2Kx", "other.htm.tmp-Q7r2Kx"};
+    const std::string leftover = "zelreslt.htm.tmp-Q7r2Kx";
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    for (const std::string& name : others) {
+        std::ofstream(dir_.File(name)) << "kept";
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir_.File(name).c_str(), times, 0), 0);
+    }
+    std::ofstream(dir_.File(leftover)) << "<html>";
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir_.File(leftover).c_str(), times, 0), 0);
+    PageLines(PoolBlock(), QuietTestBlock());
+    std::vector<std::string> names = FilesInDir();
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = others;
+    expected.push_back("zelreslt.htm");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 TEST_F(QuibsFormulaTest, WritesEveryNameTheFileSystemTakes) {

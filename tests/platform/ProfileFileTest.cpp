@@ -7,13 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using platform::ProfileFile;
@@ -340,9 +343,10 @@ TEST_F(ProfileFileTest, BareNameLivesInTheConfigurationFolder) {
         ::unsetenv("XDG_CONFIG_HOME");
 }
 
-// A run killed between writing its temporary and renaming it leaves a ".zel-XXXXXX" file; the
+// A run killed between writing its temporary and renaming it leaves "zelplus.ini.tmp-XXXXXX"; the
 // next write removes such leftovers, but never a temporary that a live writer holds, one written
-// in the last minute, or anything else that only looks alike.
+// in the last minute, or anything else that only looks alike. The folder is the user's shared
+// configuration folder: files of other programs, whatever their names, stay.
 TEST_F(ProfileFileTest, LeftoverTemporariesAreRemovedByTheNextWrite) {
     const auto old = [](const std::string& file) {
         const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
@@ -352,33 +356,83 @@ TEST_F(ProfileFileTest, LeftoverTemporariesAreRemovedByTheNextWrite) {
         std::ofstream(folder + "/" + name) << "[SIZE]\r\nWIDTH=1";
         if (stale) old(folder + "/" + name);
     };
-    plant(".zel-a1B2c3", true);
-    plant(".zel-ZZZZZZ", true);
-    plant(".zel-fresh1", false);
-    plant(".zel-held99", true);
-    plant(".zel-toolong", true);
-    plant("zel-a1B2c3", true);
-    plant("notes.txt", true);
-    fs::create_directory(folder + "/.zel-folder");
-    old(folder + "/.zel-folder");
-    fs::create_symlink(folder + "/notes.txt", folder + "/.zel-link12");
-    old(folder + "/.zel-link12");
-    fs::create_hard_link(folder + "/notes.txt", folder + "/.zel-hard12");
-    old(folder + "/.zel-hard12");
+    plant("zelplus.ini.tmp-a1B2c3", true);
+    plant("zelplus.ini.tmp-ZZZZZZ", true);
+    plant("zelplus.ini.tmp-fresh1", false);
+    plant("zelplus.ini.tmp-held99", true);
+    plant("zelplus.ini.tmp-toolong", true);
+    plant("zelplus.ini.tmp-a.b2c3", true);
+    // Other programs' files, and the user's own.
+    for (const char* name : {".zel-backup", ".zel-2024q1", ".zel-notes1", ".zel-a1B2c3", "zelplus.ini.backup",
+                             "zelplus.ini.a1B2c3", "other.ini.tmp-a1B2c3", "zelplus.ini~", "notes.txt"})
+        plant(name, true);
+    fs::create_directory(folder + "/zelplus.ini.tmp-folder");
+    old(folder + "/zelplus.ini.tmp-folder");
+    fs::create_symlink(folder + "/notes.txt", folder + "/zelplus.ini.tmp-link12");
+    old(folder + "/zelplus.ini.tmp-link12");
+    fs::create_hard_link(folder + "/notes.txt", folder + "/zelplus.ini.tmp-hard12");
+    old(folder + "/zelplus.ini.tmp-hard12");
     // A live writer holds its temporary locked until it has renamed it.
-    const int held = ::open((folder + "/.zel-held99").c_str(), O_RDONLY | O_CLOEXEC);
+    const int held = ::open((folder + "/zelplus.ini.tmp-held99").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
     ASSERT_TRUE(ProfileFile(path).WriteString("SIZE", "WIDTH", "800"));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    std::vector<std::string> names = FolderEntries();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".zel-folder", ".zel-fresh1", ".zel-hard12", ".zel-held99",
-                                               ".zel-link12", ".zel-toolong", "notes.txt", "zel-a1B2c3",
-                                               "zelplus.ini"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         ".zel-2024q1", ".zel-a1B2c3", ".zel-backup", ".zel-notes1", "notes.txt",
+                         "other.ini.tmp-a1B2c3", "zelplus.ini", "zelplus.ini.a1B2c3", "zelplus.ini.backup",
+                         "zelplus.ini.tmp-a.b2c3", "zelplus.ini.tmp-folder", "zelplus.ini.tmp-fresh1",
+                         "zelplus.ini.tmp-hard12", "zelplus.ini.tmp-held99", "zelplus.ini.tmp-link12",
+                         "zelplus.ini.tmp-toolong", "zelplus.ini~"}));
     ::close(held);
+}
+
+// A write killed before its rename (here by the file-size limit) leaves its temporary under the
+// name the next write looks for, which removes it once it is a minute old.
+TEST_F(ProfileFileTest, TheTemporaryOfAKilledWriteIsRemovedByALaterOne) {
+    Put("[SIZE]\r\nWIDTH=1\r\n");
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        const rlimit small{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        ProfileFile(path).WriteString("OWNER", "TEXT", std::string(4096, 'x'));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    std::vector<std::string> names = FolderEntries();
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "zelplus.ini");
+    const std::string leftover = folder + "/" + names[1];
+    EXPECT_TRUE(names[1].starts_with("zelplus.ini.tmp-")) << names[1];
+
+    ASSERT_TRUE(ProfileFile(path).WriteString("SIZE", "WIDTH", "2"));
+    EXPECT_TRUE(fs::exists(leftover)) << "written in the last minute";
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), times, 0), 0);
+    ASSERT_TRUE(ProfileFile(path).WriteString("SIZE", "WIDTH", "3"));
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"zelplus.ini"});
+    EXPECT_EQ(ProfileFile(path).ReadInteger("SIZE", "WIDTH", 0), 3);
+}
+
+// A profile reached through a link is written beside the link's target, so that is where its
+// leftovers are looked for, as at the program's start.
+TEST_F(ProfileFileTest, LeftoversOfALinkedProfileAreRemovedBesideItsTarget) {
+    fs::create_directory(folder + "/elsewhere");
+    const std::string target = folder + "/elsewhere/mine.ini";
+    std::ofstream(target) << "[SIZE]\r\nWIDTH=1\r\n";
+    fs::create_symlink(target, path);
+    const std::string leftover = folder + "/elsewhere/mine.ini.tmp-Q7r2Kx";
+    std::ofstream(leftover) << "[SIZE]";
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), times, 0), 0);
+    ProfileFile(path).RemoveStaleTemporaries();
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(target));
 }
 
 // Many writes leave only the profile behind.

@@ -1,10 +1,14 @@
 #include "platform/Shell.h"
 
+#include "TempFolder.h"
+#include "support/RecordingMessageBoxes.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QObject>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -31,6 +35,32 @@ TEST(Shell, DesktopShellHandsTheAddressToTheDesktop) {
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     ASSERT_EQ(catcher.caught.size(), 1u);
     EXPECT_EQ(catcher.caught[0], page);
+}
+
+// A desktop with no program to open a page (no browser, not even xdg-open on the search path):
+// the real shell's open fails, and the box names the page.
+TEST(Shell, ADesktopWithNoProgramForThePageSaysSoInABox) {
+    test::TempFolder folder;
+    const std::string page = folder.File("zelreslt.htm");
+    std::ofstream(page) << "<html></html>";
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(folder.Path()));
+    const QByteArray browser = qgetenv("BROWSER");
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    RecordingMessageBoxes boxes;
+    platform::OpenOrReport(platform::FileUrl(page));
+    platform::OpenOrReport(QUrl(QStringLiteral("https://www.example.com/a")));
+    qputenv("PATH", path);
+    if (!browser.isEmpty()) qputenv("BROWSER", browser);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].caption, "Error");
+    EXPECT_EQ(boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(boxes.shown[0].text,
+              QString::fromStdString("The page \"" + page +
+                                     "\" could not be opened: no program to show it was found."));
+    EXPECT_TRUE(boxes.shown[1].text.contains("\"https://www.example.com/a\""))
+        << boxes.shown[1].text.toStdString();
 }
 
 TEST(Shell, TestsInstallAndRestoreTheirOwn) {

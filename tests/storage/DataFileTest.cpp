@@ -487,6 +487,52 @@ TEST_F(DataFile, AFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
 
 namespace {
 
+// Another program cuts the data file inside a record: the part left in the file and the zeros a
+// view shows past its end are no record, so the read fails as one wholly past the end does.
+// Cut at a record's end or later, the record reads whole. (The records end in zero bytes.)
+TEST_F(DataFile, ARecordCutShortByAnotherProgramIsAReadError) {
+    for (int n = 1; n <= 120; ++n)
+        Append(static_cast<unsigned char>(n));
+    FbClose(fb);
+    ASSERT_TRUE(FbOk);
+    const Bytes whole = test::ReadWholeFile(dataName);
+    struct Row {
+        const char* name;
+        std::int32_t record;
+        std::int64_t cut;
+        bool whole;
+    };
+    const Row rows[] = {
+        {"record 100 cut in half", 100, 46632, false},
+        {"record 100 after its first byte", 100, 100 * kR + 1, false},
+        {"record 100 one byte short", 100, 101 * kR - 1, false},
+        {"the last record, in the file's last page", 120, 120 * kR + 200, false},
+        {"record 8 before the page its tail lies in", 8, 4000, false},
+        {"record 100, cut at its end", 100, 101 * kR, true},
+        {"record 100, cut a page later", 100, 101 * kR + 4096, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::WriteWholeFile(dataName, whole);
+        Open();
+        ASSERT_EQ(Read(row.record), test::RecordBytes(kR, static_cast<unsigned char>(row.record)));
+        ASSERT_EQ(::truncate(dataName.c_str(), static_cast<off_t>(row.cut)), 0);
+        const Bytes read = Read(row.record);
+        if (row.whole) {
+            EXPECT_TRUE(FbOk) << FbErrorCode;
+            EXPECT_EQ(read, test::RecordBytes(kR, static_cast<unsigned char>(row.record)));
+        } else {
+            EXPECT_EQ(FbErrorCode, fberr::kReadError);
+        }
+        FbClose(fb);
+        EXPECT_TRUE(FbOk) << FbErrorCode;
+    }
+}
+
+} // namespace
+
+namespace {
+
 // A header that counts fewer records than the file holds (restored from an old copy, or
 // edited) would let the next append overwrite a live record: the open refuses it and writes
 // nothing. The one record a crash in an append may leave past the count is let through, and

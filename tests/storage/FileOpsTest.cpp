@@ -3,11 +3,15 @@
 
 #include "platform/FileOps.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -249,6 +253,87 @@ TEST(FileOps, CreateRefusesALinkAndLeavesWhatItPointsTo) {
     }
     EXPECT_EQ(test::ReadWholeFile(target), std::vector<unsigned char>{9});
     EXPECT_FALSE(test::FileExists(folder.File("made-there")));
+}
+
+} // namespace
+
+namespace {
+
+// Copies one byte from a page of a view that still has the file behind it, then cuts the file
+// and copies one from a page it no longer reaches: true when the first copy worked and the
+// second failed, as a guarded copy does, instead of ending the process.
+bool CopiesAreGuarded(const std::string& path) {
+    const auto page = static_cast<std::size_t>(platform::ViewPageSize());
+    FileHandle handle = -1;
+    if (Posix().Open(path, FileDisposition::CreateAlways, FileAccess::ReadWrite, FileSharing::Exclusive,
+                     handle) != win32::kSuccess)
+        return false;
+    const std::vector<unsigned char> pages(3 * page, 'x');
+    std::size_t done = 0;
+    std::int64_t size = 0;
+    std::int64_t length = 0;
+    const unsigned char* view = nullptr;
+    if (Posix().Write(handle, 0, pages.data(), pages.size(), done) == win32::kSuccess)
+        view = Posix().MapView(handle, size, length);
+    unsigned char byte = 0;
+    const bool whole = view != nullptr && platform::CopyFromView(&byte, view + 2 * page, 1) && byte == 'x';
+    const bool cut = whole && Posix().Truncate(handle, 100) == win32::kSuccess &&
+                     !platform::CopyFromView(&byte, view + 2 * page, 1);
+    Posix().ReleaseView(view, length);
+    Posix().Close(handle);
+    return whole && cut;
+}
+
+// A SIGBUS from another process, which has returned once the signal was taken.
+void SentBusError() {
+    const pid_t parent = ::getpid();
+    const pid_t sender = ::fork();
+    if (sender == 0) {
+        ::kill(parent, SIGBUS);
+        ::_exit(0);
+    }
+    while (::waitpid(sender, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+int signalsTaken = 0;
+void CountSignal(int) {
+    ++signalsTaken;
+}
+
+// A SIGBUS that another program sends is no copy's fault: it takes the action that was there
+// before the guard (by default it ends the process), and the copies stay guarded afterwards.
+// Each case runs in a process of its own, where nothing has put the guard in place yet.
+TEST(FileOps, ASentBusErrorTakesTheActionBeforeTheGuardAndLeavesTheGuard) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::TempFolder folder;
+    const std::string path = folder.File("viewed.DAT");
+    EXPECT_EXIT(
+        {
+            // Set, not assumed: a sanitizer puts a handler of its own there.
+            ::signal(SIGBUS, SIG_DFL);
+            if (!CopiesAreGuarded(path)) std::_Exit(2);
+            SentBusError();
+            std::_Exit(3);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
+    EXPECT_EXIT(
+        {
+            ::signal(SIGBUS, SIG_IGN);
+            if (!CopiesAreGuarded(path)) std::_Exit(2);
+            SentBusError();
+            std::_Exit(CopiesAreGuarded(path) ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            ::signal(SIGBUS, CountSignal);
+            if (!CopiesAreGuarded(path)) std::_Exit(2);
+            SentBusError();
+            SentBusError();
+            std::_Exit(signalsTaken == 2 && CopiesAreGuarded(path) ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

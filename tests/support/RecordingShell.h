@@ -4,7 +4,8 @@
 
 #include <vector>
 
-// Records every address handed to the shell and opens nothing. Installs itself for its lifetime.
+// Records every address handed to the shell and opens nothing; answers as a desktop that has a
+// program for it, or, with `opens` false, as one that has none. Installs itself for its lifetime.
 class RecordingShell final : public platform::Shell {
 public:
     RecordingShell() : previous_(platform::SetShell(this)) {}
@@ -12,10 +13,11 @@ public:
 
     bool Open(const QUrl& url) override {
         opened.push_back(url);
-        return true;
+        return opens;
     }
 
     std::vector<QUrl> opened;
+    bool opens = true;
 
 private:
     platform::Shell* previous_;

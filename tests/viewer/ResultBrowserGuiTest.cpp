@@ -1,4 +1,5 @@
 #include "ViewerFixtures.h"
+#include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "viewer/ResultBrowser.h"
 
@@ -164,6 +165,31 @@ TEST(ResultBrowser, FollowsOnlyLinksWithinThePageAndItsFolder) {
             EXPECT_TRUE(shown.Text().contains("same folder")) << "back from " << c.link;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// A web link the desktop has no browser for is named in a box, not dropped without a word.
+TEST(ResultBrowser, AWebLinkNoProgramCanOpenIsNamedInABox) {
+    PageFolder folder;
+    const QString main = folder.Write(
+        "zelreslt.htm", "<html><body><p><a href=\"https://example.com/b\">secure web</a></p></body></html>");
+    RecordingShell shell;
+    shell.opens = false;
+    RecordingMessageBoxes boxes;
+    ShownBrowser shown;
+    shown.Show(main);
+    shown.Settle();
+    ClickText(shown.browser, "secure web");
+    shown.Settle();
+    ASSERT_EQ(shell.opened.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Error");
+    EXPECT_TRUE(boxes.shown[0].text.contains("\"https://example.com/b\""))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(shown.Text().contains("secure web"));
 }
 
 } // namespace
