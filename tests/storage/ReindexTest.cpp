@@ -77,7 +77,8 @@ public:
 class Reindex : public ::testing::Test {
 public:
     // Records 1..6: 1 a, 2 freed, 3 b, 4 a, 5 freed, 6 b; the header stale and in use, the
-    // index garbage, the dialog file a journal.
+    // index garbage, the dialog file a journal of an index page (of the old index: it never
+    // reaches the new one).
     void WriteFiles() {
         Bytes data = Header(2, 9, 3, kLength, 2, 1);
         for (const Bytes& record : {Record(0, 'a'), Record(5, '?'), Record(0, 'b'), Record(0, 'a'),
@@ -85,7 +86,7 @@ public:
             data.insert(data.end(), record.begin(), record.end());
         Write(dat, data);
         Write(ix, Bytes(100, 0xC3));
-        Write(dia, Concat({Bytes{0}, Bytes{1, 0}, Bytes(40, 0x77)}));
+        Write(dia, Concat({Bytes{0}, Bytes{1, 0}, Bytes{1, 0}, Bytes(25, 0x77)}));
     }
     static void Write(const std::string& path, const Bytes& bytes) {
         std::FILE* file = std::fopen(path.c_str(), "wb");
