@@ -568,3 +568,36 @@ TEST_F(DataFile, AnIndexFileCutShorterByAnotherProgramIsAReadErrorFromThenOn) {
 }
 
 } // namespace
+
+namespace {
+
+// An append whose record was written only in part is undone (by the journal's replay in save
+// mode): the file is cut back to the records counted, so a clean close leaves a file that holds
+// its records and no more, and opens again.
+TEST_F(DataFile, AnAppendUndoneLeavesNoRecordPastTheCount) {
+    const std::string dataName = folder.File("zelp.DAT");
+    for (bool saveMode : {false, true}) {
+        SCOPED_TRACE(saveMode ? "save mode" : "without save mode");
+        FbClose(fb);
+        FbCreate(name, kR, 2, test::Keys({{8, false}, {8, true}}));
+        FbOpen(fb, name, false, false, saveMode, false);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        for (int n = 1; n <= 4; ++n)
+            Append(static_cast<unsigned char>(n));
+        {
+            test::FaultyFileOps files;
+            files.ShortNth(test::FileCall::Write, 1, 100, ".DAT");
+            std::int32_t record = 0;
+            FbAppendRecord(fb, record, test::RecordBytes(kR, 'x'));
+            EXPECT_FALSE(FbOk);
+        }
+        FbClose(fb);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        EXPECT_EQ(test::ReadWholeFile(dataName).size(), 5u * kR);
+        FbOpen(fb, name, false, false, saveMode, false);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        EXPECT_EQ(Append('y'), 5);
+    }
+}
+
+} // namespace
