@@ -898,6 +898,10 @@ TEST_F(DamagedFilesTest, AnIndexDamagedAtOpenOrFirstListIsOfferedTheRebuildAndEv
          [](const std::string& data, const std::string&) {
              test::PatchFile(data, 12, {0xCC, 0x01, 0, 0});
          }},
+        {"a count of records lowered by one",
+         [](const std::string& data, const std::string&) { test::PatchFile(data, 8, test::Le32(8)); }},
+        {"a count of records lowered by two",
+         [](const std::string& data, const std::string&) { test::PatchFile(data, 8, test::Le32(7)); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
