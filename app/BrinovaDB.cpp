@@ -102,18 +102,39 @@ bool ShowFileProblem(const TFileSetState& files) {
     return true;
 }
 
+// An open that failed so is one the rebuild may mend: a damaged index, or a journal the
+// engine could not replay (the rebuild replays it, or goes on without it when asked to).
+bool RebuildMayMend(std::int32_t openCode) {
+    return ExplainedByIndex(openCode) || openCode == fberr::kRepairFailed;
+}
+
+// The journal the rebuild would find in the dialog file: one it cannot replay is set aside
+// only after a question that says so.
+TLeftoverJournalUse JournalUseToAsk(const std::string& fileName, std::string& question) {
+    const TLeftoverJournal journal = FbCheckJournal(fileName, static_cast<std::int32_t>(kStoredRecordSize),
+                                                    kRecordKeyCount, RecordKeySpecs());
+    if (journal == TLeftoverJournal::Unusable) {
+        question = RebuildWithoutJournalQuestionText(FbCheckFiles(fileName).dialog.path);
+        return TLeftoverJournalUse::SetAside;
+    }
+    question = RebuildQuestionText();
+    return TLeftoverJournalUse::Replay;
+}
+
 // Asks, rebuilds and opens the rebuilt Fileblock; true when it is open. The Fileblock must be
 // closed.
 bool OfferIndexRebuild(const std::string& fileName) {
     using platform::MessageAnswer;
     using platform::MessageButtons;
     using platform::MessageIcon;
+    std::string question;
+    const TLeftoverJournalUse journal = JournalUseToAsk(fileName, question);
     const MessageAnswer answer =
-        platform::Messages().Show(nullptr, "Rebuild index", platform::FromCp1252(RebuildQuestionText()),
+        platform::Messages().Show(nullptr, "Rebuild index", platform::FromCp1252(question),
                                   MessageIcon::Question, MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes) return false;
     TRebuildReport report;
-    const std::string failure = RebuildIndex(fileName, report);
+    const std::string failure = RebuildIndex(fileName, report, journal);
     if (!failure.empty()) {
         platform::Messages().Show(nullptr, "Error", QString::fromStdString(RebuildFailedText(failure)),
                                   MessageIcon::Error, MessageButtons::Ok);
@@ -210,7 +231,7 @@ void OpenRec(const std::string& fileName) {
         if (FbOk) OpenSaveMode(fileName);
     }
     if (Reported("OpenRec")) return;
-    if (ExplainedByIndex(FbErrorCode)) OfferIndexRebuild(fileName);
+    if (RebuildMayMend(FbErrorCode)) OfferIndexRebuild(fileName);
 }
 
 void CloseRec() {

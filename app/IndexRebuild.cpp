@@ -102,7 +102,8 @@ private:
 
 } // namespace
 
-std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report) {
+std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report,
+                         TLeftoverJournalUse journal) {
     report = {};
     const TFileSetState files = FbCheckFiles(fileblockName);
     for (const TFileState* file : {&files.data, &files.index, &files.dialog})
@@ -120,7 +121,7 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
     RecordPlan plan;
     TReindexCounts counts;
     FbReindex(fileblockName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs(),
-              plan, counts);
+              plan, counts, journal);
     if (!FbOk)
         return "Rebuilding the index of " + files.data.path + " (" + std::to_string(FbErrorCode) + " - " +
                FbErrorText(FbErrorCode) + ")";
@@ -138,6 +139,14 @@ std::string RebuildQuestionText() {
     return "The index of the data file must be rebuilt before the records can be used.\n\n"
            "Rebuild it from the data file now? Copies of the files as they are now are kept in the data "
            "folder.";
+}
+
+std::string RebuildWithoutJournalQuestionText(const std::string& dialogPath) {
+    return "The journal of the last session in " + dialogPath +
+           " could not be used, so a change it would have undone may be left half done in a record. "
+           "The index of the data file must be rebuilt before the records can be used.\n\n"
+           "Rebuild it from the data file now, without the journal? Copies of the files as they are now, "
+           "the journal among them, are kept in the data folder.";
 }
 
 std::string RebuildReportText(const TRebuildReport& report) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/Storage.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,12 +33,17 @@ struct TRebuildReport {
 
 // Needs the storage engine started and the Fileblock closed. Empty on success, else what went
 // wrong (the records are then all still there; the file may still need the rebuild).
-std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report);
+// A journal left in the dialog file is replayed into the data file first; one that cannot be
+// replayed stops the rebuild unless `journal` is SetAside (it is then kept among the copies).
+std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& report,
+                         TLeftoverJournalUse journal = TLeftoverJournalUse::Replay);
 
 // The note of a body made for recovered tests.
 std::string RecoveredBodyNote(std::int32_t oldBody);
 
 // The question asked before a rebuild and the box telling what was rebuilt.
 std::string RebuildQuestionText();
+// The question when the journal of the last session in `dialogPath` cannot be used.
+std::string RebuildWithoutJournalQuestionText(const std::string& dialogPath);
 std::string RebuildReportText(const TRebuildReport& report);
 std::string RebuildFailedText(const std::string& reason);

@@ -157,24 +157,26 @@ DataHeader ParseDataHeader(const DataHeaderImageBytes& image) {
     return header;
 }
 
-void CheckDataFile(Fileblock& fb, bool journalPending) {
+void CheckDataHeader(Fileblock& fb) {
     const Descriptor& d = fb.descriptors[0];
     const bool countersPossible =
         d.slotSize >= kMinRecordLength && d.allocated >= 0 && d.freeCount >= 0 && d.freeCount <= d.allocated;
-    if (!countersPossible) {
-        if (!journalPending) Fail(fberr::kFileDefect);
-        return;
-    }
+    if (!countersPossible) Fail(fberr::kFileDefect);
+}
+
+void CheckDataFile(Fileblock& fb, bool appendMayBeUndone) {
+    CheckDataHeader(fb);
+    if (!FbOk) return;
+    const Descriptor& d = fb.descriptors[0];
     const std::int64_t size = FileSize(fb.dataFile);
     if (!FbOk) return;
     // Records past the count: the header is not the one that was written last, and the next
-    // append would go over a live record. A crash in an append may leave one.
+    // append would go over a live record. Only an append a journal is about to undo may have
+    // left one, or counted one that did not reach the disk.
     const std::int64_t counted = static_cast<std::int64_t>(d.allocated) + 1;
-    const bool tooShort = size < counted * d.slotSize && !journalPending;
-    if (tooShort || size > (counted + 1) * d.slotSize) {
-        Fail(fberr::kFileDefect);
-        return;
-    }
+    const bool tooShort = size < counted * d.slotSize && !appendMayBeUndone;
+    const std::int64_t longest = (appendMayBeUndone ? counted + 1 : counted) * d.slotSize;
+    if (tooShort || size > longest) Fail(fberr::kFileDefect);
 }
 
 bool LearnFreeRecords(Fileblock& fb) {
@@ -208,7 +210,7 @@ bool LearnFreeRecords(Fileblock& fb) {
 
 using namespace storage;
 
-void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned char> buffer, bool noLock) {
+void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned char> buffer, bool noLock) try {
     OperationScope op(handle, noLock ? 0 : kModeReadLock);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
@@ -234,10 +236,12 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
     FileReadAtViewed(fb->dataFile, fb->network == nullptr, RecordOffset(*fb, record),
                      static_cast<std::int32_t>(buffer.size()), buffer.data());
     if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
+} catch (...) {
+    FailOnException();
 }
 
 void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsigned char> buffer,
-                   bool noLock) {
+                   bool noLock) try {
     OperationScope op(handle, noLock ? kModeChanges : kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
@@ -267,9 +271,11 @@ void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsig
         FileWriteAt(fb->dataFile, RecordOffset(*fb, record), static_cast<std::int32_t>(bytes.size()),
                     bytes.data());
     if (FbOk && !fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
+} catch (...) {
+    FailOnException();
 }
 
-void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const unsigned char> buffer) {
+void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const unsigned char> buffer) try {
     OperationScope op(handle, kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
@@ -306,15 +312,21 @@ void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const uns
             ++d.freeCount;
             fb->freeRecords.known[static_cast<std::size_t>(number)] = true;
         } else {
+            // The file ends where the count does again; a record half written past it would
+            // be taken for damage at the next open.
             --d.allocated;
+            KeptFailure kept;
+            FileTruncateAt(fb->dataFile, RecordOffset(*fb, number));
         }
         return;
     }
     record = number;
     if (!fb->skipAfterWrite) (void)HookedCopy(*fb, buffer, 1);
+} catch (...) {
+    FailOnException();
 }
 
-void FbFreeRecord(Fileblock* handle, std::int32_t record) {
+void FbFreeRecord(Fileblock* handle, std::int32_t record) try {
     OperationScope op(handle, kModeChanges | kModeNeedsLock);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
@@ -335,11 +347,16 @@ void FbFreeRecord(Fileblock* handle, std::int32_t record) {
         return;
     }
     FreeSlot(*fb, record, 0);
+} catch (...) {
+    FailOnException();
 }
 
-std::int32_t FbLiveRecordCount(Fileblock* handle) {
+std::int32_t FbLiveRecordCount(Fileblock* handle) try {
     OperationScope op(handle, kModeReadLock);
     if (!op.Passed()) return 0;
     Fileblock* fb = op.Open();
     return fb->Data().allocated - fb->Data().freeCount;
+} catch (...) {
+    FailOnException();
+    return 0;
 }

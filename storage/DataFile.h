@@ -29,11 +29,14 @@ struct DataHeader {
 };
 DataHeader ParseDataHeader(const DataHeaderImageBytes& image);
 
-// Checks a cleanly closed data file's header against itself and the file's size (10010): the
-// file holds the records the header counts, and at most one more. While a journal waits to be
-// replayed only a file longer than that is refused: the replay may put back an older header,
-// never a longer file.
-void CheckDataFile(Fileblock& fb, bool journalPending = false);
+// The header's own fields could be those of a data file (10010 otherwise): the record length
+// and the counters. Checked before anything is done with them, a journal's replay included.
+void CheckDataHeader(Fileblock& fb);
+// The same, and the file's size against them (10010): the file holds the records the header
+// counts and no more. `appendMayBeUndone`: a journal that puts back a data header is about to
+// be replayed; the append it undoes may have left one record more, or counted one that never
+// reached the disk.
+void CheckDataFile(Fileblock& fb, bool appendMayBeUndone = false);
 
 // Walks the free chain once (bounded by the free count) unless it was walked already, and
 // notes its records in fb.freeRecords. False only when a read failed (its code is set).

@@ -192,10 +192,8 @@ void FileReadHere(FileRecord& file, std::int32_t length, void* buffer) {
 
 void FileWriteHere(FileRecord& file, std::int32_t length, const void* buffer) {
     if (!FbOk || RefusedAsCut(file)) return;
-    if (length == 0) {
-        FileTruncateHere(file);
-        return;
-    }
+    // Nothing to write changes nothing: a file is cut only by a truncate of its own.
+    if (length == 0) return;
     if (length < 0) {
         FailCall(fn::kWrite, win32::kInvalidParameter, fberr::kAccessNotPossible);
         return;
@@ -220,6 +218,11 @@ void FileReadAt(FileRecord& file, std::int64_t offset, std::int32_t length, void
 void FileWriteAt(FileRecord& file, std::int64_t offset, std::int32_t length, const void* buffer) {
     FileSeek(file, offset);
     FileWriteHere(file, length, buffer);
+}
+
+void FileTruncateAt(FileRecord& file, std::int64_t length) {
+    FileSeek(file, length);
+    FileTruncateHere(file);
 }
 
 void FileTruncateHere(FileRecord& file) {

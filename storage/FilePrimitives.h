@@ -27,13 +27,14 @@ void FileSeek(FileRecord& file, std::int64_t offset);
 std::int64_t FileSize(FileRecord& file);
 // Reads `length` bytes at `offset`; fewer present gives 10070 (the buffer holds what was read).
 void FileReadAt(FileRecord& file, std::int64_t offset, std::int32_t length, void* buffer);
-// Writes `length` bytes at `offset`; fewer written gives 10075. A length of 0 truncates the
-// file at `offset` instead.
+// Writes `length` bytes at `offset`; fewer written gives 10075. A length of 0 writes nothing.
 void FileWriteAt(FileRecord& file, std::int64_t offset, std::int32_t length, const void* buffer);
 void FileReadHere(FileRecord& file, std::int32_t length, void* buffer);
 void FileWriteHere(FileRecord& file, std::int32_t length, const void* buffer);
 // Cuts the file at the current position.
 void FileTruncateHere(FileRecord& file);
+// Cuts the file `length` bytes long.
+void FileTruncateAt(FileRecord& file, std::int64_t length);
 // Brings the file to the disk. `network`: the Fileblock runs in network mode, where a flush
 // that fails for want of handles cannot close and reopen the file (10150).
 void FileFlush(FileRecord& file, bool network = false);

@@ -2,6 +2,7 @@
 // caller can name the file and its fault before anything is changed.
 #include "platform/FileOps.h"
 #include "storage/FileNames.h"
+#include "storage/Fileblock.h"
 #include "storage/Storage.h"
 
 #include <sys/stat.h>
@@ -34,7 +35,10 @@ TFileState StateOf(const std::string& path) {
 
 } // namespace
 
-TFileSetState FbCheckFiles(const std::string& fileName) {
+TFileSetState FbCheckFiles(const std::string& fileName) try {
     const storage::FileblockNames names = storage::NamesOf(fileName);
     return {StateOf(names.data), StateOf(names.index), StateOf(names.dialog)};
+} catch (...) {
+    storage::FailOnException();
+    return {};
 }

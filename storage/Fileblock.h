@@ -212,6 +212,10 @@ void Fail(std::int32_t code);
 // Fail with `code` after a system call failed: the file layer's error becomes the snapshot
 // unless an earlier failure of this operation is already recorded there.
 void FailFromSystem(std::int32_t code);
+// In the handler of an engine call's function-try-block: the exception its body let out (no
+// memory, a size no container holds) ends the call with a code instead; no exception leaves
+// the engine.
+void FailOnException() noexcept;
 
 // The reserved handle: "no Fileblock". FbCreate and FbOpen run their entry check and exit
 // step without a handle, and FbClose exits with it; a caller that passes it is refused.

@@ -17,8 +17,6 @@
 namespace storage {
 namespace {
 
-constexpr std::uint16_t kCleanStationTableTag = 2000;
-
 // Closes the file if it is open, whatever the status says; the status is left as it was.
 void CloseQuietly(FileRecord& file) {
     if (!file.IsOpen()) return;
@@ -38,28 +36,6 @@ bool MakeDescriptors(Fileblock& fb) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-}
-
-// What a dialog file found at open holds.
-enum class DialogContent { Empty, CleanTable, Journal };
-
-DialogContent ExamineDialog(Fileblock& fb, FileRecord& dialog) {
-    const std::int64_t size = FileSize(dialog);
-    if (!FbOk) return DialogContent::Journal;
-    // A file of 0 bytes is one whose creation was cut short: it holds nothing.
-    if (size <= 1) return DialogContent::Empty;
-    unsigned char tag[2] = {};
-    FileReadAt(dialog, 1, 2, tag);
-    if (!FbOk) return DialogContent::Journal;
-    // A first tag of 0: the first batch of a journal was cut short before it was joined in
-    // (its first tag is written last, over the end tag it brought), so it holds nothing.
-    if (platform::GetU16(tag, 0) == 0) return DialogContent::Empty;
-    if (platform::GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
-    const std::int64_t bytesPerStation = BytesPerStation(fb.numberOfKeys);
-    if (size == 3 + bytesPerStation || IsNetworkStationTable(size, fb.numberOfKeys))
-        return DialogContent::CleanTable;
-    // An end tag first: a journal emptied by save mode (records behind it were never joined).
-    return DialogContent::Empty;
 }
 
 bool Absent(const std::string& name) {
@@ -226,17 +202,17 @@ public:
         return FbOk;
     }
 
-    // A file left in use, or longer than its header allows, is refused before anything is
+    // A file left in use, or whose header could not be its own, is refused before anything is
     // written; a journal found in the dialog file is replayed; then the files are checked.
     bool ExamineJournal() {
         if (header_.inUse != 0) {
             Fail(fberr::kFileDefect);
             return false;
         }
-        CheckDataFile(*fb_, true);
+        CheckDataHeader(*fb_);
         if (!FbOk) return false;
         fb_->readOnly = mode_.readOnly;
-        if (dialogFound_ && !ReplayLeftoverJournal()) return false;
+        if (dialogFound_ && !ReplayFoundJournal()) return false;
         CheckKeyBounds(*fb_);
         if (FbOk) CheckDataFile(*fb_);
         return FbOk;
@@ -311,10 +287,10 @@ private:
         FileOpenExisting(dialog_, mode_.shared, mode_.dialogReadOnly);
     }
 
-    bool ReplayLeftoverJournal() {
+    bool ReplayFoundJournal() {
         Fileblock& fb = *fb_;
         // Before the free chain is walked: a journal puts back what a crash left half done.
-        content_ = ExamineDialog(fb, fb.dialogFile);
+        content_ = ExamineDialog(fb.dialogFile, fb.numberOfKeys);
         if (!FbOk) return false;
         // Only a station alone with the file may make, empty or repair the station table.
         if (mode_.station && content_ != DialogContent::CleanTable && OtherStationsPresent(fb.dialogFile)) {
@@ -326,6 +302,12 @@ private:
             Fail(fberr::kNoDialogReadOnly);
             return false;
         }
+        // The journal is checked whole, and the data file against the header, before the
+        // first record is put back; only an append cut short leaves a record past the count.
+        bool appendMayBeUndone = false;
+        if (!CheckJournal(fb, appendMayBeUndone)) return false;
+        CheckDataFile(fb, appendMayBeUndone);
+        if (!FbOk) return false;
         RepairFileblock(fb);
         if (!FbOk) return false;
         for (int k = 1; k <= fb.numberOfKeys; ++k)
@@ -427,7 +409,7 @@ void CloseFileblock(Fileblock*& fb) {
 using namespace storage;
 
 void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
-              const TKeySpecs& keys) {
+              const TKeySpecs& keys) try {
     OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
     std::int32_t code = 0;
@@ -503,19 +485,23 @@ void FbCreate(const std::string& fileName, std::int32_t recordLength, std::uint1
         return;
     }
     ResetStatus();
+} catch (...) {
+    FailOnException();
 }
 
 void FbOpen(Fileblock*& handle, const std::string& fileName, bool readOnly, bool allReadOnly, bool saveMode,
-            bool network) {
+            bool network) try {
     OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
     FileblockOpening opening(fileName, ModeOf(readOnly, allReadOnly, saveMode, network));
     if (opening.OpenDialogFile() && opening.ReadDataHeader() && opening.OpenIndex() &&
         opening.ExamineJournal() && opening.Register() && opening.JoinNetwork() && opening.StartJournal())
         handle = opening.HandOut();
+} catch (...) {
+    FailOnException();
 }
 
-void FbClose(Fileblock*& handle) {
+void FbClose(Fileblock*& handle) try {
     OperationScope op(handle, 0);
     if (!op.Passed()) return;
     op.ExitWith(ReservedHandle());
@@ -523,4 +509,6 @@ void FbClose(Fileblock*& handle) {
     CloseFileblock(fb);
     // Writing back failed: the Fileblock stays open under the same handle.
     if (fb == nullptr) handle = nullptr;
+} catch (...) {
+    FailOnException();
 }

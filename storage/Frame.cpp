@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 
 bool FbOk = true;
 std::int32_t FbErrorCode = 0;
@@ -36,6 +37,16 @@ void ResetStatus() {
 void Fail(std::int32_t code) {
     FbOk = false;
     FbErrorCode = code;
+}
+
+void FailOnException() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        Fail(fberr::kNoMemoryOpen);
+    } catch (...) {
+        Fail(fberr::kConsistency);
+    }
 }
 
 void FailFromSystem(std::int32_t code) {
@@ -176,7 +187,7 @@ struct ProgramEnd {
 
 using namespace storage;
 
-std::int32_t FbStartEngine(std::uint8_t lockMode, std::int32_t pageBuffers) {
+std::int32_t FbStartEngine(std::uint8_t lockMode, std::int32_t pageBuffers) try {
     EngineState& engine = Engine();
     if (engine.started) {
         Fail(fberr::kAlreadyStarted);
@@ -206,9 +217,12 @@ std::int32_t FbStartEngine(std::uint8_t lockMode, std::int32_t pageBuffers) {
     }
     engine.started = true;
     return built;
+} catch (...) {
+    FailOnException();
+    return 0;
 }
 
-void FbStopEngine() {
+void FbStopEngine() try {
     ResetStatus();
     EngineState& engine = Engine();
     if (!engine.started) {
@@ -220,6 +234,8 @@ void FbStopEngine() {
     engine.started = false;
     FreePageRing();
     if (engine.hooks.release && !engine.hooks.release()) Fail(fberr::kNetworkExit);
+} catch (...) {
+    FailOnException();
 }
 
 std::string FbErrorText(std::int32_t code) {

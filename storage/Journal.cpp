@@ -4,6 +4,7 @@
 #include "storage/FilePrimitives.h"
 #include "storage/IndexPage.h"
 #include "storage/KeyHeader.h"
+#include "storage/Network.h"
 #include "storage/PageCache.h"
 #include "storage/Slots.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 namespace storage {
@@ -27,6 +29,7 @@ constexpr std::int32_t kHeaderRecordBytes = 36;
 constexpr std::size_t kPageRecordTail = 8;  // page number, leftmost child
 constexpr std::size_t kRecordImageHead = 8; // tag, 2 spare bytes, record number
 constexpr std::int64_t kSectorBytes = 512;
+constexpr std::uint16_t kCleanStationTableTag = 2000;
 
 void Append(Fileblock& fb, const unsigned char* bytes, std::size_t length) {
     fb.journal.pending.insert(fb.journal.pending.end(), bytes, bytes + length);
@@ -42,14 +45,87 @@ void MarkHeaderJournaled(Fileblock& fb, int index) {
 const unsigned char kEndTagBytes[2] = {kJournalEndTag & 0xFF, kJournalEndTag >> 8};
 
 // What the files hold, taken once at the start of a replay: every record is checked against it.
+// `allocated` follows the data headers the replay puts back, as the records' count does.
 struct ReplayBounds {
     std::int32_t indexPages = 0; // pages 1..indexPages lie inside the index file
     std::int64_t dataSize = 0;
+    std::int32_t allocated = 0;
+    bool dataHeader = false; // a data header was among the records
 };
 
 bool FailReplay() {
     Fail(fberr::kRepairFailed);
     return false;
+}
+
+// How the records of a journal are framed: the keys' lengths and the records' length.
+struct JournalLayout {
+    int numberOfKeys = 0;
+    std::vector<int> keyLengths; // of key k at k; [0] unused
+    std::int32_t recordLength = 0;
+};
+
+// Walks the journal records of `dialog` in file order, handing each (its tag and the bytes
+// after it) to `visit`, which returns false to end the walk with its code. An end tag ends it;
+// so does the end of the file inside or before a page or header record (a journal of another
+// engine cut short). A record image is this engine's own and always followed by the tag that
+// closes its batch: one that does not lie wholly inside the file with that tag behind it is no
+// image of the file's records (10180), nor is an unknown tag or a key outside the keys.
+template <typename Visit> bool WalkJournal(FileRecord& dialog, const JournalLayout& layout, Visit visit) {
+    const std::int64_t size = FileSize(dialog);
+    if (!FbOk) return false;
+    std::vector<unsigned char> body;
+    bool afterImage = false;
+    for (std::int64_t at = 1;;) {
+        if (at + 2 > size) return afterImage ? FailReplay() : true;
+        unsigned char tagBytes[2];
+        FileReadAt(dialog, at, 2, tagBytes);
+        if (!FbOk) return false;
+        at += 2;
+        const int tag = GetU16(tagBytes, 0);
+        if (tag == kJournalEndTag) return true;
+        std::int64_t length = 0;
+        if (tag >= 1 && tag <= kItemsPerPage) {
+            if (at + 2 > size) return true;
+            unsigned char keyBytes[2];
+            FileReadAt(dialog, at, 2, keyBytes);
+            if (!FbOk) return false;
+            const int key = GetU16(keyBytes, 0);
+            if (key < 1 || key > layout.numberOfKeys) return FailReplay();
+            length = static_cast<std::int64_t>(kPageHeadSize) - 2 +
+                     static_cast<std::int64_t>(tag) * (layout.keyLengths[static_cast<std::size_t>(key)] + 9) +
+                     static_cast<std::int64_t>(kPageRecordTail);
+        } else if (tag == kJournalHeaderTag) {
+            length = kHeaderRecordBytes - 2;
+        } else if (tag == kJournalRecordTag) {
+            if (layout.recordLength < kMinRecordLength) return FailReplay();
+            length = static_cast<std::int64_t>(kRecordImageHead - 2) + layout.recordLength;
+        } else {
+            return FailReplay();
+        }
+        if (at + length > size) return tag == kJournalRecordTag ? FailReplay() : true;
+        try {
+            body.resize(static_cast<std::size_t>(length));
+        } catch (const std::bad_alloc&) {
+            return FailReplay();
+        }
+        FileReadAt(dialog, at, static_cast<std::int32_t>(length), body.data());
+        if (!FbOk) return false;
+        at += length;
+        if (!visit(tag, body)) return false;
+        afterImage = tag == kJournalRecordTag;
+    }
+}
+
+JournalLayout LayoutOf(const Fileblock& fb) {
+    JournalLayout layout;
+    layout.numberOfKeys = fb.numberOfKeys;
+    layout.keyLengths.assign(static_cast<std::size_t>(fb.numberOfKeys) + 1, 0);
+    for (int k = 1; k <= fb.numberOfKeys; ++k)
+        layout.keyLengths[static_cast<std::size_t>(k)] =
+            fb.descriptors[static_cast<std::size_t>(k)].keyLength;
+    layout.recordLength = fb.descriptors[0].slotSize;
+    return layout;
 }
 
 bool ChainSound(std::int32_t firstFree, std::int32_t freeCount, std::int32_t allocated) {
@@ -68,45 +144,52 @@ bool LinkSound(std::int32_t link, std::int32_t firstFree, std::int32_t allocated
     return link == -1 || (link >= 1 && link <= allocated && link != firstFree);
 }
 
-bool ReplayPage(Fileblock& fb, std::int64_t& at, int count, const ReplayBounds& bounds) {
-    unsigned char keyBytes[2];
-    FileReadAt(fb.dialogFile, at, 2, keyBytes);
-    if (!FbOk) return false;
-    at += 2;
-    const int key = GetU16(keyBytes, 0);
-    if (key < 1 || key > fb.numberOfKeys) return FailReplay();
+// Each record below is checked against the Fileblock and the bounds; only with `apply` is it
+// written. A replay checks every record before it writes the first.
+bool ReplayPage(Fileblock& fb, int count, std::span<const unsigned char> body, const ReplayBounds& bounds,
+                bool apply) {
+    const int key = GetU16(body.data(), 0);
     const int keyLength = fb.Key(key).keyLength;
     const std::size_t items = static_cast<std::size_t>(count) * (static_cast<std::size_t>(keyLength) + 9);
-    const std::size_t rest = 2 + items + kPageRecordTail;
-    std::vector<unsigned char> body(rest);
-    FileReadAt(fb.dialogFile, at, static_cast<std::int32_t>(rest), body.data());
-    if (!FbOk) return false;
-    at += static_cast<std::int64_t>(rest);
+    const std::size_t rest = body.size();
     const std::int32_t page = GetI32(body.data(), rest - 8);
     const std::int32_t leftmost = GetI32(body.data(), rest - 4);
     if (page < 1 || page > bounds.indexPages) return FailReplay();
     PageBytes image{};
     PutU16(image.data(), 0, static_cast<std::uint16_t>(count));
     PutI32(image.data(), 2, leftmost);
-    std::memcpy(image.data() + kPageHeadSize, body.data() + 2, items);
+    std::memcpy(image.data() + kPageHeadSize, body.data() + kPageHeadSize - 2, items);
     PageBytes check = image;
     if (!UnpackSoundPage(check.data(), keyLength, kItemsPerPage, bounds.indexPages)) return FailReplay();
+    if (!apply) return true;
     FileWriteAt(fb.indexFile, PageOffset(fb, page, static_cast<std::uint16_t>(key)),
                 static_cast<std::int32_t>(kPageHeadSize + items), image.data());
     return FbOk;
 }
 
-bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t link,
-                      const ReplayBounds& bounds) {
+// A data header image a journal holds for records of `recordLength` bytes and `keys` keys.
+bool DataHeaderSound(const DataHeader& header, std::int32_t link, std::int32_t recordLength, int keys,
+                     std::int64_t dataSize) {
+    return header.recordLength == recordLength && header.numberOfKeys == static_cast<std::uint32_t>(keys) &&
+           ChainSound(header.firstFree, header.freeCount, header.allocated) &&
+           (static_cast<std::int64_t>(header.allocated) + 1) * recordLength <= dataSize &&
+           LinkSound(link, header.firstFree, header.allocated, true);
+}
+
+DataHeader DataHeaderOf(const unsigned char* image) {
     DataHeaderImageBytes bytes{};
     std::copy(image, image + kDataHeaderBytes, bytes.begin());
-    const DataHeader header = ParseDataHeader(bytes);
+    return ParseDataHeader(bytes);
+}
+
+bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t link, ReplayBounds& bounds,
+                      bool apply) {
+    const DataHeader header = DataHeaderOf(image);
     Descriptor& d = fb.Data();
-    const bool sound = header.recordLength == d.slotSize && header.numberOfKeys == fb.numberOfKeys &&
-                       ChainSound(header.firstFree, header.freeCount, header.allocated) &&
-                       (static_cast<std::int64_t>(header.allocated) + 1) * d.slotSize <= bounds.dataSize &&
-                       LinkSound(link, header.firstFree, header.allocated, true);
-    if (!sound) return FailReplay();
+    if (!DataHeaderSound(header, link, d.slotSize, fb.numberOfKeys, bounds.dataSize)) return FailReplay();
+    bounds.allocated = header.allocated;
+    bounds.dataHeader = true;
+    if (!apply) return true;
     if (link != kNoChainLink) {
         unsigned char linkBytes[4];
         PutI32(linkBytes, 0, link);
@@ -122,7 +205,7 @@ bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t li
 }
 
 bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int32_t link,
-                     const ReplayBounds& bounds) {
+                     const ReplayBounds& bounds, bool apply) {
     Descriptor& key = fb.Key(k);
     KeyHeaderBytes bytes{};
     std::copy(image, image + kKeyHeaderBytes, bytes.begin());
@@ -135,6 +218,7 @@ bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int3
                        (loaded.root == 0) == (loaded.entryCount == 0) &&
                        LinkSound(link, loaded.firstFree, loaded.allocated, false);
     if (!sound) return FailReplay();
+    if (!apply) return true;
     if (link != kNoChainLink) {
         unsigned char linkBytes[4];
         PutI32(linkBytes, 0, link);
@@ -150,34 +234,49 @@ bool ReplayKeyHeader(Fileblock& fb, int k, const unsigned char* image, std::int3
     return FbOk;
 }
 
-// A record image puts back a record the header counts, inside the file.
-bool ReplayRecordImage(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
-    unsigned char head[kRecordImageHead - 2];
-    FileReadAt(fb.dialogFile, at, sizeof head, head);
-    if (!FbOk) return false;
-    at += sizeof head;
+// The record a record image puts back: one the header counts, wholly inside the data file.
+bool ImageFits(std::int32_t record, std::int32_t recordLength, const ReplayBounds& bounds) {
+    return record >= 1 && record <= bounds.allocated &&
+           (static_cast<std::int64_t>(record) + 1) * recordLength <= bounds.dataSize;
+}
+
+bool ReplayRecordImage(Fileblock& fb, std::span<const unsigned char> body, const ReplayBounds& bounds,
+                       bool apply) {
     const Descriptor& d = fb.Data();
-    const std::int32_t record = GetI32(head, 2);
-    const std::int64_t offset = SlotOffset(fb, record, 0);
-    if (record < 1 || record > d.allocated || offset + d.slotSize > bounds.dataSize) return FailReplay();
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(d.slotSize));
-    FileReadAt(fb.dialogFile, at, d.slotSize, bytes.data());
-    if (!FbOk) return false;
-    at += d.slotSize;
-    FileWriteAt(fb.dataFile, offset, d.slotSize, bytes.data());
+    const std::int32_t record = GetI32(body.data(), 2);
+    if (!ImageFits(record, d.slotSize, bounds)) return FailReplay();
+    if (!apply) return true;
+    FileWriteAt(fb.dataFile, SlotOffset(fb, record, 0), d.slotSize, body.data() + kRecordImageHead - 2);
     return FbOk;
 }
 
-bool ReplayHeader(Fileblock& fb, std::int64_t& at, const ReplayBounds& bounds) {
-    unsigned char body[kHeaderRecordBytes - 2];
-    FileReadAt(fb.dialogFile, at, sizeof body, body);
-    if (!FbOk) return false;
-    at += sizeof body;
-    const int index = GetU16(body, 0);
-    const std::int32_t link = GetI32(body, 30);
+bool ReplayHeader(Fileblock& fb, std::span<const unsigned char> body, ReplayBounds& bounds, bool apply) {
+    const int index = GetU16(body.data(), 0);
+    const std::int32_t link = GetI32(body.data(), 30);
     if (index > fb.numberOfKeys) return FailReplay();
-    if (index == 0) return ReplayDataHeader(fb, body + 2, link, bounds);
-    return ReplayKeyHeader(fb, index, body + 2, link, bounds);
+    if (index == 0) return ReplayDataHeader(fb, body.data() + 2, link, bounds, apply);
+    return ReplayKeyHeader(fb, index, body.data() + 2, link, bounds, apply);
+}
+
+// One walk over the journal of the Fileblock's dialog file: checking only, or writing.
+bool WalkFileblockJournal(Fileblock& fb, ReplayBounds& bounds, bool apply) {
+    return WalkJournal(fb.dialogFile, LayoutOf(fb), [&](int tag, std::span<const unsigned char> body) {
+        if (tag == kJournalHeaderTag) return ReplayHeader(fb, body, bounds, apply);
+        if (tag == kJournalRecordTag) return ReplayRecordImage(fb, body, bounds, apply);
+        return ReplayPage(fb, tag, body, bounds, apply);
+    });
+}
+
+ReplayBounds BoundsOf(Fileblock& fb) {
+    ReplayBounds bounds;
+    if (fb.numberOfKeys > 0 && fb.rowSize > 0) {
+        const std::int64_t size = FileSize(fb.indexFile);
+        bounds.indexPages = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(size / fb.rowSize - 1, 0, std::numeric_limits<std::int32_t>::max()));
+    }
+    bounds.dataSize = FileSize(fb.dataFile);
+    bounds.allocated = fb.Data().allocated;
+    return bounds;
 }
 
 // Length of the record at `at` of the records not yet written (they are this engine's own).
@@ -344,46 +443,52 @@ void ResetDialog(Fileblock& fb) {
     fb.journal.pending.clear();
     ClearJournalMarks(fb);
     KeptFailure kept;
-    FileWriteAt(fb.dialogFile, 1, 0, nullptr); // a length of 0 cuts the file there
+    FileTruncateAt(fb.dialogFile, 1);
     FileFlush(fb.dialogFile, network);
 }
 
-void ReplayDialog(Fileblock& fb) {
+namespace {
+
+// Every record is checked before the first is written: a journal that cannot be replayed
+// whole is left as it is, and the files with it.
+bool ReplayRecords(Fileblock& fb, ReplayBounds& bounds) {
     ResetStatus();
     DropPages(fb);
     fb.journal.pending.clear();
     ClearStep(fb);
-    ReplayBounds bounds;
-    if (fb.numberOfKeys > 0 && fb.rowSize > 0) {
-        const std::int64_t size = FileSize(fb.indexFile);
-        bounds.indexPages = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(size / fb.rowSize - 1, 0, std::numeric_limits<std::int32_t>::max()));
-    }
-    bounds.dataSize = FileSize(fb.dataFile);
-    unsigned char first = 0;
-    FileReadAt(fb.dialogFile, 0, 1, &first);
-    std::int64_t at = 1;
-    while (FbOk) {
-        unsigned char tagBytes[2];
-        FileReadAt(fb.dialogFile, at, 2, tagBytes);
-        if (!FbOk) break;
-        at += 2;
-        const int tag = GetU16(tagBytes, 0);
-        if (tag >= 1 && tag <= kItemsPerPage)
-            ReplayPage(fb, at, tag, bounds);
-        else if (tag == kJournalHeaderTag)
-            ReplayHeader(fb, at, bounds);
-        else if (tag == kJournalRecordTag)
-            ReplayRecordImage(fb, at, bounds);
-        else if (tag == kJournalEndTag)
-            break;
-        else
-            FailReplay();
-    }
+    bounds = BoundsOf(fb);
+    if (!FbOk) return false;
+    ReplayBounds checked = bounds;
+    bool replayed = WalkFileblockJournal(fb, checked, false) && WalkFileblockJournal(fb, bounds, true);
     for (int k = 1; k <= fb.numberOfKeys; ++k) {
         fb.Key(k).cursorValid = false;
         fb.Key(k).pathDepth = 0;
     }
+    return replayed;
+}
+
+// Records past the count are those of an append the replay undid: a file at rest holds the
+// records its header counts and no more.
+void CutToCount(FileRecord& data, std::int32_t recordLength, std::int32_t allocated) {
+    const std::int64_t counted = (static_cast<std::int64_t>(allocated) + 1) * recordLength;
+    const std::int64_t size = FileSize(data);
+    if (FbOk && size > counted) FileTruncateAt(data, counted);
+}
+
+} // namespace
+
+bool CheckJournal(Fileblock& fb, bool& holdsDataHeader) {
+    ResetStatus();
+    ReplayBounds bounds = BoundsOf(fb);
+    if (!FbOk) return false;
+    if (!WalkFileblockJournal(fb, bounds, false)) return false;
+    holdsDataHeader = bounds.dataHeader;
+    return true;
+}
+
+void ReplayDialog(Fileblock& fb) {
+    ReplayBounds bounds;
+    ReplayRecords(fb, bounds);
 }
 
 void RepairFileblock(Fileblock& fb) {
@@ -391,19 +496,126 @@ void RepairFileblock(Fileblock& fb) {
         Fail(fberr::kNoRepairReadOnly);
         return;
     }
-    ReplayDialog(fb);
-    if (FbErrorCode != 0 && FbErrorCode != fberr::kReadError) {
+    ReplayBounds bounds;
+    if (!ReplayRecords(fb, bounds)) {
         Fail(fberr::kRepairFailed);
         return;
     }
-    // The end of the file inside or before a record ends a journal cut short: what was read
-    // stays applied, and the same commit steps follow as after an end tag.
     ResetStatus();
     if (fb.numberOfKeys > 0) FileFlush(fb.indexFile, fb.network != nullptr);
+    if (bounds.dataHeader) CutToCount(fb.dataFile, fb.Data().slotSize, fb.Data().allocated);
     WriteDataHeader(fb, 0);
     FileFlush(fb.dataFile, fb.network != nullptr);
     ResetDialog(fb);
     if (!FbOk) Fail(fberr::kRepairFailed);
+}
+
+DialogContent ExamineDialog(FileRecord& dialog, int numberOfKeys) {
+    const std::int64_t size = FileSize(dialog);
+    if (!FbOk) return DialogContent::Journal;
+    // A file of 0 bytes is one whose creation was cut short: it holds nothing.
+    if (size <= 1) return DialogContent::Empty;
+    unsigned char tag[2] = {};
+    FileReadAt(dialog, 1, 2, tag);
+    if (!FbOk) return DialogContent::Journal;
+    // A first tag of 0: the first batch of a journal was cut short before it was joined in
+    // (its first tag is written last, over the end tag it brought), so it holds nothing.
+    if (GetU16(tag, 0) == 0) return DialogContent::Empty;
+    if (GetU16(tag, 0) != kCleanStationTableTag) return DialogContent::Journal;
+    const std::int64_t bytesPerStation = BytesPerStation(numberOfKeys);
+    if (size == 3 + bytesPerStation || IsNetworkStationTable(size, numberOfKeys))
+        return DialogContent::CleanTable;
+    // An end tag first: a journal emptied by save mode (records behind it were never joined).
+    return DialogContent::Empty;
+}
+
+namespace {
+
+// A reindex's walk: only what concerns the data file, at the reindex's record length.
+bool VisitForData(FileRecord& data, const JournalLayout& layout, ReplayBounds& bounds, bool apply, int tag,
+                  std::span<const unsigned char> body) {
+    const std::int32_t length = layout.recordLength;
+    if (tag == kJournalRecordTag) {
+        const std::int32_t record = GetI32(body.data(), 2);
+        if (!ImageFits(record, length, bounds)) return FailReplay();
+        if (apply)
+            FileWriteAt(data, static_cast<std::int64_t>(record) * length, length,
+                        body.data() + kRecordImageHead - 2);
+        return FbOk;
+    }
+    if (tag != kJournalHeaderTag) return true; // a page of the index that is made anew
+    const int index = GetU16(body.data(), 0);
+    if (index > layout.numberOfKeys) return FailReplay();
+    if (index != 0) return true;
+    const DataHeader header = DataHeaderOf(body.data() + 2);
+    const std::int32_t link = GetI32(body.data(), 30);
+    if (!DataHeaderSound(header, link, length, layout.numberOfKeys, bounds.dataSize)) return FailReplay();
+    bounds.allocated = header.allocated;
+    bounds.dataHeader = true;
+    if (apply && link != kNoChainLink) {
+        unsigned char linkBytes[4];
+        PutI32(linkBytes, 0, link);
+        FileWriteAt(data, static_cast<std::int64_t>(header.firstFree) * length, 4, linkBytes);
+    }
+    return FbOk;
+}
+
+bool WalkForData(FileRecord& dialog, FileRecord& data, const JournalLayout& layout, ReplayBounds& bounds,
+                 bool apply) {
+    return WalkJournal(dialog, layout, [&](int tag, std::span<const unsigned char> body) {
+        return VisitForData(data, layout, bounds, apply, tag, body);
+    });
+}
+
+JournalLayout DataLayout(std::int32_t recordLength, const std::vector<int>& keyLengths) {
+    JournalLayout layout;
+    layout.numberOfKeys = static_cast<int>(keyLengths.size());
+    layout.keyLengths.push_back(0);
+    layout.keyLengths.insert(layout.keyLengths.end(), keyLengths.begin(), keyLengths.end());
+    layout.recordLength = recordLength;
+    return layout;
+}
+
+ReplayBounds DataBounds(FileRecord& data, std::int32_t recordLength) {
+    ReplayBounds bounds;
+    bounds.dataSize = FileSize(data);
+    bounds.allocated = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        bounds.dataSize / recordLength - 1, 0, std::numeric_limits<std::int32_t>::max()));
+    return bounds;
+}
+
+} // namespace
+
+LeftoverJournal ExamineLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
+                                       const std::vector<int>& keyLengths) {
+    const int keys = static_cast<int>(keyLengths.size());
+    const DialogContent content = ExamineDialog(dialog, keys);
+    // A dialog file cut inside its first tag holds no record either.
+    if (!FbOk && FbErrorCode == fberr::kReadError) {
+        ResetStatus();
+        return LeftoverJournal::None;
+    }
+    if (!FbOk) return LeftoverJournal::Unusable;
+    if (content != DialogContent::Journal) return LeftoverJournal::None;
+    ReplayBounds bounds = DataBounds(data, recordLength);
+    const bool usable =
+        FbOk && WalkForData(dialog, data, DataLayout(recordLength, keyLengths), bounds, false);
+    ResetStatus();
+    return usable ? LeftoverJournal::Replayable : LeftoverJournal::Unusable;
+}
+
+bool ReplayLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
+                           const std::vector<int>& keyLengths) {
+    const JournalLayout layout = DataLayout(recordLength, keyLengths);
+    ReplayBounds bounds = DataBounds(data, recordLength);
+    if (!FbOk) return false;
+    ReplayBounds checked = bounds;
+    if (!WalkForData(dialog, data, layout, checked, false) ||
+        !WalkForData(dialog, data, layout, bounds, true))
+        return false;
+    if (bounds.dataHeader) CutToCount(data, recordLength, bounds.allocated);
+    FileFlush(data);
+    return FbOk;
 }
 
 bool CommitJournalStep(Fileblock& fb, void (*commit)(Fileblock& fb)) {

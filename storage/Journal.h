@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // The save-mode journal in the dialog file: before a change alters an index page, a header or
 // a record's chain word for the first time, the old content is journaled; a change that
@@ -67,6 +68,26 @@ void ReplayDialog(Fileblock& fb);
 // ReplayDialog, then the commit steps (data header, flushes) and ResetDialog. 10430 on a
 // read-only Fileblock, 10180 when the replay or the commit failed.
 void RepairFileblock(Fileblock& fb);
+
+// Checks every record of the journal in the dialog file against the Fileblock, writing
+// nothing: false (10180, or a read failure's code) when it could not be replayed whole.
+// `holdsDataHeader`: it puts a data header back (an append or free was cut short).
+bool CheckJournal(Fileblock& fb, bool& holdsDataHeader);
+
+// What a dialog file found beside a data file holds.
+enum class DialogContent { Empty, CleanTable, Journal };
+DialogContent ExamineDialog(FileRecord& dialog, int numberOfKeys);
+
+// A journal left in a dialog file as a reindex sees it: for a data file of `recordLength`-byte
+// records whose keys are `keyLengths` long, what it puts back into the data file (record
+// images, chain words, the count), checked whole; the index is made anew.
+enum class LeftoverJournal { None, Replayable, Unusable };
+LeftoverJournal ExamineLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
+                                       const std::vector<int>& keyLengths);
+// Puts that back (the data file cut to the count when an append is undone) and flushes the data
+// file; false, with nothing written, when the journal cannot be replayed whole.
+bool ReplayLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
+                           const std::vector<int>& keyLengths);
 
 // Ends a save-mode change that succeeded: the journal reaches the disk, then `commit` (the
 // changed pages and headers, flushed), then the journal is reset. False when a step failed.

@@ -48,16 +48,18 @@ void EndSaveModeChange(Fileblock& fb, std::uint16_t key, TreeOutcome outcome, co
 
 } // namespace
 
-void FbRewindKey(Fileblock* handle, std::uint16_t key) {
+void FbRewindKey(Fileblock* handle, std::uint16_t key) try {
     OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
     Descriptor& descriptor = fb->Key(key);
     descriptor.pathDepth = 0;
     descriptor.cursorValid = true;
+} catch (...) {
+    FailOnException();
 }
 
-void FbStepKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, std::string& keyText) {
+void FbStepKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, std::string& keyText) try {
     OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
     Fileblock* fb = op.Open();
@@ -76,9 +78,12 @@ void FbStepKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, st
     case TreeOutcome::Failed:
         break;
     }
+} catch (...) {
+    FailOnException();
 }
 
-void FbFindKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, const std::string& keyText) {
+void FbFindKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference,
+               const std::string& keyText) try {
     const std::string_view text = CutKeyText(keyText);
     OperationScope op(handle, kModeRead, key);
     if (!op.Passed()) return;
@@ -101,9 +106,12 @@ void FbFindKey(Fileblock* handle, std::uint16_t key, std::int32_t& reference, co
     }
     if (outcome == TreeOutcome::Missing || FbErrorCode == 0 || (FbErrorCode >= 10200 && FbErrorCode <= 10299))
         Fail(fberr::kNoMatchingKey);
+} catch (...) {
+    FailOnException();
 }
 
-void FbInsertKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+void FbInsertKey(Fileblock* handle, std::uint16_t key, std::int32_t reference,
+                 const std::string& keyText) try {
     const std::string_view text = CutKeyText(keyText);
     OperationScope op(handle, kModeChange, key);
     if (!op.Passed()) return;
@@ -138,9 +146,12 @@ void FbInsertKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, c
         if (FbErrorCode == 0) Fail(fberr::kDuplicateKey);
         break;
     }
+} catch (...) {
+    FailOnException();
 }
 
-void FbRemoveKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, const std::string& keyText) {
+void FbRemoveKey(Fileblock* handle, std::uint16_t key, std::int32_t reference,
+                 const std::string& keyText) try {
     const std::string_view text = CutKeyText(keyText);
     OperationScope op(handle, kModeChange, key);
     if (!op.Passed()) return;
@@ -171,4 +182,6 @@ void FbRemoveKey(Fileblock* handle, std::uint16_t key, std::int32_t reference, c
         if (FbErrorCode == 0) Fail(fberr::kKeyToDeleteNotFound);
         break;
     }
+} catch (...) {
+    FailOnException();
 }

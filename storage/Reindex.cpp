@@ -8,6 +8,7 @@
 #include "storage/FilePrimitives.h"
 #include "storage/IndexFile.h"
 #include "storage/IndexPage.h"
+#include "storage/Journal.h"
 #include "storage/KeyHeader.h"
 #include "storage/Slots.h"
 
@@ -113,6 +114,14 @@ void RenameOver(FileRecord& from, const std::string& to) {
     FileFlushFolder(from);
 }
 
+// The keys' lengths, key 1 first.
+std::vector<int> KeyLengths(const TKeySpecs& keys, int numberOfKeys) {
+    std::vector<int> lengths;
+    for (int k = 0; k < numberOfKeys; ++k)
+        lengths.push_back(keys[static_cast<std::size_t>(k)].keyLength);
+    return lengths;
+}
+
 struct Rewrite {
     std::int32_t record = 0;
     std::vector<unsigned char> bytes;
@@ -143,6 +152,8 @@ public:
 
     void Run(const TKeySpecs& keys, const TFileSetState& files, TReindexCounts& counts) {
         OpenDataFile();
+        if (FbOk) ReplayJournal(keys, files.dialog);
+        if (FbOk) CutPartialRecord();
         if (FbOk) ExamineRecords();
         if (FbOk) TakeAdditions();
         if (FbOk) CreateIndexFile(keys);
@@ -188,6 +199,51 @@ private:
         allocated_ = static_cast<std::int32_t>(allocated);
     }
 
+    // A journal the dialog file holds is put back into the data file before its records are
+    // read, so a change a crash cut short is wholly undone; the new, empty dialog file goes over
+    // it only afterwards. One that cannot be replayed is refused unless the caller set it aside.
+    void ReplayJournal(const TKeySpecs& keys, const TFileState& dialog) {
+        if (dialog.problem != TFileProblem::None) return;
+        FileRecord journal;
+        FileSetName(journal, names_.dialog);
+        FileOpenExisting(journal, false, true);
+        if (!FbOk) return;
+        const std::vector<int> keyLengths = KeyLengths(keys, work_.numberOfKeys);
+        const LeftoverJournal found =
+            ExamineLeftoverJournal(journal, work_.dataFile, recordLength_, keyLengths);
+        if (FbOk && found == LeftoverJournal::Replayable) {
+            MarkInUse(work_);
+            if (FbOk && !ReplayLeftoverJournal(journal, work_.dataFile, recordLength_, keyLengths))
+                Fail(fberr::kRepairFailed);
+            if (FbOk) CountRecords();
+        } else if (FbOk && found == LeftoverJournal::Unusable &&
+                   journalUse_ != TLeftoverJournalUse::SetAside) {
+            Fail(fberr::kRepairFailed);
+        }
+        KeptFailure kept;
+        FileClose(journal);
+    }
+
+    // Bytes past the last whole record are what a torn append left: the file ends at its
+    // records, as the header written last will count them.
+    void CutPartialRecord() {
+        const std::int64_t whole = (static_cast<std::int64_t>(allocated_) + 1) * recordLength_;
+        const std::int64_t size = FileSize(work_.dataFile);
+        if (!FbOk || size <= whole) return;
+        MarkInUse(work_);
+        FileTruncateAt(work_.dataFile, whole);
+        FileFlush(work_.dataFile);
+    }
+
+    void CountRecords() {
+        const std::int64_t size = FileSize(work_.dataFile);
+        if (FbOk) allocated_ = static_cast<std::int32_t>(size / recordLength_ - 1);
+    }
+
+public:
+    void SetJournalUse(TLeftoverJournalUse use) { journalUse_ = use; }
+
+private:
     // Each stored record of 1..allocated in turn, read in batches, handed to `visit`.
     template <typename Visit> void ForEachStored(Visit visit) {
         // Batches of at most kReadBytes (one record when records are longer).
@@ -348,6 +404,7 @@ private:
     std::int32_t allocated_ = 0;
     std::int32_t records_ = 0;
     std::int32_t live_ = 0;
+    TLeftoverJournalUse journalUse_ = TLeftoverJournalUse::Replay;
 };
 
 } // namespace
@@ -356,7 +413,8 @@ private:
 using namespace storage;
 
 void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
-               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts) {
+               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts,
+               TLeftoverJournalUse journal) try {
     OperationScope op(WithoutFileblock{});
     if (!op.Passed()) return;
     counts = {};
@@ -371,5 +429,42 @@ void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint
         return;
     }
     Reindex reindex(fileName, recordLength, numberOfKeys, plan);
+    reindex.SetJournalUse(journal);
     reindex.Run(keys, files, counts);
+} catch (...) {
+    FailOnException();
+}
+
+TLeftoverJournal FbCheckJournal(const std::string& fileName, std::int32_t recordLength,
+                                std::uint16_t numberOfKeys, const TKeySpecs& keys) try {
+    OperationScope op(WithoutFileblock{});
+    if (!op.Passed()) return TLeftoverJournal::None;
+    if (recordLength < kMinRecordLength || numberOfKeys > kFbMaxKeys) {
+        Fail(fberr::kReindexFailed);
+        return TLeftoverJournal::None;
+    }
+    const FileblockNames names = NamesOf(fileName);
+    if (platform::Files().Inspect(names.dialog) != platform::PathKind::PlainFile)
+        return TLeftoverJournal::None;
+    FileRecord dialog;
+    FileRecord data;
+    FileSetName(dialog, names.dialog);
+    FileSetName(data, names.data);
+    FileOpenExisting(dialog, false, true);
+    FileOpenExisting(data, false, true);
+    LeftoverJournal found = LeftoverJournal::None;
+    if (FbOk) found = ExamineLeftoverJournal(dialog, data, recordLength, KeyLengths(keys, numberOfKeys));
+    {
+        KeptFailure kept;
+        if (dialog.IsOpen()) FileClose(dialog);
+        ResetStatus();
+        if (data.IsOpen()) FileClose(data);
+    }
+    if (!FbOk) return TLeftoverJournal::None;
+    return found == LeftoverJournal::Replayable ? TLeftoverJournal::Replayable
+           : found == LeftoverJournal::Unusable ? TLeftoverJournal::Unusable
+                                                : TLeftoverJournal::None;
+} catch (...) {
+    FailOnException();
+    return TLeftoverJournal::None;
 }

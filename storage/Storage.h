@@ -94,8 +94,20 @@ struct TReindexCounts {
 // 10215 when the data file is not one of `recordLength`-byte records with these keys (or the
 // plan's answers do not fit), 10140 when one of the files cannot be read and written as a
 // plain file; nothing has changed then. Every file it makes is new (never through a link).
+//
+// A journal in the dialog file (a change that a crash cut short) is put back into the data file
+// first, at `recordLength`, when it can be replayed whole; one that cannot is refused (10180)
+// unless `journal` is SetAside (the caller has kept a copy): the reindex then goes on without it.
+enum class TLeftoverJournalUse { Replay, SetAside };
 void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
-               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts);
+               const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts,
+               TLeftoverJournalUse journal = TLeftoverJournalUse::Replay);
+
+// What the dialog file of a closed Fileblock holds, as FbReindex with these arguments would
+// find it: no journal, one it can replay, or one it cannot (damaged, or not of these records).
+enum class TLeftoverJournal { None, Replayable, Unusable };
+TLeftoverJournal FbCheckJournal(const std::string& fileName, std::int32_t recordLength,
+                                std::uint16_t numberOfKeys, const TKeySpecs& keys);
 
 // ---- What is wrong with a Fileblock's files ------------------------------------------------
 

@@ -898,6 +898,10 @@ TEST_F(DamagedFilesTest, AnIndexDamagedAtOpenOrFirstListIsOfferedTheRebuildAndEv
          [](const std::string& data, const std::string&) {
              test::PatchFile(data, 12, {0xCC, 0x01, 0, 0});
          }},
+        {"a count of records lowered by one",
+         [](const std::string& data, const std::string&) { test::PatchFile(data, 8, test::Le32(8)); }},
+        {"a count of records lowered by two",
+         [](const std::string& data, const std::string&) { test::PatchFile(data, 8, test::Le32(7)); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -915,6 +919,122 @@ TEST_F(DamagedFilesTest, AnIndexDamagedAtOpenOrFirstListIsOfferedTheRebuildAndEv
         CloseRec();
         const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
         EXPECT_TRUE(index.Sound()) << index.FaultText();
+    }
+}
+
+// The journal a save-mode rewrite of record 5 leaves when a kill cuts it: the record's old
+// bytes (tag 3000, 2 spare bytes, the record number), closed by an end tag.
+std::vector<unsigned char> RewriteJournal(std::int32_t record, const std::vector<unsigned char>& old) {
+    std::vector<unsigned char> journal = {0, 0xB8, 0x0B, 0, 0};
+    const auto number = test::Le32(record);
+    journal.insert(journal.end(), number.begin(), number.end());
+    journal.insert(journal.end(), old.begin(), old.end());
+    journal.insert(journal.end(), {0xD0, 0x07});
+    return journal;
+}
+
+// A rewrite of test 5 cut by a kill (200 bytes new, the rest old) beside a damaged index or
+// record length: the rebuild puts the journal back first, and the record is wholly as it was.
+TEST_F(DamagedFilesTest, ARewriteCutShortBesideADamagedIndexIsUndoneByTheRebuild) {
+    const std::map<std::int32_t, std::vector<std::int32_t>> all = {{1, {2, 3}}, {4, {5, 6}}, {7, {8, 9}}};
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& data, const std::string& index)> damage;
+    };
+    const std::vector<Case> cases = {
+        {"the index file missing", [](const std::string&, const std::string& index) { fs::remove(index); }},
+        {"an empty index file",
+         [](const std::string&, const std::string& index) { fs::resize_file(index, 0); }},
+        {"a record length of 460",
+         [](const std::string& data, const std::string&) {
+             test::PatchFile(data, 12, {0xCC, 0x01, 0, 0});
+         }},
+        {"a record length of 0",
+         [](const std::string& data, const std::string&) {
+             test::PatchFile(data, 12, {0, 0, 0, 0});
+         }},
+        {"a record length of 928",
+         [](const std::string& data, const std::string&) {
+             test::PatchFile(data, 12, {0xA0, 0x03, 0, 0});
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        MakeRecords();
+        const std::vector<unsigned char> records = Records();
+        const std::size_t at = 5 * kStoredRecordSize;
+        const std::vector<unsigned char> old = test::BytesAt(Name(), at, kStoredRecordSize);
+        test::PatchFile(Name(), at + 8, std::vector<unsigned char>(192, 0x66)); // the first 200 bytes new
+        test::WriteWholeFile(Dialog(), RewriteJournal(5, old));
+        c.damage(Name(), Index());
+        OpenRec(Name());
+        EXPECT_TRUE(AskedToRebuild());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        EXPECT_EQ(Listed(), all);
+        EXPECT_EQ(Records(), records) << "record 5 whole, as it was";
+        CloseRec();
+    }
+}
+
+// A dialog file the engine cannot replay: the rebuild is offered with a question that says the
+// journal could not be used, and the dialog file is kept among the copies. No changes nothing.
+TEST_F(DamagedFilesTest, ADialogFileThatCannotBeReplayedIsOfferedTheRebuildWithoutIt) {
+    const std::map<std::int32_t, std::vector<std::int32_t>> all = {{1, {2, 3}}, {4, {5, 6}}, {7, {8, 9}}};
+    std::vector<unsigned char> noise(700);
+    std::uint32_t x = 4242;
+    for (unsigned char& byte : noise)
+        byte = static_cast<unsigned char>((x = x * 1103515245u + 12345u) >> 24);
+    std::vector<unsigned char> imageAndNoise = {0, 0xB8, 0x0B};
+    imageAndNoise.insert(imageAndNoise.end(), noise.begin(), noise.end());
+    const std::vector<unsigned char> unknownTag = {0, 0x88, 0x13, 1, 2, 3, 4, 0xD0, 0x07};
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> dialog;
+    };
+    const std::vector<Case> cases = {
+        {"a record-image tag followed by random bytes", imageAndNoise},
+        {"an unknown tag", unknownTag},
+        {"a journal cut inside a record image", {}},
+    };
+    for (const Case& c : cases) {
+        for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+            SCOPED_TRACE(std::string(c.name) + (answer == MessageAnswer::Yes ? ", Yes" : ", No"));
+            StartOver();
+            MakeRecords();
+            std::vector<unsigned char> dialog = c.dialog;
+            if (dialog.empty()) {
+                dialog = RewriteJournal(5, test::BytesAt(Name(), 5 * kStoredRecordSize, kStoredRecordSize));
+                dialog.resize(9 + 200);
+            }
+            test::WriteWholeFile(Dialog(), dialog);
+            const std::vector<unsigned char> data = test::ReadWholeFile(Name());
+            const std::vector<unsigned char> index = test::ReadWholeFile(Index());
+            const std::set<std::string> before = FolderNames();
+            boxes.SetNextAnswer(MessageAnswer::Ok);
+            boxes.SetNextAnswer(answer);
+            OpenRec(Name());
+            ASSERT_GE(boxes.shown.size(), 2u);
+            EXPECT_EQ(boxes.shown[0].text.toStdString(), DataErrorText(fberr::kRepairFailed, "OpenRec"));
+            EXPECT_EQ(boxes.shown[1].text.toStdString(), RebuildWithoutJournalQuestionText(Dialog()));
+            if (answer == MessageAnswer::No) {
+                EXPECT_EQ(RecordFileblock(), nullptr);
+                EXPECT_EQ(boxes.shown.size(), 2u);
+                EXPECT_EQ(test::ReadWholeFile(Name()), data);
+                EXPECT_EQ(test::ReadWholeFile(Index()), index);
+                EXPECT_EQ(test::ReadWholeFile(Dialog()), dialog);
+                EXPECT_EQ(FolderNames(), before);
+                continue;
+            }
+            ASSERT_NE(RecordFileblock(), nullptr);
+            EXPECT_EQ(Listed(), all);
+            CloseRec();
+            std::vector<std::string> dialogCopies;
+            for (const std::string& name : FolderNames())
+                if (name.rfind("zelp.DIA.", 0) == 0) dialogCopies.push_back(name);
+            ASSERT_EQ(dialogCopies.size(), 1u);
+            EXPECT_EQ(test::ReadWholeFile(folder.File(dialogCopies[0])), dialog);
+        }
     }
 }
 

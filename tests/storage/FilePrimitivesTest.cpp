@@ -81,7 +81,7 @@ TEST_F(FilePrimitives, EveryFailureGivesItsCodeAndTheSnapshotOfTheCall) {
     const auto size = [](FileRecord& f) { EXPECT_EQ(storage::FileSize(f), -1); };
     const auto read = [&buffer](FileRecord& f) { storage::FileReadAt(f, 0, 4, buffer); };
     const auto write = [](FileRecord& f) { storage::FileWriteAt(f, 0, 4, "abcd"); };
-    const auto truncate = [](FileRecord& f) { storage::FileWriteAt(f, 2, 0, nullptr); };
+    const auto truncate = [](FileRecord& f) { storage::FileTruncateAt(f, 2); };
     const auto flush = [](FileRecord& f) { storage::FileFlush(f); };
     const auto zeroFill = [](FileRecord& f) { storage::FileZeroFill(f, 0, 5000); };
     const Row rows[] = {
@@ -190,7 +190,7 @@ TEST_F(FilePrimitives, TheSnapshotKeepsTheFirstFailureOfAnOperation) {
     EXPECT_EQ(storage::Engine().lastSystemError, win32::kIoDevice);
 }
 
-TEST_F(FilePrimitives, WriteOfNothingTruncatesAndZeroFillWritesZeros) {
+TEST_F(FilePrimitives, WriteOfNothingChangesNothingTruncateCutsAndZeroFillWritesZeros) {
     OpenNew("x.DAT");
     storage::FileZeroFill(file, 0, 5000);
     EXPECT_TRUE(FbOk);
@@ -198,6 +198,9 @@ TEST_F(FilePrimitives, WriteOfNothingTruncatesAndZeroFillWritesZeros) {
     storage::FileZeroFill(file, 6000, 10);
     EXPECT_EQ(test::ReadWholeFile(file.name).size(), 6010u);
     storage::FileWriteAt(file, 1000, 0, nullptr);
+    EXPECT_TRUE(FbOk);
+    EXPECT_EQ(storage::FileSize(file), 6010) << "a write of nothing cuts nothing";
+    storage::FileTruncateAt(file, 1000);
     EXPECT_TRUE(FbOk);
     EXPECT_EQ(storage::FileSize(file), 1000);
     storage::FileSeek(file, 10);

@@ -61,7 +61,7 @@ TEST_F(FileViews, ShowEveryWriteAndGrowthButNothingPastTheEnd) {
 TEST_F(FileViews, CutFileIsReadAgain) {
     Write(0, "abcdefgh");
     EXPECT_EQ(ViewRead(0, 8), "abcdefgh");
-    storage::FileWriteAt(file, 4, 0, nullptr);
+    storage::FileTruncateAt(file, 4);
     ASSERT_TRUE(FbOk);
     EXPECT_EQ(ViewRead(0, 8), "");
     EXPECT_EQ(ViewRead(0, 4), "abcd");

@@ -145,8 +145,6 @@ TEST_F(Journal, AJournalFoundAtOpenIsReplayedAndRemoved) {
         {"the header after the word", Concat({RecordWord(1, "WXYZ"), kEnd}), 0, false,
          Concat({Le32(-1), Le32(0), Le32(3), Le32(464), Le32(2), {0}})},
         {"a rewritten record's image", Concat({RecordImage(2, 'Q'), kEnd}), 2 * 464, false, Bytes(464, 'Q')},
-        {"a record image cut short is not applied", Cut(RecordImage(3, 'Q'), 100), 3 * 464, false,
-         test::RecordBytes(464, 'a', 3)},
         {"records after a cut one are not read",
          Concat({RecordWord(1, "WXYZ"), Cut(PageRecord(1, 1, 0, 42, 0), 9)}), 464, false, Text8("WXYZ")},
         {"a first batch never joined in: its first tag is still 0",
@@ -214,6 +212,8 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
         {"word past the records", RecordWord(4, "WXYZ")},
         {"image of record 0", RecordImage(0, 'Q')},
         {"image past the records", RecordImage(4, 'Q')},
+        {"a record image cut short", Cut(RecordImage(3, 'Q'), 100)},
+        {"a record image longer than the records", RecordImage(3, 'Q', 466)},
         {"tag 0 after a record", Concat({HeaderRecord(0, DataImage(-1, 0, 3, 464)), Le16(0)})},
         {"tag 1001", Concat({Le16(1001), Le16(0), Le32(1), Text8("WXYZ")})},
         {"tag 5000", Le16(5000)},
@@ -230,6 +230,46 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
         EXPECT_EQ(test::ReadWholeFile(dat), dataBefore) << row.name;
         EXPECT_EQ(test::ReadWholeFile(ix), indexBefore) << row.name;
         if (fb) Close();
+    }
+}
+
+// A rewrite of record 2 cut by a crash (its first 200 bytes new) leaves the record's old
+// bytes in the journal. A record length in the data header that is not the file's must not
+// steer the replay: the open fails and writes nothing, and once the header is put right the
+// journal brings the record back whole.
+TEST_F(Journal, ARecordLengthThatIsNotTheFilesNeverSteersTheReplay) {
+    struct Row {
+        std::int32_t length;
+        std::int32_t code;
+    };
+    const Row rows[] = {
+        {0, fberr::kFileDefect},     {-1, fberr::kFileDefect},    {-464, fberr::kFileDefect},
+        {8, fberr::kFileDefect},     {21, fberr::kFileDefect},    {465, fberr::kRepairFailed},
+        {928, fberr::kRepairFailed}, {462, fberr::kRepairFailed}, {466, fberr::kRepairFailed},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.length);
+        SetUp();
+        const Bytes old = test::BytesAt(dat, 2 * 464, 464);
+        test::PatchFile(dat, 2 * 464, Bytes(200, 'N'));
+        test::PatchFile(dat, 12, Le32(row.length));
+        const Bytes journal = Concat({{0}, Concat({Le16(3000), Le16(0), Le32(2), old}), kEnd});
+        test::WriteWholeFile(dia, journal);
+        const Bytes data = test::ReadWholeFile(dat);
+        for (bool saveMode : {true, false}) {
+            Open(saveMode);
+            EXPECT_EQ(FbErrorCode, row.code);
+            EXPECT_EQ(fb, nullptr);
+            EXPECT_EQ(test::ReadWholeFile(dat), data);
+            EXPECT_EQ(test::ReadWholeFile(dia), journal);
+        }
+        test::PatchFile(dat, 12, Le32(464));
+        Open(true);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Bytes record(464);
+        FbReadRecord(fb, 2, record);
+        EXPECT_EQ(record, old);
+        Close();
     }
 }
 

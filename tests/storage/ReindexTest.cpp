@@ -77,7 +77,8 @@ public:
 class Reindex : public ::testing::Test {
 public:
     // Records 1..6: 1 a, 2 freed, 3 b, 4 a, 5 freed, 6 b; the header stale and in use, the
-    // index garbage, the dialog file a journal.
+    // index garbage, the dialog file a journal of an index page (of the old index: it never
+    // reaches the new one).
     void WriteFiles() {
         Bytes data = Header(2, 9, 3, kLength, 2, 1);
         for (const Bytes& record : {Record(0, 'a'), Record(5, '?'), Record(0, 'b'), Record(0, 'a'),
@@ -85,7 +86,7 @@ public:
             data.insert(data.end(), record.begin(), record.end());
         Write(dat, data);
         Write(ix, Bytes(100, 0xC3));
-        Write(dia, Concat({Bytes{0}, Bytes{1, 0}, Bytes(40, 0x77)}));
+        Write(dia, Concat({Bytes{0}, Bytes{1, 0}, Bytes{1, 0}, Bytes(25, 0x77)}));
     }
     static void Write(const std::string& path, const Bytes& bytes) {
         std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -398,6 +399,92 @@ TEST_F(Reindex, ACrashAtAnyStepLeavesTheFileToOpenWholeOrToReindexAgain) {
             FbClose(fb);
         }
     }
+}
+
+Bytes Le16(int v) {
+    return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+}
+
+// A journal that a crash left beside a damaged index is put back into the data file before the
+// records are read, at the reindex's record length whatever the header says: a record is wholly
+// as it was. One the reindex cannot replay is refused, and left, unless the caller set it aside.
+TEST_F(Reindex, AJournalLeftByACrashIsReplayedFirstOrRefused) {
+    const Bytes recordThree = Record(0, 'b');
+    const Bytes rewrite = Concat({Le16(3000), Le16(0), Le32(3), recordThree});
+    // An append of record 7 undone: the header as it was, 6 records, 2 and 5 free.
+    const Bytes append = Concat(
+        {Le16(1000), Le16(0), Le32(2), Le32(2), Le32(6), Le32(kLength), Le32(2), Bytes(8, 0), Le32(-2)});
+    struct Row {
+        const char* name;
+        Bytes journal;
+        std::int32_t headerLength;
+        std::int32_t records; // afterwards; 0: refused
+    };
+    const Row rows[] = {
+        {"a rewrite cut short", rewrite, kLength, 6},
+        {"a rewrite cut short beside a record length of 0", rewrite, 0, 6},
+        {"a rewrite cut short beside a record length of 64", rewrite, 64, 6},
+        {"an append cut short", append, kLength, 6},
+        {"a record image of random bytes", Concat({Le16(3000), Bytes(40, 0x9D)}), kLength, 0},
+        {"an unknown tag", Concat({Le16(5000), Bytes(40, 0)}), kLength, 0},
+        {"a record image cut short", Bytes(rewrite.begin(), rewrite.begin() + 20), kLength, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteFiles();
+        const bool appended = row.journal == append;
+        Bytes data = ReadWholeFile(dat);
+        if (!appended) std::fill_n(data.begin() + 3 * kLength, 10, 'N'); // record 3 torn
+        const Bytes added = Record(0, 'z');
+        data.insert(data.end(), added.begin(), added.end()); // record 7, of the append
+        std::copy_n(Le32(row.headerLength).begin(), 4, data.begin() + 12);
+        Write(dat, data);
+        const Bytes journal = Concat({Bytes{0}, row.journal, Le16(2000)});
+        Write(dia, journal);
+        EXPECT_EQ(FbCheckJournal(dat, kLength, 2, test::Keys({{8, false}, {8, true}})),
+                  row.records > 0 ? TLeftoverJournal::Replayable : TLeftoverJournal::Unusable);
+        GroupPlan plan;
+        Run(plan);
+        if (row.records == 0) {
+            EXPECT_EQ(FbErrorCode, fberr::kRepairFailed);
+            EXPECT_EQ(ReadWholeFile(dat), data);
+            EXPECT_EQ(ReadWholeFile(dia), journal);
+            FbReindex(dat, kLength, 2, test::Keys({{8, false}, {8, true}}), plan, counts,
+                      TLeftoverJournalUse::SetAside);
+            ASSERT_TRUE(FbOk) << FbErrorCode;
+            EXPECT_EQ(ReadWholeFile(dia), Bytes{0});
+            continue;
+        }
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        EXPECT_EQ(counts.records, appended ? 6 : 7);
+        EXPECT_EQ(ReadWholeFile(dat).size(), static_cast<std::size_t>(counts.records + 1) * kLength);
+        EXPECT_EQ(test::BytesAt(dat, 3 * kLength, kLength), recordThree);
+        EXPECT_EQ(ReadWholeFile(dia), Bytes{0});
+        Fileblock* fb = nullptr;
+        FbOpen(fb, dat, false, false, true, false);
+        ASSERT_TRUE(FbOk) << FbErrorCode;
+        Entries groups{{"a", 1}, {"a", 4}, {"b", 3}, {"b", 6}};
+        if (!appended) groups.push_back({"z", 7});
+        EXPECT_EQ(Walk(fb, 2), groups);
+        FbClose(fb);
+    }
+}
+
+// A record partly written past the last whole one (a torn append) is cut off: the rebuilt file
+// holds its records and no more, and opens.
+TEST_F(Reindex, PartOfARecordPastTheLastIsCutOff) {
+    WriteFiles();
+    Bytes data = ReadWholeFile(dat);
+    data.insert(data.end(), 10, 0);
+    Write(dat, data);
+    GroupPlan plan;
+    Run(plan);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(ReadWholeFile(dat).size(), 7u * kLength);
+    Fileblock* fb = nullptr;
+    FbOpen(fb, dat, false, false, false, false);
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    if (fb) FbClose(fb);
 }
 
 TEST_F(Reindex, AnOpenFileblockIsNotReindexed) {
