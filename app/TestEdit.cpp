@@ -6,6 +6,7 @@
 #include "TestChecks.h"
 #include "TestFieldText.h"
 #include "app/BrinovaAPI.h"
+#include "app/FormPlacement.h"
 #include "engine/uFormula.h"
 #include "platform/Cp1252.h"
 #include "platform/MessageBox.h"
@@ -299,9 +300,9 @@ void TfTestForm::FormShow() {
     if (!test_) {
         ui_->panButtons->move(ui_->panButtons->x(), ui_->panButtons->y() - kBodyOnlyShrink);
         setFixedSize(width(), height() - kBodyOnlyShrink);
-        // Centred on the main window at the height it opens with, not at the full one.
-        adjustPosition(parentWidget());
     }
+    // Centred on the main window at the height it opens with, not at the full one.
+    CentreOnOwnerWindow(*this);
     if (tag_ == 1)
         ui_->eAlkalinity->setFocus();
     else

@@ -1,12 +1,14 @@
 #include "app/fOwner.h"
 
 #include "app/BrinovaAPI.h"
+#include "app/FormPlacement.h"
 #include "platform/Cp1252.h"
 #include "ui_fOwner.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QShowEvent>
 
 namespace {
 
@@ -137,6 +139,11 @@ bool TfmOwner::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TfmOwner::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) CentreOnOwnerWindow(*this);
 }
 
 void ShowParameters(QWidget* owner) {
