@@ -6,6 +6,7 @@
 #include "TestChecks.h"
 #include "TestFieldText.h"
 #include "app/BrinovaAPI.h"
+#include "app/ButtonKeys.h"
 #include "app/FormPlacement.h"
 #include "engine/uFormula.h"
 #include "platform/Cp1252.h"
@@ -274,11 +275,11 @@ bool TfTestForm::eventFilter(QObject* watched, QEvent* event) {
             ShowHelpTopic(kInputFieldsTopic);
             return true;
         }
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && enterMovesOn_.contains(watched)) {
+        if (IsEnterKey(*key) && enterMovesOn_.contains(watched)) {
             EnteNext();
             return true;
         }
+        if (PressedByEnter(watched, *key, {ui_->bSave, ui_->bCancel, ui_->bShowRes, ui_->bHLP})) return true;
     } else if (event->type() == QEvent::FocusIn && watched == ui_->eChloramines) {
         ComputeChloramines();
     }
