@@ -532,6 +532,10 @@ void TZELP::RefreshTests(std::int32_t body) {
         QTreeWidgetItem* first = ui->lTests->topLevelItem(0);
         ui->lTests->setCurrentItem(first);
         first->setSelected(true);
+    } else {
+        // The caption named a line of the list as it was: a deleted test, another body's.
+        ui->lSel->setText(NoSelectedTestCaption());
+        FitSelectedTestCaption();
     }
     UpdateCommandStates();
 }
