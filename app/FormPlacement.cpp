@@ -33,8 +33,10 @@ protected:
 private:
     void Check() {
         if (!form_ || !owner_) return Done();
+        // Until the window manager has framed the form the frame is its inside alone, and while
+        // it reparents it the frame may be any rectangle, even one smaller than the inside.
         const QRect frame = form_->frameGeometry();
-        if (frame == form_->geometry()) return; // the window manager has not framed it yet
+        if (frame == form_->geometry() || !frame.contains(form_->geometry())) return;
         const QPoint wanted = CentredFramePosition(owner_->frameGeometry(), frame.size(), DesktopOf(*owner_));
         if (frame.topLeft() != wanted) MoveFrameTo(*form_, wanted);
         Done();

@@ -393,8 +393,11 @@ void TZELP::moveEvent(QMoveEvent* event) {
 
 void TZELP::KeepNormalBounds() {
     // A window manager may frame a maximised window otherwise (without borders, say): its frame
-    // offset then is not the normal window's.
-    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+    // offset then is not the normal window's. While it reparents the window the frame may be any
+    // rectangle; one that does not hold the inside is not kept.
+    if (!isVisible() ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) ||
+        !frameGeometry().contains(geometry()))
         return;
     normalBounds_ = TFormBounds{x(), y(), width(), height()};
 }
