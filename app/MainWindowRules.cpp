@@ -26,9 +26,13 @@ int NoteColumnWidth(int listWidth, int dateColumnWidth, int timeColumnWidth, int
     return listWidth - dateColumnWidth - scrollBarWidth - timeColumnWidth - 2;
 }
 
+QString NoSelectedTestCaption() {
+    return QStringLiteral("Selected test:");
+}
+
 QString SelectedTestCaption(const QString& date, const std::optional<QString>& time,
                             const std::optional<QString>& note) {
-    QString caption = QStringLiteral("Selected test:    ") + date;
+    QString caption = NoSelectedTestCaption() + QStringLiteral("    ") + date;
     if (time) caption += u' ' + *time;
     if (note) caption += QStringLiteral(", ") + *note;
     return caption;

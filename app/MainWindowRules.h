@@ -32,6 +32,8 @@ TFormBounds SizeHeldToArea(const TFormBounds& bounds, const TScreenArea& area);
 // The note column takes what the date and time columns and the vertical scroll bar leave.
 int NoteColumnWidth(int listWidth, int dateColumnWidth, int timeColumnWidth, int scrollBarWidth);
 
+// The caption while no line of the test list is there to name: "Selected test:" alone.
+QString NoSelectedTestCaption();
 // "Selected test:" and four blanks, the date, a blank and the time when there is one, then ", "
 // and the note when there is one (an empty note still gives the ", ").
 QString SelectedTestCaption(const QString& date, const std::optional<QString>& time,

@@ -6,6 +6,8 @@
 #include "TestChecks.h"
 #include "TestFieldText.h"
 #include "app/BrinovaAPI.h"
+#include "app/ButtonKeys.h"
+#include "app/FormPlacement.h"
 #include "engine/uFormula.h"
 #include "platform/Cp1252.h"
 #include "platform/MessageBox.h"
@@ -273,11 +275,11 @@ bool TfTestForm::eventFilter(QObject* watched, QEvent* event) {
             ShowHelpTopic(kInputFieldsTopic);
             return true;
         }
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && enterMovesOn_.contains(watched)) {
+        if (IsEnterKey(*key) && enterMovesOn_.contains(watched)) {
             EnteNext();
             return true;
         }
+        if (PressedByEnter(watched, *key, {ui_->bSave, ui_->bCancel, ui_->bShowRes, ui_->bHLP})) return true;
     } else if (event->type() == QEvent::FocusIn && watched == ui_->eChloramines) {
         ComputeChloramines();
     }
@@ -299,9 +301,9 @@ void TfTestForm::FormShow() {
     if (!test_) {
         ui_->panButtons->move(ui_->panButtons->x(), ui_->panButtons->y() - kBodyOnlyShrink);
         setFixedSize(width(), height() - kBodyOnlyShrink);
-        // Centred on the main window at the height it opens with, not at the full one.
-        adjustPosition(parentWidget());
     }
+    // Centred on the main window at the height it opens with, not at the full one.
+    CentreOnOwnerWindow(*this);
     if (tag_ == 1)
         ui_->eAlkalinity->setFocus();
     else

@@ -1,11 +1,13 @@
 #include "app/fAbout.h"
 
 #include "app/BrinovaAPI.h"
+#include "app/FormPlacement.h"
 #include "ui_fAbout.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShowEvent>
 
 std::string MailboxOf(std::string_view mailtoAddress) {
     constexpr std::string_view kScheme = "mailto:";
@@ -64,6 +66,11 @@ void TAbout::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) CentreOnOwnerWindow(*this);
 }
 
 void ShowAbout(const QString& versionText, QWidget* owner) {

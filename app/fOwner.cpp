@@ -1,21 +1,20 @@
 #include "app/fOwner.h"
 
 #include "app/BrinovaAPI.h"
+#include "app/ButtonKeys.h"
+#include "app/FormPlacement.h"
 #include "platform/Cp1252.h"
 #include "ui_fOwner.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QShowEvent>
 
 namespace {
 
 constexpr int kOwnerLineCount = 6;
 constexpr std::uint8_t kSetupHelpTopic = 4;
-
-bool IsEnterKey(const QKeyEvent& key) {
-    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
-}
 
 } // namespace
 
@@ -131,15 +130,13 @@ bool TfmOwner::eventFilter(QObject* watched, QEvent* event) {
     const bool movesOnWithEnter =
         watched == ui->eSavePos || OwnerEdits().contains(qobject_cast<QLineEdit*>(watched));
     if (movesOnWithEnter && EnterNext(key)) return true;
-    // No button is the default one (Enter moves on in the owner block), so a focused button
-    // takes Enter as a press itself, as it takes Space.
-    auto* button = qobject_cast<QPushButton*>(watched);
-    if (button && IsEnterKey(key) &&
-        (button == ui->BitBtn1 || button == ui->BitBtn2 || button == ui->BitBtn3)) {
-        button->click();
-        return true;
-    }
+    if (PressedByEnter(watched, key, {ui->BitBtn1, ui->BitBtn2, ui->BitBtn3})) return true;
     return QDialog::eventFilter(watched, event);
+}
+
+void TfmOwner::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) CentreOnOwnerWindow(*this);
 }
 
 void ShowParameters(QWidget* owner) {

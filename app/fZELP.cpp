@@ -2,6 +2,7 @@
 
 #include "app/BodyPictures.h"
 #include "app/BrinovaAPI.h"
+#include "app/FormPlacement.h"
 #include "app/MainWindowRules.h"
 #include "app/TestLineDelegate.h"
 #include "app/fChart.h"
@@ -80,10 +81,13 @@ std::int32_t RecordOf(const QVariant& data) {
 }
 
 // The window's normal geometry as the configuration keeps it (frame position, inside size),
-// also while it is maximised or full screen.
-TFormBounds NormalBounds(const QWidget& window) {
-    if (!(window.isMaximized() || window.isFullScreen()) || !window.normalGeometry().isValid())
+// also while it is maximised or full screen: as it last stood normal when it did, else its
+// normal inside with the frame offset it has now.
+TFormBounds NormalBounds(const QWidget& window, const std::optional<TFormBounds>& lastNormal) {
+    if (!(window.isMaximized() || window.isFullScreen()))
         return {window.x(), window.y(), window.width(), window.height()};
+    if (lastNormal) return *lastNormal;
+    if (!window.normalGeometry().isValid()) return {window.x(), window.y(), window.width(), window.height()};
     const QRect normal = window.normalGeometry();
     const QPoint frameOffset = window.geometry().topLeft() - window.pos();
     return {normal.x() - frameOffset.x(), normal.y() - frameOffset.y(), normal.width(), normal.height()};
@@ -314,7 +318,9 @@ void TZELP::FormShow() {
     const TFormBounds current{x(), y(), width(), height()};
     const TFormBounds pulled =
         PulledBackPosition(current, {desktop.x(), desktop.y(), desktop.width(), desktop.height()});
-    if (pulled.left != current.left || pulled.top != current.top) move(pulled.left, pulled.top);
+    // The window is not framed yet: the frame goes there, with the whole title bar on the screen.
+    if (pulled.left != current.left || pulled.top != current.top)
+        MoveFrameTo(*this, {pulled.left, pulled.top});
 }
 
 void TZELP::changeEvent(QEvent* event) {
@@ -346,7 +352,7 @@ void TZELP::FormClose() {
         list->setPalette(palette);
     }
     CloseRec();
-    SaveFormPosition(NormalBounds(*this));
+    SaveFormPosition(NormalBounds(*this, normalBounds_));
 }
 
 bool TZELP::FormKeyDown(int key) {
@@ -377,6 +383,23 @@ bool TZELP::eventFilter(QObject* watched, QEvent* event) {
 void TZELP::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     KeepDistances();
+    KeepNormalBounds();
+}
+
+void TZELP::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    KeepNormalBounds();
+}
+
+void TZELP::KeepNormalBounds() {
+    // A window manager may frame a maximised window otherwise (without borders, say): its frame
+    // offset then is not the normal window's. While it reparents the window the frame may be any
+    // rectangle; one that does not hold the inside is not kept.
+    if (!isVisible() ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) ||
+        !frameGeometry().contains(geometry()))
+        return;
+    normalBounds_ = TFormBounds{x(), y(), width(), height()};
 }
 
 void TZELP::KeepDistances() {
@@ -512,6 +535,10 @@ void TZELP::RefreshTests(std::int32_t body) {
         QTreeWidgetItem* first = ui->lTests->topLevelItem(0);
         ui->lTests->setCurrentItem(first);
         first->setSelected(true);
+    } else {
+        // The caption named a line of the list as it was: a deleted test, another body's.
+        ui->lSel->setText(NoSelectedTestCaption());
+        FitSelectedTestCaption();
     }
     UpdateCommandStates();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
 
 #include <QIcon>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QListWidgetItem;
@@ -83,6 +85,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -92,6 +95,7 @@ private:
     void LoadBackground();
     void RestorePosition();
     void KeepDistances();
+    void KeepNormalBounds();
     void lTestsSelectItem(const QItemSelection& selected, const QItemSelection& deselected);
     void lTestsResize();
     void FitSelectedTestCaption();
@@ -127,4 +131,7 @@ private:
     bool activatedOnce_ = false;
     bool closed_ = false;
     bool shownOnce_ = false;
+    // Frame position and inside size the last time the window was neither maximised, full
+    // screen nor minimised: what a maximised window stores.
+    std::optional<TFormBounds> normalBounds_;
 };

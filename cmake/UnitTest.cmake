@@ -1,7 +1,8 @@
-# add_unit_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI])
+# add_unit_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI [WINDOW_MANAGER]])
 # One test executable per unit; GoogleTest's discovery registers its cases with ctest.
 # GUI tests get a QApplication from tests/support and run on the offscreen platform and on
-# an X server of their own.
+# an X server of their own; WINDOW_MANAGER runs them a third time on an X server of their own
+# with a window manager (wm.<unit>.<case>), for the units whose windows' frames matter.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
@@ -9,7 +10,7 @@ set(OWN_DISPLAY_LAUNCHER ${PROJECT_SOURCE_DIR}/tests/support/own-display.sh)
 set(GUI_TEST_TIMEOUT 60 CACHE STRING "Seconds after which one window test case counts as hung")
 
 function(add_unit_test)
-    cmake_parse_arguments(UT "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(UT "GUI;WINDOW_MANAGER" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${UT_NAME} ${UT_SOURCES})
     set_target_properties(${UT_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set_target_properties(${UT_NAME} PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/bin")
@@ -35,14 +36,22 @@ function(add_unit_test)
         TEST_PREFIX "xcb.${UT_NAME}."
         PROPERTIES TIMEOUT ${GUI_TEST_TIMEOUT} LABELS xcb ENVIRONMENT QT_QPA_PLATFORM=xcb
         DISCOVERY_TIMEOUT 60)
+    if(UT_WINDOW_MANAGER)
+        # The launcher takes the xcb platform itself when a window manager is asked for.
+        gtest_discover_tests(${UT_NAME}
+            TEST_PREFIX "wm.${UT_NAME}."
+            PROPERTIES TIMEOUT ${GUI_TEST_TIMEOUT} LABELS wm ENVIRONMENT ZEL_WINDOW_MANAGER=openbox
+            DISCOVERY_TIMEOUT 60)
+    endif()
 endfunction()
 
-# add_unit_test_folder(LIBS <targets...>)
+# add_unit_test_folder(LIBS <targets...> [WINDOW_MANAGER <units...>])
 # Every <Unit>Test.cpp of the calling folder becomes the test executable <Unit>
-# (<Unit>GuiTest.cpp: a widget test with its QApplication). The folder's other .cpp files
-# are helpers shared by its tests.
+# (<Unit>GuiTest.cpp: a widget test with its QApplication; the units named after
+# WINDOW_MANAGER also run under a window manager). The folder's other .cpp files are helpers
+# shared by its tests.
 function(add_unit_test_folder)
-    cmake_parse_arguments(UF "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(UF "" "" "LIBS;WINDOW_MANAGER" ${ARGN})
     get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -58,11 +67,20 @@ function(add_unit_test_folder)
         get_filename_component(stem ${test} NAME_WE)
         if(stem MATCHES "GuiTest$")
             string(REGEX REPLACE "GuiTest$" "" unit ${stem})
-            add_unit_test(NAME ${unit} SOURCES ${test} LIBS ${libs} GUI)
+            set(manager "")
+            if(unit IN_LIST UF_WINDOW_MANAGER)
+                set(manager WINDOW_MANAGER)
+            endif()
+            add_unit_test(NAME ${unit} SOURCES ${test} LIBS ${libs} GUI ${manager})
         else()
             string(REGEX REPLACE "Test$" "" unit ${stem})
             add_unit_test(NAME ${unit} SOURCES ${test} LIBS ${libs})
         endif()
         target_include_directories(${unit} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    endforeach()
+    foreach(unit ${UF_WINDOW_MANAGER})
+        if(NOT TARGET ${unit})
+            message(FATAL_ERROR "add_unit_test_folder: no window test ${unit} to run under a window manager")
+        endif()
     endforeach()
 endfunction()

@@ -591,6 +591,66 @@ TEST_F(TestFormTest, TheBodyFormsOpenOnTheirFirstControlAndTabInOrder) {
     }
 }
 
+// Enter and keypad Enter press a button that Tab has brought the focus to, as Space does: in
+// the body-only form and in the test form alike.
+TEST_F(TestFormTest, EnterOnAFocusedButtonPressesIt) {
+    body.volume = 45000;
+    enum class Effect { Saved, Cancelled, Help, Results };
+    struct Case {
+        const char* name;
+        bool (*opener)(const TCallTestParams&);
+        const char* button;
+        Effect effect;
+    };
+    const Case cases[] = {
+        {"body-only Save", &EditBodyOnly, "bSave", Effect::Saved},
+        {"body-only Cancel", &EditBodyOnly, "bCancel", Effect::Cancelled},
+        {"body-only Help", &EditBodyOnly, "bHLP", Effect::Help},
+        {"test form Save", &EditNewBodyAndTest, "bSave", Effect::Saved},
+        {"test form Cancel", &EditNewBodyAndTest, "bCancel", Effect::Cancelled},
+        {"test form Help", &EditNewBodyAndTest, "bHLP", Effect::Help},
+        {"test form Water Test Results", &EditNewBodyAndTest, "bShowRes", Effect::Results},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [key, modifiers] :
+             {std::pair{Qt::Key_Return, Qt::NoModifier}, std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+            SCOPED_TRACE(std::string(c.name) + (key == Qt::Key_Enter ? ", keypad Enter" : ", Enter"));
+            shell.opened.clear();
+            bool reached = false, stillOpen = false;
+            QTimer whenShown;
+            whenShown.setInterval(5);
+            QObject::connect(&whenShown, &QTimer::timeout, [&] {
+                auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
+                if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
+                whenShown.stop();
+                auto* button = form->findChild<QPushButton*>(c.button);
+                for (int i = 0; i < 80 && form->focusWidget() != button; ++i)
+                    QTest::keyClick(form->focusWidget(), Qt::Key_Tab);
+                reached = form->focusWidget() == button;
+                if (reached) QTest::keyClick(button, key, modifiers);
+                QApplication::processEvents();
+                stillOpen = form->isVisible();
+                if (stillOpen) form->reject();
+            });
+            whenShown.start();
+            const bool saved = c.opener(params);
+            ASSERT_TRUE(reached);
+            EXPECT_EQ(saved, c.effect == Effect::Saved);
+            EXPECT_EQ(stillOpen, c.effect == Effect::Help || c.effect == Effect::Results);
+            if (c.effect == Effect::Help) {
+                ASSERT_EQ(shell.opened.size(), 1u);
+                EXPECT_TRUE(shell.opened[0].toLocalFile().contains("help"));
+            } else if (c.effect == Effect::Results) {
+                ASSERT_EQ(shell.opened.size(), 1u);
+                EXPECT_EQ(shell.opened[0].toLocalFile().toStdString(), ResultFilePath());
+            } else {
+                EXPECT_TRUE(shell.opened.empty());
+            }
+            EXPECT_TRUE(boxes.shown.empty());
+        }
+    }
+}
+
 TEST_F(TestFormTest, OpenersPrefillTheSupplierAndSetTheFocus) {
     WriteLastSupplier("Pool Shop\r\nMain St");
     test.supplier = "Own Supplier";

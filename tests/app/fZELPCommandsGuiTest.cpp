@@ -1,6 +1,7 @@
 #include "ProgramSandbox.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/MainWindowRules.h"
 #include "app/TestEdit.h"
 #include "app/fAbout.h"
 #include "app/fOwner.h"
@@ -260,6 +261,12 @@ TEST_F(MainCommandsTest, ADeletedTestLeavesItsLineSelectedOrTheLastLineOrNone) {
         EXPECT_EQ(SelectedNote(), c.selectedNote);
         EXPECT_NE(window->SelectedTestNr(), deleted);
         ExpectStates(true, c.selectedAfter >= 0);
+        // The caption names the selected line, never the deleted test.
+        const QTreeWidgetItem* selected =
+            c.selectedAfter >= 0 ? TestLines()->topLevelItem(c.selectedAfter) : nullptr;
+        EXPECT_EQ(Find<QLabel>("lSel")->text(),
+                  selected ? SelectedTestCaption(selected->text(0), selected->text(1), selected->text(2))
+                           : QStringLiteral("Selected test:"));
     }
 }
 
