@@ -197,6 +197,9 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
     if (std::string refusal = LinkRefusal(files); !refusal.empty()) return refusal;
     // Leftovers of killed rebuilds would take the names of its new files.
     FbRemoveRebuildLeftovers(fileblockName);
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog})
+        if ((file->problem == TFileProblem::None || file == &files.index) && AllNamesTaken(file->path))
+            return "Rebuilding the index of " + files.data.path + ": " + NamesTakenText(file->path);
 
     const std::string stamp = platform::FormatDateTime("yyyymmdd-hhnnss", platform::CurrentClock().Now(),
                                                        platform::FormatSettings())
