@@ -20,9 +20,9 @@ constexpr std::string_view kRecoveredNoteStem = "Recovered tests (body of water 
 
 // Why no new file could be made beside `path`.
 std::string NamesTakenText(const std::string& path) {
-    return "no name for a new file beside " + path + " can be had: " + path +
-           ".rebuild and .rebuild-2 to "
-           ".rebuild-100 are all taken by files that are not leftovers of the rebuild";
+    const std::string names = path + ".rebuild and .rebuild-2 to .rebuild-100";
+    return "no name for a new file beside " + path + " can be had: " + names +
+           " are all taken by files that are not leftovers of the rebuild";
 }
 
 std::string CopyName(const std::string& path, const std::string& stamp, int n) {
