@@ -4,54 +4,110 @@
 
 #include "platform/CopyFile.h"
 #include "platform/DateTimeText.h"
+#include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
 #include "storage/Storage.h"
 
+#include <algorithm>
 #include <map>
+#include <string_view>
 
 namespace {
 
 constexpr int kCopyNames = 100;
 constexpr std::size_t kRecoveredNamed = 20;
+constexpr std::string_view kRecoveredNoteStem = "Recovered tests (body of water ";
+
+// Why no new file could be made beside `path`.
+std::string NamesTakenText(const std::string& path) {
+    const std::string names = path + ".rebuild and .rebuild-2 to .rebuild-100";
+    return "no name for a new file beside " + path + " can be had: " + names +
+           " are all taken by files that are not leftovers of the rebuild";
+}
+
+std::string CopyName(const std::string& path, const std::string& stamp, int n) {
+    return path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n));
+}
+
+// The first n from which the copies of all `paths` are free, so that one run's copies share
+// their ending where they can.
+int FirstFreeCopyName(const std::vector<std::string>& paths, const std::string& stamp) {
+    for (int n = 1; n <= kCopyNames; ++n) {
+        bool free = true;
+        for (const std::string& path : paths)
+            free = free && platform::Files().Inspect(CopyName(path, stamp, n)) == platform::PathKind::Missing;
+        if (free) return n;
+    }
+    return 1;
+}
 
 // `path` + "." + the local time, with "-2", "-3" ... when a copy of that second exists; the
-// copy is made as a new file, never over anything of that name.
-std::string CopyAside(const std::string& path, const std::string& stamp, std::vector<std::string>& copies) {
-    for (int n = 1; n <= kCopyNames; ++n) {
-        const std::string name = path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n));
-        const platform::CopyOutcome outcome = platform::CopyToNewFile(path, name);
-        if (outcome.result == platform::CopyOutcome::Result::NameTaken) continue;
-        if (outcome.result == platform::CopyOutcome::Result::Failed)
+// copy is made as a new file, never over anything of that name, and has its name only once it
+// is whole.
+std::string CopyAside(const std::string& path, const std::string& stamp, int first,
+                      std::vector<std::string>& copies) {
+    for (int n = first; n <= kCopyNames; ++n) {
+        const std::string name = CopyName(path, stamp, n);
+        const platform::CopyOutcome outcome = platform::CopyToNewFile(path, name, FbRebuildNames(path));
+        switch (outcome.result) {
+        case platform::CopyOutcome::Result::NameTaken:
+            continue;
+        case platform::CopyOutcome::Result::NoTemporaryName:
+            return "Copying " + path + ": " + NamesTakenText(path);
+        case platform::CopyOutcome::Result::Failed:
             return "Copying " + path + " to " + name + " (system error " +
                    std::to_string(outcome.systemError) + ")";
-        copies.push_back(name);
-        return {};
+        case platform::CopyOutcome::Result::Copied:
+            copies.push_back(name);
+            return {};
+        }
     }
     return "Copying " + path + ": every name for the copy is taken";
+}
+
+bool AllNamesTaken(const std::string& path) {
+    for (const std::string& name : FbRebuildNames(path))
+        if (platform::Files().Inspect(name) == platform::PathKind::Missing) return false;
+    return true;
+}
+
+// The rebuild renames its new index and dialog files over the old names; over a link it would
+// put them in the link's place and leave the file the link leads to as it was.
+std::string LinkRefusal(const TFileSetState& files) {
+    for (const TFileState* file : {&files.index, &files.dialog})
+        if (file->link)
+            return "The file " + file->path +
+                   " is a link to a file elsewhere, which a rebuild would not replace but cut off";
+    return {};
 }
 
 // What the rebuild learns of the records and tells the engine about them.
 class RecordPlan final : public FbReindexPlan {
 public:
-    void Examine(std::int32_t, std::span<const unsigned char> bytes) override {
+    void Examine(std::int32_t record, std::span<const unsigned char> bytes) override {
         const std::int32_t kind = platform::GetI32(bytes.data(), stored_offset::kind);
         const bool live = platform::GetI32(bytes.data(), stored_offset::freeChain) == 0 &&
                           (kind == rkBody || kind == rkTest);
         kinds_.push_back(static_cast<std::int8_t>(live ? kind : 0));
         parents_.push_back(platform::GetI32(bytes.data(), stored_offset::parent));
+        if (live && kind == rkBody) KeepIfRecoveredBody(record, bytes);
     }
 
-    // One new body for the live tests of each body that is not a live body.
+    // One new body for the live tests of each body that is not a live body, unless a body
+    // exactly as this rebuild would make it is there already: one an earlier rebuild, killed
+    // before it had moved every test, left behind.
     std::vector<std::vector<unsigned char>> Additions(std::int32_t first) override {
         std::map<std::int32_t, std::int32_t> orphans; // old body -> tests
         for (std::size_t i = 0; i < kinds_.size(); ++i)
             if (kinds_[i] == rkTest && !IsLiveBody(parents_[i])) ++orphans[parents_[i]];
         std::vector<std::vector<unsigned char>> additions;
         for (const auto& [oldBody, tests] : orphans) {
-            TStoredRecord body;
-            body.kind = rkBody;
-            body.body.note = RecoveredBodyNote(oldBody);
-            const TStoredBytes bytes = body.Encode();
+            const TStoredBytes bytes = RecoveredBody(oldBody);
+            if (const std::int32_t made = MadeBefore(bytes); made != 0) {
+                recovered_.push_back({made, oldBody, tests + TestsOf(made)});
+                newBodyOf_[oldBody] = made;
+                continue;
+            }
             const std::int32_t number = first + static_cast<std::int32_t>(additions.size());
             additions.emplace_back(bytes.begin(), bytes.end());
             recovered_.push_back({number, oldBody, tests});
@@ -87,6 +143,36 @@ public:
     }
 
 private:
+    static TStoredBytes RecoveredBody(std::int32_t oldBody) {
+        TStoredRecord body;
+        body.kind = rkBody;
+        body.body.note = RecoveredBodyNote(oldBody);
+        return body.Encode();
+    }
+
+    // Only a body whose note is a recovered body's is kept to be compared whole later.
+    void KeepIfRecoveredBody(std::int32_t record, std::span<const unsigned char> bytes) {
+        if (bytes.size() != kStoredRecordSize) return;
+        TStoredBytes stored;
+        std::copy(bytes.begin(), bytes.end(), stored.begin());
+        if (TStoredRecord::Decode(stored).body.note.starts_with(kRecoveredNoteStem))
+            recoveredBodies_.emplace_back(record, stored);
+    }
+
+    // The first live body byte for byte as `bytes`; 0 when there is none.
+    std::int32_t MadeBefore(const TStoredBytes& bytes) const {
+        for (const auto& [record, stored] : recoveredBodies_)
+            if (stored == bytes) return record;
+        return 0;
+    }
+
+    std::int32_t TestsOf(std::int32_t body) const {
+        std::int32_t tests = 0;
+        for (std::size_t i = 0; i < kinds_.size(); ++i)
+            if (kinds_[i] == rkTest && parents_[i] == body) ++tests;
+        return tests;
+    }
+
     bool IsLiveBody(std::int32_t record) const {
         return record >= 1 && static_cast<std::size_t>(record) <= kinds_.size() &&
                kinds_[static_cast<std::size_t>(record - 1)] == rkBody;
@@ -96,6 +182,7 @@ private:
     std::vector<std::int32_t> parents_;
     std::map<std::int32_t, std::int32_t> newBodyOf_;
     std::vector<TRecoveredTests> recovered_;
+    std::vector<std::pair<std::int32_t, TStoredBytes>> recoveredBodies_; // in record order
     std::int32_t bodies_ = 0;
     std::int32_t tests_ = 0;
 };
@@ -108,23 +195,35 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
     const TFileSetState files = FbCheckFiles(fileblockName);
     for (const TFileState* file : {&files.data, &files.index, &files.dialog})
         if (!FbFileUsable(*file, file == &files.data)) return FileProblemText(*file);
+    if (std::string refusal = LinkRefusal(files); !refusal.empty()) return refusal;
+    // Leftovers of killed rebuilds would take the names of its new files.
+    FbRemoveRebuildLeftovers(fileblockName);
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog})
+        if ((file->problem == TFileProblem::None || file == &files.index) && AllNamesTaken(file->path))
+            return "Rebuilding the index of " + files.data.path + ": " + NamesTakenText(file->path);
 
     const std::string stamp = platform::FormatDateTime("yyyymmdd-hhnnss", platform::CurrentClock().Now(),
                                                        platform::FormatSettings())
                                   .toStdString();
+    std::vector<std::string> present;
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog})
+        if (file->problem == TFileProblem::None) present.push_back(file->path);
+    const int first = FirstFreeCopyName(present, stamp);
     std::vector<std::string> copies;
-    for (const TFileState* file : {&files.data, &files.index, &files.dialog}) {
-        if (file->problem != TFileProblem::None) continue;
-        if (std::string failure = CopyAside(file->path, stamp, copies); !failure.empty()) return failure;
-    }
+    for (const std::string& path : present)
+        if (std::string failure = CopyAside(path, stamp, first, copies); !failure.empty()) return failure;
 
     RecordPlan plan;
     TReindexCounts counts;
     FbReindex(fileblockName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs(),
               plan, counts, journal);
-    if (!FbOk)
+    if (!FbOk) {
+        for (const TFileState* file : {&files.index, &files.dialog})
+            if (FbErrorCode == fberr::kAccessNotPossible && AllNamesTaken(file->path))
+                return "Rebuilding the index of " + files.data.path + ": " + NamesTakenText(file->path);
         return "Rebuilding the index of " + files.data.path + " (" + std::to_string(FbErrorCode) + " - " +
                FbErrorText(FbErrorCode) + ")";
+    }
     plan.Fill(report);
     report.freeRecords = counts.free;
     report.copies = std::move(copies);
@@ -132,7 +231,7 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
 }
 
 std::string RecoveredBodyNote(std::int32_t oldBody) {
-    return "Recovered tests (body of water " + std::to_string(oldBody) + ")";
+    return std::string(kRecoveredNoteStem) + std::to_string(oldBody) + ")";
 }
 
 std::string RebuildQuestionText() {

@@ -8,14 +8,18 @@
 
 // Rebuilds the index of the program's Fileblock from its data file alone, for a file that a
 // crash left marked in use or whose index file is damaged or gone. The files are first copied
-// aside (their names + "." + a timestamp); nothing is ever deleted. The storage engine writes
-// the new index; this side tells it which records are live and what their keys are.
+// aside (their names + "." + a timestamp, each written under a temporary name and named only
+// once whole); nothing is ever deleted but what a killed rebuild left at its own temporary
+// names. An index or dialog file that is a link is refused. The storage engine writes the new
+// index; this side tells it which records are live and what their keys are.
 //
 // A record is live when its free-chain word is 0 and its kind is a body or a test. Key 1 gets
 // every live body, key 2 every live test under its body. Live tests whose body is not a live
 // body are put under a new body of their own, "Recovered tests", one per missing body, so they
-// stay listed and a body that later takes the old number never adopts them. Every other record
-// goes on the free chain.
+// stay listed and a body that later takes the old number never adopts them. A body byte for
+// byte as that new one would be (a rebuild killed before it had moved every test left it) takes
+// them instead, so a rebuild run again ends as one run would. Every other record goes on the
+// free chain.
 
 struct TRecoveredTests {
     std::int32_t body = 0;    // the new body's record number

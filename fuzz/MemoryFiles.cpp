@@ -99,6 +99,15 @@ platform::SystemError MemoryFiles::Rename(const std::string& from, const std::st
     return win32::kSuccess;
 }
 
+platform::SystemError MemoryFiles::RenameToNew(const std::string& from, const std::string& to) {
+    if (files_.count(to) != 0) return win32::kFileExists;
+    return Rename(from, to);
+}
+
+platform::SystemError MemoryFiles::DeleteIfLeftOver(const std::string& path) {
+    return Delete(path);
+}
+
 platform::PathKind MemoryFiles::Inspect(const std::string& path) {
     return files_.count(path) != 0 ? platform::PathKind::PlainFile : platform::PathKind::Missing;
 }

@@ -31,6 +31,8 @@ public:
     platform::SystemError Close(platform::FileHandle handle) override;
     platform::SystemError Delete(const std::string& path) override;
     platform::SystemError Rename(const std::string& from, const std::string& to) override;
+    platform::SystemError RenameToNew(const std::string& from, const std::string& to) override;
+    platform::SystemError DeleteIfLeftOver(const std::string& path) override;
     platform::PathKind Inspect(const std::string& path) override;
     platform::SystemError FlushFolder(const std::string& path) override;
     platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,

@@ -36,23 +36,37 @@ SystemError CopyBytes(FileHandle source, FileHandle target) {
 
 } // namespace
 
-CopyOutcome CopyToNewFile(const std::string& from, const std::string& to) {
+CopyOutcome CopyToNewFile(const std::string& from, const std::string& to,
+                          const std::vector<std::string>& temporaries) {
     Handle source, target;
     if (SystemError error = Files().Open(from, FileDisposition::OpenExisting, FileAccess::ReadOnly,
                                          FileSharing::Exclusive, source.fd))
         return {CopyOutcome::Result::Failed, error};
-    const SystemError created = Files().Open(to, FileDisposition::CreateNew, FileAccess::ReadWrite,
-                                             FileSharing::Exclusive, target.fd);
-    if (created == win32::kFileExists) return {CopyOutcome::Result::NameTaken, created};
-    if (created != win32::kSuccess) return {CopyOutcome::Result::Failed, created};
+    if (Files().Inspect(to) != PathKind::Missing) return {CopyOutcome::Result::NameTaken, win32::kFileExists};
+    const std::string* temporary = nullptr;
+    for (const std::string& name : temporaries) {
+        const SystemError created = Files().Open(name, FileDisposition::CreateNew, FileAccess::ReadWrite,
+                                                 FileSharing::Exclusive, target.fd);
+        if (created == win32::kFileExists) continue;
+        if (created != win32::kSuccess) return {CopyOutcome::Result::Failed, created};
+        temporary = &name;
+        break;
+    }
+    if (temporary == nullptr) return {CopyOutcome::Result::NoTemporaryName, win32::kFileExists};
+    // Renamed while still open, so that its lock tells it is being written until it has its name.
     SystemError error = CopyBytes(source.fd, target.fd);
-    const SystemError closed = Files().Close(target.fd);
+    if (error == win32::kSuccess) error = Files().RenameToNew(*temporary, to);
+    Files().Close(target.fd); // its bytes are on the disk already
     target.fd = -1;
-    if (error == win32::kSuccess) error = closed;
-    if (error == win32::kSuccess) error = Files().FlushFolder(to);
     if (error != win32::kSuccess) {
-        Files().Delete(to);
+        Files().Delete(*temporary);
+        if (error == win32::kFileExists) return {CopyOutcome::Result::NameTaken, error};
         return {CopyOutcome::Result::Failed, error};
+    }
+    // A copy whose name may not outlast a power loss is no copy to rely on.
+    if (SystemError flushed = Files().FlushFolder(to)) {
+        Files().Delete(to);
+        return {CopyOutcome::Result::Failed, flushed};
     }
     return {CopyOutcome::Result::Copied, 0};
 }

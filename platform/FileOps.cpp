@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -180,6 +181,45 @@ public:
             return win32::kInvalidName;
         if (::rename(from.c_str(), to.c_str()) != 0) return SystemErrorFromErrno(errno, to);
         return win32::kSuccess;
+    }
+
+    SystemError RenameToNew(const std::string& from, const std::string& to) override {
+        if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos)
+            return win32::kInvalidName;
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return win32::kSuccess;
+        if (errno != EINVAL && errno != ENOSYS) return SystemErrorFromErrno(errno, to);
+        // A file system that cannot refuse to replace in a rename (NFS): a second name, which
+        // is never made over anything, then the first name dropped.
+        if (::link(from.c_str(), to.c_str()) != 0) return SystemErrorFromErrno(errno, to);
+        ::unlink(from.c_str());
+        return win32::kSuccess;
+    }
+
+    SystemError DeleteIfLeftOver(const std::string& path) override {
+        if (path.find('\0') != std::string::npos) return win32::kInvalidName;
+        struct stat named {};
+        if (::lstat(path.c_str(), &named) != 0) return SystemErrorFromErrno(errno, path);
+        // Looked at before it is opened: opening a device or a pipe may do something.
+        if (!S_ISREG(named.st_mode)) return win32::kAccessDenied;
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return errno == ELOOP ? win32::kAccessDenied : SystemErrorFromErrno(errno, path);
+        SystemError result = win32::kAccessDenied;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+            info.st_uid == ::geteuid()) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                result = errno == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(errno, path);
+            } else if (::lstat(path.c_str(), &named) == 0 && named.st_dev == info.st_dev &&
+                       named.st_ino == info.st_ino) {
+                result = ::unlink(path.c_str()) == 0 ? win32::kSuccess : SystemErrorFromErrno(errno, path);
+            }
+        }
+        ::close(fd);
+        return result;
     }
 
     PathKind Inspect(const std::string& path) override {

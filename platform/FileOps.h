@@ -85,6 +85,13 @@ public:
     // Gives the file `from` the name `to` in one step, replacing what had that name (a link
     // itself, never what it points to).
     virtual SystemError Rename(const std::string& from, const std::string& to) = 0;
+    // Gives the file `from` the name `to` only while nothing has that name (kFileExists, a
+    // dangling link too): what stands there is never replaced.
+    virtual SystemError RenameToNew(const std::string& from, const std::string& to) = 0;
+    // Removes `path` only when it is a plain file (never a link: kAccessDenied) of this user
+    // with no other name, that nobody holds open (kSharingViolation), and the name still leads
+    // to it as it goes; kFileNotFound when nothing is there. For files a writer left behind.
+    virtual SystemError DeleteIfLeftOver(const std::string& path) = 0;
     // Brings the folder holding `path` (its entries: created and deleted names) to the disk.
     virtual SystemError FlushFolder(const std::string& path) = 0;
     // Byte-range locks between processes, taken without waiting (kLockViolation when held).

@@ -33,6 +33,10 @@ public:
     SystemError Rename(const std::string& from, const std::string& to) override {
         return wrapped_.Rename(from, to);
     }
+    SystemError RenameToNew(const std::string& from, const std::string& to) override {
+        return wrapped_.RenameToNew(from, to);
+    }
+    SystemError DeleteIfLeftOver(const std::string& path) override { return wrapped_.DeleteIfLeftOver(path); }
     SystemError FlushFolder(const std::string& path) override { return wrapped_.FlushFolder(path); }
     SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
         return wrapped_.LockRange(handle, offset, length);

@@ -29,8 +29,13 @@ TFileProblem ProblemOf(const std::string& path) {
     return TFileProblem::None;
 }
 
+bool IsLink(const std::string& path) {
+    struct stat named {};
+    return ::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode);
+}
+
 TFileState StateOf(const std::string& path) {
-    return {path, ProblemOf(path)};
+    return {path, ProblemOf(path), IsLink(path)};
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "storage/IndexPage.h"
 #include "storage/Journal.h"
 #include "storage/KeyHeader.h"
+#include "storage/RebuildLeftovers.h"
 #include "storage/Slots.h"
 
 #include "platform/LittleEndian.h"
@@ -30,7 +31,6 @@ namespace win32 = platform::win32;
 constexpr std::int32_t kRecordsPerRead = 1024;
 constexpr std::int32_t kReadBytes = 1 << 20;
 constexpr std::int32_t kRowsPerWrite = 64;
-constexpr int kTemporaryNames = 100;
 
 // The pages of one key's new tree, all in memory: the tree is only ever added to.
 class MemoryPages final : public PageAccess {
@@ -76,11 +76,11 @@ private:
     std::deque<PageBytes> pages_;
 };
 
-// A new file beside `path`, created exclusively and never through a link: path + ".rebuild",
-// or with "-2", "-3" ... added when that name is taken (by a leftover or by anything else).
+// A new file beside `path`, created exclusively and never through a link: the first of its
+// rebuild names that is free (the leftovers of earlier rebuilds are gone by now).
 bool CreateBeside(const std::string& path, FileRecord& file) {
-    for (int n = 1; n <= kTemporaryNames; ++n) {
-        FileSetName(file, path + ".rebuild" + (n == 1 ? std::string() : "-" + std::to_string(n)));
+    for (const std::string& name : FbRebuildNames(path)) {
+        FileSetName(file, name);
         platform::FileHandle handle = -1;
         const auto error =
             platform::Files().Open(file.name, platform::FileDisposition::CreateNew,
@@ -122,6 +122,14 @@ std::vector<int> KeyLengths(const TKeySpecs& keys, int numberOfKeys) {
     return lengths;
 }
 
+// The new index and dialog files are renamed over the old names: over a link they would take
+// the link's place and leave the file it leads to as it was. Refused with 10140.
+bool RenamesOverALink(const TFileSetState& files) {
+    if (!files.index.link && !files.dialog.link) return false;
+    Fail(fberr::kAccessNotPossible);
+    return true;
+}
+
 struct Rewrite {
     std::int32_t record = 0;
     std::vector<unsigned char> bytes;
@@ -145,13 +153,18 @@ public:
                 FileDelete(*temporary);
             ResetStatus();
         }
-        if (work_.dataFile.IsOpen()) FileClose(work_.dataFile);
+        if (work_.dataFile.IsOpen()) {
+            RemoveRebuildLeftovers(names_);
+            FileClose(work_.dataFile);
+        }
     }
     Reindex(const Reindex&) = delete;
     Reindex& operator=(const Reindex&) = delete;
 
     void Run(const TKeySpecs& keys, const TFileSetState& files, TReindexCounts& counts) {
         OpenDataFile();
+        // Under the data file's lock, before a name is picked.
+        if (FbOk) RemoveRebuildLeftovers(names_);
         if (FbOk) ReplayJournal(keys, files.dialog);
         if (FbOk) CutPartialRecord();
         if (FbOk) ExamineRecords();
@@ -168,6 +181,7 @@ public:
         if (!dialog_.name.empty()) RenameOver(dialog_, names_.dialog);
         WriteHeader();
         if (!FbOk) return;
+        RemoveRebuildLeftovers(names_);
         FileClose(work_.dataFile);
         counts.records = records_;
         counts.live = live_;
@@ -370,6 +384,9 @@ private:
                         static_cast<std::int64_t>(allocated_ + 1 + static_cast<std::int32_t>(i)) *
                             recordLength_,
                         recordLength_, additions_[i].data());
+        // On the disk before any record names them: a rewrite that outlived its addition
+        // would point at a record that is not there, and the next rebuild would name that.
+        if (!additions_.empty()) FileFlush(work_.dataFile);
         for (const Rewrite& rewrite : rewrites_)
             FileWriteAt(work_.dataFile, static_cast<std::int64_t>(rewrite.record) * recordLength_,
                         recordLength_, rewrite.bytes.data());
@@ -428,6 +445,7 @@ void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint
         Fail(fberr::kAccessNotPossible);
         return;
     }
+    if (RenamesOverALink(files)) return;
     Reindex reindex(fileName, recordLength, numberOfKeys, plan);
     reindex.SetJournalUse(journal);
     reindex.Run(keys, files, counts);

@@ -93,7 +93,9 @@ struct TReindexCounts {
 // `recordLength` is taken as damage when the size is a whole number of such records.
 // 10215 when the data file is not one of `recordLength`-byte records with these keys (or the
 // plan's answers do not fit), 10140 when one of the files cannot be read and written as a
-// plain file; nothing has changed then. Every file it makes is new (never through a link).
+// plain file or the index or dialog file is a link (the new file would take the link's
+// place); nothing has changed then. Every file it makes is new (never through a link), and
+// the leftovers of rebuilds killed before their end are removed (FbRemoveRebuildLeftovers).
 //
 // A journal in the dialog file (a change that a crash cut short) is put back into the data file
 // first, at `recordLength`, when it can be replayed whole; one that cannot is refused (10180)
@@ -109,6 +111,16 @@ enum class TLeftoverJournal { None, Replayable, Unusable };
 TLeftoverJournal FbCheckJournal(const std::string& fileName, std::int32_t recordLength,
                                 std::uint16_t numberOfKeys, const TKeySpecs& keys);
 
+// The names of the new files a rebuild makes beside the Fileblock's file `path` (its new index
+// and dialog files, and the copies it is still writing aside): path + ".rebuild", then with
+// "-2" to "-100" added, the first one free taken.
+std::vector<std::string> FbRebuildNames(const std::string& path);
+
+// Under the data file's lock, removes what a rebuild killed before its end left at those
+// names beside the Fileblock's three files: plain files of this user with no other name that
+// nobody holds open. Anything else there is left alone. 10140 when the data file is in use.
+void FbRemoveRebuildLeftovers(const std::string& fileName);
+
 // ---- What is wrong with a Fileblock's files ------------------------------------------------
 
 enum class TFileProblem {
@@ -123,6 +135,7 @@ enum class TFileProblem {
 struct TFileState {
     std::string path;
     TFileProblem problem = TFileProblem::None;
+    bool link = false; // the name is a symbolic link (to what `problem` tells of)
 };
 
 struct TFileSetState {

@@ -10,6 +10,7 @@
 #include "storage/Storage.h"
 #include "support/RecordingMessageBoxes.h"
 
+#include "CrashDisk.h"
 #include "FaultyFileOps.h"
 #include "StorageSession.h"
 #include "StructureChecker.h"
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -816,6 +818,177 @@ TEST_F(IndexRebuildTest, TestsOfAFreedBodyNeverMoveToTheBodyThatTakesItsNumber) 
         TRecList tests;
         ASSERT_TRUE(ListTests(body, tests));
         EXPECT_EQ(Numbers(tests), expected) << "body " << body;
+    }
+}
+
+// The folder's files as they are now, by path.
+std::map<std::string, std::vector<unsigned char>> FolderFiles(const std::string& folder) {
+    std::map<std::string, std::vector<unsigned char>> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string()] = test::ReadWholeFile(entry.path().string());
+    return files;
+}
+
+void PutBackFolder(const std::string& folder,
+                   const std::map<std::string, std::vector<unsigned char>>& files) {
+    for (const auto& entry : fs::directory_iterator(folder))
+        fs::remove_all(entry.path());
+    for (const auto& [path, bytes] : files)
+        test::WriteWholeFile(path, bytes);
+}
+
+// Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
+// live: what a delete cut short leaves. Then a rebuild, killed or cut by a power loss at each
+// step and run again: one recovered body for body 7, with all five tests.
+TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
+    Open();
+    for (int i = 0; i < 3; ++i) {
+        TStoredRecord body = BodyRecordOf();
+        const std::int32_t n = AddBody(body);
+        for (int t = 0; t < 5; ++t) {
+            TStoredRecord test = TestRecordOf(45000 + t);
+            AddTestRecord(test, n);
+        }
+    }
+    FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
+    FbFreeRecord(RecordFileblock(), 7);
+    ASSERT_TRUE(FbOk);
+    CloseRec();
+    fs::resize_file(Index(), 1000);
+    const auto originals = FolderFiles(folder.Path());
+    std::mt19937 rng(7);
+    for (const bool powerLoss : {false, true}) {
+        int finished = 0;
+        for (int step = 0; finished < 2; ++step) {
+            SCOPED_TRACE((powerLoss ? "power loss at step " : "kill at step ") + std::to_string(step));
+            PutBackFolder(folder.Path(), originals);
+            bool completed = false;
+            {
+                test::CrashDisk disk;
+                disk.StopAfter(step);
+                TRebuildReport report;
+                completed = RebuildIndex(Name(), report).empty();
+                if (powerLoss) disk.LosePower(rng);
+            }
+            if (completed) ++finished;
+            TRebuildReport report;
+            if (!completed) {
+                ASSERT_EQ(RebuildIndex(Name(), report), "");
+            }
+            Open();
+            TRecList bodies;
+            ASSERT_TRUE(ListBodies(bodies));
+            std::vector<std::int32_t> recovered;
+            for (const TRecItem& body : bodies) {
+                TStoredRecord stored;
+                ASSERT_TRUE(GetRec(body.recordNumber, stored));
+                if (stored.body.note == RecoveredBodyNote(7)) recovered.push_back(body.recordNumber);
+            }
+            ASSERT_EQ(recovered.size(), 1u);
+            TRecList tests;
+            ASSERT_TRUE(ListTests(recovered[0], tests));
+            std::vector<std::int32_t> numbers = Numbers(tests);
+            std::sort(numbers.begin(), numbers.end());
+            EXPECT_EQ(numbers, (std::vector<std::int32_t>{8, 9, 10, 11, 12}));
+            EXPECT_EQ(LiveRecordCount(), 18);
+            // A run again after every test was moved has none left to report.
+            ASSERT_LE(report.recovered.size(), 1u);
+            for (const TRecoveredTests& told : report.recovered) {
+                EXPECT_EQ(told.body, recovered[0]);
+                EXPECT_EQ(told.tests, 5);
+            }
+            CloseRec();
+        }
+    }
+}
+
+// 3,600 records: the data file's copy takes two writes. A kill at each step of the copies, then
+// a rebuild to its end: no file under a copy's name is cut, and no temporary stays.
+TEST_F(IndexRebuildTest, ACopyAsideCutShortByAKillNeverStandsUnderACopysName) {
+    Open();
+    TStoredRecord first = BodyRecordOf();
+    AddBody(first);
+    CloseRec();
+    std::vector<unsigned char> data = test::ReadWholeFile(Name());
+    const TStoredBytes body = BodyRecordOf().Encode();
+    for (int i = 2; i <= 3600; ++i)
+        data.insert(data.end(), body.begin(), body.end());
+    ASSERT_GT(data.size(), std::size_t{1} << 20);
+    platform::PutI32(data.data(), 8, 3600);
+    data[20] = 1; // left in use
+    test::WriteWholeFile(Name(), data);
+    const auto originals = FolderFiles(folder.Path());
+    bool copying = true;
+    for (int step = 0; copying; ++step) {
+        SCOPED_TRACE("kill at step " + std::to_string(step));
+        PutBackFolder(folder.Path(), originals);
+        {
+            test::CrashDisk disk;
+            disk.StopAfter(step);
+            TRebuildReport report;
+            copying = RebuildIndex(Name(), report).rfind("Copying ", 0) == 0;
+        }
+        const auto found = FolderFiles(folder.Path());
+        TRebuildReport report;
+        ASSERT_EQ(RebuildIndex(Name(), report), "");
+        EXPECT_EQ(report.copies.size(), 3u);
+        for (const auto& entry : fs::directory_iterator(folder.Path())) {
+            const std::string path = entry.path().string();
+            EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
+            for (const std::string& original : {Name(), Index(), Dialog()}) {
+                if (path.rfind(original + ".", 0) != 0) continue;
+                // A copy of the file as the killed run or the one after it found it.
+                const auto bytes = test::ReadWholeFile(path);
+                EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+            }
+        }
+    }
+}
+
+TEST_F(IndexRebuildTest, WhenEveryNameForItsNewIndexIsTakenTheBoxSaysSoAndNothingIsCopied) {
+    CrashInNormalMode();
+    const std::string victim = folder.File("victim");
+    test::WriteWholeFile(victim, {1, 2, 3});
+    for (const std::string& name : FbRebuildNames(Index()))
+        fs::create_symlink(victim, name);
+    const auto files = FolderFiles(folder.Path());
+    TRebuildReport report;
+    const std::string failure = RebuildIndex(Name(), report);
+    EXPECT_EQ(failure, "Rebuilding the index of " + Name() + ": no name for a new file beside " + Index() +
+                           " can be had: " + Index() +
+                           ".rebuild and .rebuild-2 to .rebuild-100 are all taken by files that are not "
+                           "leftovers of the rebuild");
+    EXPECT_EQ(FolderFiles(folder.Path()), files);
+    EXPECT_TRUE(fs::is_symlink(FbRebuildNames(Index()).back()));
+}
+
+// The new index or dialog file renamed over a link would cut the link off and leave the file it
+// leads to old: the rebuild is refused before anything is copied or changed.
+TEST_F(IndexRebuildTest, AnIndexOrDialogFileThatIsALinkIsRefusedWithABoxSayingSo) {
+    const test::TempFolder elsewhere;
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog file" : "index file");
+        StartOver();
+        CrashInNormalMode();
+        const std::string name = dialog ? Dialog() : Index();
+        const std::string target = elsewhere.File(dialog ? "zelp.DIA" : "zelp.IX");
+        if (!fs::exists(name)) test::WriteWholeFile(name, {0}); // the normal mode's crash left none
+        fs::rename(name, target);
+        fs::create_symlink(target, name);
+        const auto files = FolderFiles(folder.Path());
+        const auto targetBytes = test::ReadWholeFile(target);
+        OpenRec(Name()); // the defect, Yes, the refusal
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        ASSERT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Error);
+        EXPECT_EQ(Texts()[2], RebuildFailedText("The file " + name +
+                                                " is a link to a file elsewhere, which a rebuild would not "
+                                                "replace but cut off"));
+        EXPECT_TRUE(fs::is_symlink(name));
+        EXPECT_EQ(FolderFiles(folder.Path()), files);
+        EXPECT_EQ(test::ReadWholeFile(target), targetBytes);
+        fs::remove(target);
     }
 }
 

@@ -32,6 +32,11 @@ bool CrashDisk::Proceed(std::size_t* torn) {
     return true;
 }
 
+bool CrashDisk::ProceedToRename(const std::string& to) {
+    if (!stopAtRenameTo_.empty() && to.ends_with(stopAtRenameTo_) && !Dead()) StopAfter(0);
+    return Proceed();
+}
+
 CrashDisk::Unflushed& CrashDisk::Record(const std::string& path) {
     auto it = unflushed_.find(path);
     if (it != unflushed_.end()) return it->second;
@@ -112,18 +117,36 @@ platform::SystemError CrashDisk::Delete(const std::string& path) {
     return error;
 }
 
+platform::SystemError CrashDisk::DeleteIfLeftOver(const std::string& path) {
+    if (Dead()) return kDead;
+    const auto error = Wrapped().DeleteIfLeftOver(path);
+    if (error == win32::kSuccess) unflushed_.erase(path);
+    return error;
+}
+
 // A step: the name moves with what is still unflushed in the file.
 platform::SystemError CrashDisk::Rename(const std::string& from, const std::string& to) {
-    if (!Proceed()) return kDead;
+    if (!ProceedToRename(to)) return kDead;
     const auto error = Wrapped().Rename(from, to);
     if (error != win32::kSuccess) return error;
+    MoveUnflushed(from, to);
+    return error;
+}
+
+platform::SystemError CrashDisk::RenameToNew(const std::string& from, const std::string& to) {
+    if (!ProceedToRename(to)) return kDead;
+    const auto error = Wrapped().RenameToNew(from, to);
+    if (error == win32::kSuccess) MoveUnflushed(from, to);
+    return error;
+}
+
+void CrashDisk::MoveUnflushed(const std::string& from, const std::string& to) {
     auto moved = unflushed_.extract(from);
     unflushed_.erase(to);
     if (!moved.empty()) {
         moved.key() = to;
         unflushed_.insert(std::move(moved));
     }
-    return error;
 }
 
 platform::SystemError CrashDisk::FlushFolder(const std::string& path) {

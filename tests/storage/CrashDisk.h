@@ -38,6 +38,8 @@ public:
         StopAfter(steps);
         tornBytes_ = bytes;
     }
+    // The process dies at the first rename to a name ending with `suffix`, before it happens.
+    void StopAtRenameTo(const std::string& suffix) { stopAtRenameTo_ = suffix; }
     // The bytes of every write step so far; 0 for the other steps.
     const std::vector<std::size_t>& StepBytes() const { return stepBytes_; }
     int Steps() const { return steps_; }
@@ -61,6 +63,8 @@ public:
     platform::SystemError Close(platform::FileHandle handle) override;
     platform::SystemError Delete(const std::string& path) override;
     platform::SystemError Rename(const std::string& from, const std::string& to) override;
+    platform::SystemError RenameToNew(const std::string& from, const std::string& to) override;
+    platform::SystemError DeleteIfLeftOver(const std::string& path) override;
     platform::SystemError FlushFolder(const std::string& path) override;
     platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,
                                     std::int64_t length) override;
@@ -79,7 +83,10 @@ private:
     bool Dead() const { return Stopped(); }
     // Counts a step; false once the process is dead (`torn`: the bytes of a write cut short).
     bool Proceed(std::size_t* torn = nullptr);
+    // Proceed for a rename to `to`.
+    bool ProceedToRename(const std::string& to);
     Unflushed& Record(const std::string& path);
+    void MoveUnflushed(const std::string& from, const std::string& to);
 
     platform::FileOps* previous_;
     int steps_ = 0;
@@ -88,6 +95,7 @@ private:
     int truncates_ = 0;
     int stopAt_ = -1;
     bool exitAtStop_ = false;
+    std::string stopAtRenameTo_;
     std::size_t tornBytes_ = 0; // of the write at the stop; 0: none of it
     std::vector<std::size_t> stepBytes_;
     std::map<platform::FileHandle, std::string> paths_;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -253,6 +254,64 @@ TEST(FileOps, CreateRefusesALinkAndLeavesWhatItPointsTo) {
     }
     EXPECT_EQ(test::ReadWholeFile(target), std::vector<unsigned char>{9});
     EXPECT_FALSE(test::FileExists(folder.File("made-there")));
+}
+
+TEST(FileOps, RenameToNewNeverReplacesWhatHasTheName) {
+    test::TempFolder folder;
+    const std::string from = folder.File("new"), to = folder.File("copy");
+    test::WriteWholeFile(from, {1});
+    for (const auto& make : std::vector<std::function<void()>>{
+             [&] { test::WriteWholeFile(to, {2}); },
+             [&] { ::symlink(folder.File("nowhere").c_str(), to.c_str()); },
+         }) {
+        make();
+        EXPECT_EQ(Posix().RenameToNew(from, to), win32::kFileExists);
+        EXPECT_EQ(test::ReadWholeFile(from), std::vector<unsigned char>{1});
+        ::unlink(to.c_str());
+    }
+    EXPECT_EQ(Posix().RenameToNew(from, to), win32::kSuccess);
+    EXPECT_EQ(test::ReadWholeFile(to), std::vector<unsigned char>{1});
+    EXPECT_FALSE(test::FileExists(from));
+}
+
+// Only a plain file of this user with one name that nobody holds open is removed.
+TEST(FileOps, DeleteIfLeftOverRemovesOnlyAnUnheldPlainFileWithOneName) {
+    test::TempFolder folder;
+    const std::string path = folder.File("zelp.IX.rebuild"), other = folder.File("other");
+    test::WriteWholeFile(other, {7});
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        platform::SystemError error;
+    };
+    FileHandle held = -1;
+    const std::vector<Case> cases = {
+        {"a link", [&] { ::symlink(other.c_str(), path.c_str()); }, win32::kAccessDenied},
+        {"a second name", [&] { ::link(other.c_str(), path.c_str()); }, win32::kAccessDenied},
+        {"a pipe", [&] { ::mkfifo(path.c_str(), 0600); }, win32::kAccessDenied},
+        {"a file held open",
+         [&] {
+             test::WriteWholeFile(path, {1});
+             held = OpenOrDie(path, FileDisposition::OpenExisting, FileSharing::Shared);
+         },
+         win32::kSharingViolation},
+        {"nothing", [] {}, win32::kFileNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        EXPECT_EQ(Posix().DeleteIfLeftOver(path), c.error);
+        struct stat still {};
+        if (c.error != win32::kFileNotFound) {
+            EXPECT_EQ(::lstat(path.c_str(), &still), 0); // left alone
+        }
+        if (held >= 0) Posix().Close(held), held = -1;
+        ::unlink(path.c_str());
+    }
+    EXPECT_EQ(test::ReadWholeFile(other), std::vector<unsigned char>{7});
+    test::WriteWholeFile(path, {1});
+    EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSuccess);
+    EXPECT_FALSE(test::FileExists(path));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -485,6 +486,100 @@ TEST_F(Reindex, PartOfARecordPastTheLastIsCutOff) {
     FbOpen(fb, dat, false, false, false, false);
     EXPECT_TRUE(FbOk) << FbErrorCode;
     if (fb) FbClose(fb);
+}
+
+// The names a rebuild left in the folder: its new files and its copies being written.
+std::vector<std::string> Leftovers(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().find(".rebuild") != std::string::npos)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(Reindex, RebuildsKilledAtTheIndexRenameLeaveNothingOnceOneEnds) {
+    WriteFiles();
+    for (int kill = 0; kill < 3; ++kill) {
+        test::CrashDisk disk;
+        disk.StopAtRenameTo("/zelp.IX");
+        GroupPlan plan;
+        Run(plan);
+        EXPECT_FALSE(FbOk);
+        EXPECT_EQ(Leftovers(folder.Path()),
+                  (std::vector<std::string>{"zelp.DIA.rebuild", "zelp.IX.rebuild"}));
+    }
+    GroupPlan plan;
+    Run(plan);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_TRUE(Leftovers(folder.Path()).empty());
+}
+
+TEST_F(Reindex, EveryNameTakenByItsOwnLeftoversStillLetsItEnd) {
+    WriteFiles();
+    for (const std::string& path : {ix, dia, dat})
+        for (const std::string& name : FbRebuildNames(path))
+            Write(name, Bytes{9});
+    ASSERT_EQ(Leftovers(folder.Path()).size(), 300u);
+    GroupPlan plan;
+    Run(plan);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(counts.live, 4);
+    EXPECT_TRUE(Leftovers(folder.Path()).empty());
+    EXPECT_EQ(ReadWholeFile(dia), Bytes{0});
+}
+
+// Only a plain file of ours with one name that nobody holds is a leftover; the new file goes
+// to the next free name past anything else.
+TEST_F(Reindex, WhatIsNotProvablyItsLeftoverIsLeftAlone) {
+    WriteFiles();
+    const std::vector<std::string> names = FbRebuildNames(ix);
+    const std::string victim = folder.File("victim");
+    Write(victim, Bytes{1, 2, 3});
+    fs::create_symlink(victim, names[0]);
+    fs::create_hard_link(victim, names[1]);
+    fs::create_directory(names[2]);
+    Write(names[3], Bytes{4});
+    platform::FileHandle held = -1;
+    ASSERT_EQ(platform::Files().Open(names[3], platform::FileDisposition::OpenExisting,
+                                     platform::FileAccess::ReadOnly, platform::FileSharing::Shared, held),
+              0u);
+    Write(names[4], Bytes{5}); // a leftover
+    GroupPlan plan;
+    Run(plan);
+    platform::Files().Close(held);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_TRUE(fs::is_symlink(names[0]));
+    EXPECT_EQ(fs::hard_link_count(names[1]), 2u);
+    EXPECT_TRUE(fs::is_directory(names[2]));
+    EXPECT_EQ(ReadWholeFile(names[3]), Bytes{4});
+    EXPECT_FALSE(fs::exists(names[4]));
+    EXPECT_EQ(ReadWholeFile(victim), (Bytes{1, 2, 3}));
+    EXPECT_EQ(fs::symlink_status(ix).type(), fs::file_type::regular);
+}
+
+// Renamed over a link, the new file would take the link's place and leave its target old.
+TEST_F(Reindex, AnIndexOrDialogFileThatIsALinkIsRefusedAndNothingChanges) {
+    const test::TempFolder elsewhere;
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog file" : "index file");
+        for (const auto& entry : fs::directory_iterator(folder.Path()))
+            fs::remove(entry.path());
+        WriteFiles();
+        const std::string& name = dialog ? dia : ix;
+        const std::string target = elsewhere.File(dialog ? "zelp.DIA" : "zelp.IX");
+        fs::rename(name, target);
+        fs::create_symlink(target, name);
+        const auto before = Files();
+        const Bytes targetBefore = ReadWholeFile(target);
+        GroupPlan plan;
+        Run(plan);
+        EXPECT_EQ(FbErrorCode, fberr::kAccessNotPossible);
+        EXPECT_EQ(Files(), before);
+        EXPECT_TRUE(fs::is_symlink(name));
+        EXPECT_EQ(ReadWholeFile(target), targetBefore);
+        fs::remove(target);
+    }
 }
 
 TEST_F(Reindex, AnOpenFileblockIsNotReindexed) {
