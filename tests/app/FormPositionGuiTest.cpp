@@ -9,6 +9,7 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "support/ServerFrames.h"
+#include "support/WhileModal.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -90,21 +91,10 @@ QString ShotName(const char* name) {
 // Runs `open`, which shows a modal form, and hands the form to `inspect` once it is framed;
 // then closes it.
 bool WhileFramed(const std::function<void()>& open, const std::function<void(QWidget&)>& inspect) {
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal || seen) return;
-        seen = true;
-        poll.stop();
-        EXPECT_TRUE(test::WaitForFrame(*modal));
-        inspect(*modal);
-        if (modal) modal->close();
+    return test::WhileModal(open, [&](QWidget& modal) {
+        EXPECT_TRUE(test::WaitForFrame(modal));
+        inspect(modal);
     });
-    poll.start();
-    open();
-    return seen;
 }
 
 // The main window over an empty data folder and a configuration of the test's own, its frame

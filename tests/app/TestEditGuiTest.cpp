@@ -533,21 +533,29 @@ TEST_F(TestFormTest, HelpByKeyAndButton) {
 
 // ---- Openers ---------------------------------------------------------------------------------
 
-// Runs `inspect` on the opened form once its modal loop runs, then presses `button`.
-bool RunOpener(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
-               const std::function<void(TfTestForm&)>& inspect, const char* button) {
-    // The opener's form is looked at once the window system shows it.
+// Runs `act` on the opened form once the window system shows it, in its modal loop; gives
+// what the opener gives.
+bool WithShownForm(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
+                   const std::function<void(TfTestForm&)>& act) {
     QTimer whenShown;
     whenShown.setInterval(5);
     QObject::connect(&whenShown, &QTimer::timeout, [&] {
         auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
         if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
         whenShown.stop();
-        inspect(*form);
-        form->findChild<QPushButton*>(button)->click();
+        act(*form);
     });
     whenShown.start();
     return opener(params);
+}
+
+// Runs `inspect` on the opened form once its modal loop runs, then presses `button`.
+bool RunOpener(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
+               const std::function<void(TfTestForm&)>& inspect, const char* button) {
+    return WithShownForm(opener, params, [&](TfTestForm& form) {
+        inspect(form);
+        form.findChild<QPushButton*>(button)->click();
+    });
 }
 
 // The widgets that Tab visits from the focused one until it comes back there (at most 60).
@@ -617,23 +625,16 @@ TEST_F(TestFormTest, EnterOnAFocusedButtonPressesIt) {
             SCOPED_TRACE(std::string(c.name) + (key == Qt::Key_Enter ? ", keypad Enter" : ", Enter"));
             shell.opened.clear();
             bool reached = false, stillOpen = false;
-            QTimer whenShown;
-            whenShown.setInterval(5);
-            QObject::connect(&whenShown, &QTimer::timeout, [&] {
-                auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
-                if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
-                whenShown.stop();
-                auto* button = form->findChild<QPushButton*>(c.button);
-                for (int i = 0; i < 80 && form->focusWidget() != button; ++i)
-                    QTest::keyClick(form->focusWidget(), Qt::Key_Tab);
-                reached = form->focusWidget() == button;
+            const bool saved = WithShownForm(c.opener, params, [&](TfTestForm& form) {
+                auto* button = form.findChild<QPushButton*>(c.button);
+                for (int i = 0; i < 80 && form.focusWidget() != button; ++i)
+                    QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+                reached = form.focusWidget() == button;
                 if (reached) QTest::keyClick(button, key, modifiers);
                 QApplication::processEvents();
-                stillOpen = form->isVisible();
-                if (stillOpen) form->reject();
+                stillOpen = form.isVisible();
+                if (stillOpen) form.reject();
             });
-            whenShown.start();
-            const bool saved = c.opener(params);
             ASSERT_TRUE(reached);
             EXPECT_EQ(saved, c.effect == Effect::Saved);
             EXPECT_EQ(stillOpen, c.effect == Effect::Help || c.effect == Effect::Results);

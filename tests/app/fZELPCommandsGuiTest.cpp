@@ -10,6 +10,7 @@
 #include "support/FileText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "support/WhileModal.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
 
@@ -61,22 +62,7 @@ std::vector<TStoredRecord> Tests(int count) {
     return tests;
 }
 
-// Runs `inspect` on the modal window that `open` shows, then closes it; false when none came.
-bool WhileModal(const std::function<void()>& open, const std::function<void(QWidget&)>& inspect) {
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal || seen) return;
-        seen = true;
-        inspect(*modal);
-        if (modal) modal->close();
-    });
-    poll.start();
-    open();
-    return seen;
-}
+using test::WhileModal;
 
 // A fixed "now": 1 June 2024, 10:15.
 class FixedClock final : public platform::Clock {
