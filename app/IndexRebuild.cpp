@@ -227,6 +227,7 @@ std::string RebuildIndex(const std::string& fileblockName, TRebuildReport& repor
     plan.Fill(report);
     report.freeRecords = counts.free;
     report.copies = std::move(copies);
+    report.journalSetAside = journal == TLeftoverJournalUse::SetAside;
     return {};
 }
 
@@ -267,6 +268,9 @@ std::string RebuildReportText(const TRebuildReport& report) {
         if (report.recovered.size() > kRecoveredNamed) text += ", ...";
         text += ".";
     }
+    if (report.journalSetAside)
+        text += "\n\nThe journal of the last session could not be used and was left out: a record it would "
+                "have put back may be half done. The journal is among the copies.";
     text += "\n\nCopies of the files as they were:";
     for (const std::string& copy : report.copies)
         text += "\n" + copy;

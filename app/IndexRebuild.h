@@ -33,6 +33,7 @@ struct TRebuildReport {
     std::int32_t freeRecords = 0;
     std::vector<TRecoveredTests> recovered;
     std::vector<std::string> copies; // the copies made, in the data folder
+    bool journalSetAside = false;    // the rebuild went on without the last session's journal
 };
 
 // Needs the storage engine started and the Fileblock closed. Empty on success, else what went

@@ -1201,6 +1201,9 @@ TEST_F(DamagedFilesTest, ADialogFileThatCannotBeReplayedIsOfferedTheRebuildWitho
             }
             ASSERT_NE(RecordFileblock(), nullptr);
             EXPECT_EQ(Listed(), all);
+            ASSERT_EQ(boxes.shown.size(), 3u);
+            EXPECT_NE(boxes.shown[2].text.indexOf("The journal of the last session could not be used"), -1)
+                << boxes.shown[2].text.toStdString();
             CloseRec();
             std::vector<std::string> dialogCopies;
             for (const std::string& name : FolderNames())
