@@ -533,15 +533,17 @@ TEST_F(TestFormTest, HelpByKeyAndButton) {
 
 // ---- Openers ---------------------------------------------------------------------------------
 
-// Runs `act` on the opened form once the window system shows it, in its modal loop; gives
-// what the opener gives.
+// Runs `act` on the opened form once the window system shows it and has made it the active
+// window (keys sent before that, on a real X server, meet a window the user could not type in),
+// in its modal loop; gives what the opener gives.
 bool WithShownForm(bool (*opener)(const TCallTestParams&), const TCallTestParams& params,
                    const std::function<void(TfTestForm&)>& act) {
     QTimer whenShown;
     whenShown.setInterval(5);
     QObject::connect(&whenShown, &QTimer::timeout, [&] {
         auto* form = qobject_cast<TfTestForm*>(QApplication::activeModalWidget());
-        if (!form || !form->windowHandle() || !form->windowHandle()->isExposed()) return;
+        if (!form || !form->windowHandle() || !form->windowHandle()->isExposed() || !form->isActiveWindow())
+            return;
         whenShown.stop();
         act(*form);
     });
