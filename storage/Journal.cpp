@@ -182,20 +182,29 @@ DataHeader DataHeaderOf(const unsigned char* image) {
     return ParseDataHeader(bytes);
 }
 
-bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t link, ReplayBounds& bounds,
-                      bool apply) {
-    const DataHeader header = DataHeaderOf(image);
-    Descriptor& d = fb.Data();
-    if (!DataHeaderSound(header, link, d.slotSize, fb.numberOfKeys, bounds.dataSize)) return FailReplay();
+// What a data header image puts back into the data file itself: checked against records of
+// `recordLength` bytes and `keys` keys, its count taken into `bounds`, and with `apply` the
+// chain word of its first free record written back.
+bool PutBackDataHeader(FileRecord& data, std::int32_t recordLength, int keys, const unsigned char* image,
+                       std::int32_t link, ReplayBounds& bounds, bool apply, DataHeader& header) {
+    header = DataHeaderOf(image);
+    if (!DataHeaderSound(header, link, recordLength, keys, bounds.dataSize)) return FailReplay();
     bounds.allocated = header.allocated;
     bounds.dataHeader = true;
+    if (!apply || link == kNoChainLink) return true;
+    unsigned char linkBytes[4];
+    PutI32(linkBytes, 0, link);
+    FileWriteAt(data, static_cast<std::int64_t>(header.firstFree) * recordLength, 4, linkBytes);
+    return FbOk;
+}
+
+bool ReplayDataHeader(Fileblock& fb, const unsigned char* image, std::int32_t link, ReplayBounds& bounds,
+                      bool apply) {
+    Descriptor& d = fb.Data();
+    DataHeader header;
+    if (!PutBackDataHeader(fb.dataFile, d.slotSize, fb.numberOfKeys, image, link, bounds, apply, header))
+        return false;
     if (!apply) return true;
-    if (link != kNoChainLink) {
-        unsigned char linkBytes[4];
-        PutI32(linkBytes, 0, link);
-        FileWriteAt(fb.dataFile, SlotOffset(fb, header.firstFree, 0), 4, linkBytes);
-        if (!FbOk) return false;
-    }
     d.firstFree = header.firstFree;
     d.freeCount = header.freeCount;
     d.allocated = header.allocated;
@@ -240,13 +249,15 @@ bool ImageFits(std::int32_t record, std::int32_t recordLength, const ReplayBound
            (static_cast<std::int64_t>(record) + 1) * recordLength <= bounds.dataSize;
 }
 
-bool ReplayRecordImage(Fileblock& fb, std::span<const unsigned char> body, const ReplayBounds& bounds,
-                       bool apply) {
-    const Descriptor& d = fb.Data();
+// A record image (the bytes after its tag) checked against the bounds, and with `apply` written
+// back over its record of `recordLength` bytes.
+bool PutBackRecordImage(FileRecord& data, std::int32_t recordLength, std::span<const unsigned char> body,
+                        const ReplayBounds& bounds, bool apply) {
     const std::int32_t record = GetI32(body.data(), 2);
-    if (!ImageFits(record, d.slotSize, bounds)) return FailReplay();
+    if (!ImageFits(record, recordLength, bounds)) return FailReplay();
     if (!apply) return true;
-    FileWriteAt(fb.dataFile, SlotOffset(fb, record, 0), d.slotSize, body.data() + kRecordImageHead - 2);
+    FileWriteAt(data, static_cast<std::int64_t>(record) * recordLength, recordLength,
+                body.data() + kRecordImageHead - 2);
     return FbOk;
 }
 
@@ -262,7 +273,8 @@ bool ReplayHeader(Fileblock& fb, std::span<const unsigned char> body, ReplayBoun
 bool WalkFileblockJournal(Fileblock& fb, ReplayBounds& bounds, bool apply) {
     return WalkJournal(fb.dialogFile, LayoutOf(fb), [&](int tag, std::span<const unsigned char> body) {
         if (tag == kJournalHeaderTag) return ReplayHeader(fb, body, bounds, apply);
-        if (tag == kJournalRecordTag) return ReplayRecordImage(fb, body, bounds, apply);
+        if (tag == kJournalRecordTag)
+            return PutBackRecordImage(fb.dataFile, fb.Data().slotSize, body, bounds, apply);
         return ReplayPage(fb, tag, body, bounds, apply);
     });
 }
@@ -534,30 +546,14 @@ namespace {
 // A reindex's walk: only what concerns the data file, at the reindex's record length.
 bool VisitForData(FileRecord& data, const JournalLayout& layout, ReplayBounds& bounds, bool apply, int tag,
                   std::span<const unsigned char> body) {
-    const std::int32_t length = layout.recordLength;
-    if (tag == kJournalRecordTag) {
-        const std::int32_t record = GetI32(body.data(), 2);
-        if (!ImageFits(record, length, bounds)) return FailReplay();
-        if (apply)
-            FileWriteAt(data, static_cast<std::int64_t>(record) * length, length,
-                        body.data() + kRecordImageHead - 2);
-        return FbOk;
-    }
+    if (tag == kJournalRecordTag) return PutBackRecordImage(data, layout.recordLength, body, bounds, apply);
     if (tag != kJournalHeaderTag) return true; // a page of the index that is made anew
     const int index = GetU16(body.data(), 0);
     if (index > layout.numberOfKeys) return FailReplay();
     if (index != 0) return true;
-    const DataHeader header = DataHeaderOf(body.data() + 2);
-    const std::int32_t link = GetI32(body.data(), 30);
-    if (!DataHeaderSound(header, link, length, layout.numberOfKeys, bounds.dataSize)) return FailReplay();
-    bounds.allocated = header.allocated;
-    bounds.dataHeader = true;
-    if (apply && link != kNoChainLink) {
-        unsigned char linkBytes[4];
-        PutI32(linkBytes, 0, link);
-        FileWriteAt(data, static_cast<std::int64_t>(header.firstFree) * length, 4, linkBytes);
-    }
-    return FbOk;
+    DataHeader header;
+    return PutBackDataHeader(data, layout.recordLength, layout.numberOfKeys, body.data() + 2,
+                             GetI32(body.data(), 30), bounds, apply, header);
 }
 
 bool WalkForData(FileRecord& dialog, FileRecord& data, const JournalLayout& layout, ReplayBounds& bounds,
