@@ -198,28 +198,7 @@ public:
 
     SystemError DeleteIfLeftOver(const std::string& path) override {
         if (path.find('\0') != std::string::npos) return win32::kInvalidName;
-        struct stat named {};
-        if (::lstat(path.c_str(), &named) != 0) return SystemErrorFromErrno(errno, path);
-        // Looked at before it is opened: opening a device or a pipe may do something.
-        if (!S_ISREG(named.st_mode)) return win32::kAccessDenied;
-        int fd;
-        do {
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return errno == ELOOP ? win32::kAccessDenied : SystemErrorFromErrno(errno, path);
-        SystemError result = win32::kAccessDenied;
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
-            info.st_uid == ::geteuid()) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                result = errno == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(errno, path);
-            } else if (::lstat(path.c_str(), &named) == 0 && named.st_dev == info.st_dev &&
-                       named.st_ino == info.st_ino) {
-                result = ::unlink(path.c_str()) == 0 ? win32::kSuccess : SystemErrorFromErrno(errno, path);
-            }
-        }
-        ::close(fd);
-        return result;
+        return RemoveLeftOverAt(AT_FDCWD, path);
     }
 
     PathKind Inspect(const std::string& path) override {
@@ -415,6 +394,40 @@ SystemError SystemErrorFromErrno(int error, const std::string& path) {
     default:
         return win32::kGenFailure;
     }
+}
+
+SystemError RemoveLeftOverAt(int folderFd, const std::string& name, std::chrono::seconds minimumAge) {
+    struct stat named {};
+    if (::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return SystemErrorFromErrno(errno, name);
+    // Looked at before it is opened: opening a device or a pipe may do something.
+    if (!S_ISREG(named.st_mode)) return win32::kAccessDenied;
+    int fd;
+    do {
+        fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ELOOP ? win32::kAccessDenied : SystemErrorFromErrno(errno, name);
+    SystemError result = win32::kAccessDenied;
+    struct stat info {};
+    const auto untouchedFor = [&] {
+        if (minimumAge == std::chrono::seconds::zero()) return true;
+        const auto modified = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+        return std::chrono::system_clock::now() - modified >= minimumAge;
+    };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+        info.st_uid == ::geteuid() && untouchedFor()) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            result = errno == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(errno, name);
+        } else if (::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   named.st_dev == info.st_dev && named.st_ino == info.st_ino) {
+            result = ::unlinkat(folderFd, name.c_str(), 0) == 0 ? win32::kSuccess
+                                                                : SystemErrorFromErrno(errno, name);
+        }
+    }
+    ::close(fd);
+    return result;
 }
 
 FileOps& PosixFiles() {

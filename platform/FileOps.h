@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -122,6 +123,14 @@ bool CopyFromView(void* to, const unsigned char* from, std::size_t length);
 // The size of a page of memory: a view shows the file's bytes page by page, the rest of the
 // page that holds a file's end as zeros, and a page wholly past the end not at all.
 std::int64_t ViewPageSize();
+
+// Removes `name` in the folder open as `folderFd` (AT_FDCWD: `name` is a path) only when it is
+// provably a file a writer left behind: a plain file (never a link: kAccessDenied) of this user
+// with no other name, untouched for `minimumAge` (none: any age), that nobody holds open
+// (kSharingViolation), and the name still leads to it as it goes; kFileNotFound when nothing is
+// there. What FileOps::DeleteIfLeftOver and the sweep of stale temporaries both do.
+SystemError RemoveLeftOverAt(int folderFd, const std::string& name,
+                             std::chrono::seconds minimumAge = std::chrono::seconds::zero());
 
 // The POSIX implementation (one per process).
 FileOps& PosixFiles();

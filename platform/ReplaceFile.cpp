@@ -1,5 +1,7 @@
 #include "ReplaceFile.h"
 
+#include "FileOps.h"
+
 #include <cerrno>
 #include <chrono>
 #include <dirent.h>
@@ -44,7 +46,7 @@ constexpr std::string_view kTemporaryMark = ".tmp-";
 constexpr std::size_t kTemporaryRandomLength = 6; // mkostemp's XXXXXX
 constexpr std::size_t kLongestName = 255;         // NAME_MAX of the usual file systems
 // A writer locks its temporary right after creating it; the age covers that first instant.
-constexpr auto kStaleAge = std::chrono::minutes(1);
+constexpr std::chrono::seconds kStaleAge = std::chrono::minutes(1);
 
 std::string_view NamePart(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -65,27 +67,6 @@ bool IsTemporaryName(std::string_view name, std::string_view stem) {
     return true;
 }
 
-bool IsStale(const struct stat& info) {
-    const auto modified =
-        std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
-    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1 &&
-           std::chrono::system_clock::now() - modified >= kStaleAge;
-}
-
-void RemoveIfStale(int folderFd, const char* name) {
-    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info {};
-    struct stat named {};
-    // Unlocked, and the name still leads to the file that was looked at.
-    if (::fstat(fd, &info) == 0 && IsStale(info) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == info.st_dev &&
-        named.st_ino == info.st_ino)
-        ::unlinkat(folderFd, name, 0);
-    ::close(fd);
-}
-
 } // namespace
 
 void RemoveStaleTemporariesOf(const std::string& path) {
@@ -94,7 +75,8 @@ void RemoveStaleTemporariesOf(const std::string& path) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
     while (const dirent* entry = ::readdir(dir))
-        if (IsTemporaryName(entry->d_name, stem)) RemoveIfStale(::dirfd(dir), entry->d_name);
+        if (IsTemporaryName(entry->d_name, stem))
+            (void)RemoveLeftOverAt(::dirfd(dir), entry->d_name, kStaleAge);
     ::closedir(dir);
 }
 
