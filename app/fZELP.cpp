@@ -25,6 +25,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <climits>
 
@@ -174,6 +175,7 @@ void TZELP::FormCreate() {
 
     BuildPopupMenus();
     ConnectHandlers();
+    MakeNoDataFileNote();
 
     ui->Repairdata1->setEnabled(false);
     ui->Backupdata1->setEnabled(false);
@@ -182,6 +184,20 @@ void TZELP::FormCreate() {
     RefreshBodies(0);
     RestorePosition();
     LoadBackground();
+}
+
+void TZELP::MakeNoDataFileNote() {
+    // In the empty list's place, over it: clicks and the list's menu still reach the list.
+    noDataFileNote_ = new QLabel(platform::FromCp1252(NoDataFileText()), ui->BV->viewport());
+    noDataFileNote_->setObjectName(QStringLiteral("lNoDataFile"));
+    noDataFileNote_->setWordWrap(true);
+    noDataFileNote_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    noDataFileNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* place = new QVBoxLayout(ui->BV->viewport());
+    place->setContentsMargins(6, 8, 6, 8);
+    place->addWidget(noDataFileNote_);
+    place->addStretch();
+    noDataFileNote_->hide();
 }
 
 void TZELP::BuildPopupMenus() {
@@ -475,6 +491,8 @@ QListWidgetItem* TZELP::RefreshBodies(std::int32_t wanted) {
         ui->BV->clear();
         bodyList_.clear();
         if (RecordFileblock()) ListBodies(bodyList_);
+        // A list that failed may have closed the file; the note tells the lists' emptiness apart.
+        noDataFileNote_->setVisible(RecordFileblock() == nullptr);
         SetPanel(0, QStringLiteral("Bodies: %1").arg(bodyList_.size()));
         TStoredRecord stored;
         int running = 0;

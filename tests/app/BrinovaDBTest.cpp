@@ -20,11 +20,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -522,15 +524,112 @@ TEST_F(BrinovaDBTest, ASecondOpenOfTheFilesIsRefusedWithTheEnginesCode) {
     ASSERT_TRUE(FbOk);
     OpenRec(Name());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    ASSERT_EQ(boxes.shown.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(Texts()[0].rfind("Data read/write error! (OpenRec: ", 0), 0u) << Texts()[0];
     EXPECT_EQ(Texts()[0].find("9903"), std::string::npos);
+    EXPECT_EQ(Texts()[1], HeldByAnotherProgramText(Name()));
     FbClose(first);
     // Every later operation reports the engine's own code.
     boxes.shown.clear();
     TStoredRecord record;
     EXPECT_FALSE(GetRec(1, record));
     EXPECT_EQ(Texts(), std::vector<std::string>{DataErrorText(fberr::kInvalidFileblock, "GetRec")});
+}
+
+// Another process that holds one of the files open as `hold` does until the object goes.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::function<bool()>& hold) {
+        int ready[2], release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const char held = hold() ? 1 : 0;
+            if (::write(ready[1], &held, 1) != 1) ::_exit(1);
+            char end;
+            while (::read(release[0], &end, 1) > 0) {
+            }
+            FbStopEngine(); // closes a Fileblock the child opened, as a program ends
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        release_ = release[1];
+        char held = 0;
+        holding_ = ::read(ready[0], &held, 1) == 1 && held == 1;
+        ::close(ready[0]);
+    }
+    ~HoldingProcess() {
+        if (release_ >= 0) ::close(release_);
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool holding_ = false;
+};
+
+bool FlockHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+TEST_F(BrinovaDBTest, FilesHeldByAnotherProcessAreLeftAloneWithABoxSayingWhatToDo) {
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string& data, const std::string& index)> hold;
+    };
+    const std::vector<Case> cases = {
+        {"a second copy of the program",
+         [](const std::string& data, const std::string&) {
+             Fileblock* fb = nullptr;
+             FbOpen(fb, data, false, false, true, false);
+             return FbOk;
+         }},
+        {"a lock on the data file",
+         [](const std::string& data, const std::string&) { return FlockHeld(data); }},
+        // Held so, the index would be offered the rebuild, which would take it from under its holder.
+        {"a lock on the index file",
+         [](const std::string&, const std::string& index) { return FlockHeld(index); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        Open();
+        TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+        AddBodyAddTest(body, test);
+        CloseRec();
+        {
+            HoldingProcess holder([&] { return c.hold(Name(), Index()); });
+            ASSERT_TRUE(holder.Holding());
+            // As the holder has them: a program that has the files open has marked them in use.
+            std::map<std::string, std::vector<unsigned char>> files;
+            for (const std::string& path : {Name(), Index(), Dialog()})
+                files[path] = test::ReadWholeFile(path);
+            const auto names = std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator());
+            OpenRec(Name());
+            EXPECT_EQ(RecordFileblock(), nullptr);
+            ASSERT_EQ(boxes.shown.size(), 2u) << Texts().back();
+            EXPECT_EQ(Texts()[0].rfind("Data read/write error! (OpenRec: ", 0), 0u) << Texts()[0];
+            EXPECT_EQ(Texts()[1], HeldByAnotherProgramText(Name()));
+            EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Warning);
+            EXPECT_EQ(boxes.shown[1].buttons, MessageButtons::Ok);
+            for (const auto& [path, bytes] : files)
+                EXPECT_EQ(test::ReadWholeFile(path), bytes) << path;
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), names);
+        }
+        // Let go by the other program, the records open as they were.
+        boxes.shown.clear();
+        Open();
+        TRecList bodies;
+        EXPECT_TRUE(ListBodies(bodies));
+        EXPECT_EQ(bodies.size(), 1u);
+        CloseRec();
+    }
 }
 
 // ---- Crashes --------------------------------------------------------------------------------------------
@@ -667,9 +766,13 @@ TEST_F(IndexRebuildTest, AFileLeftInUseIsRebuiltOnYes) {
     EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Question);
     EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
     const std::string report = Texts()[2];
-    EXPECT_NE(report.find("5 bodies of water, 5 tests, 0 free records"), std::string::npos) << report;
-    EXPECT_NE(report.find("1 tests whose body of water is missing"), std::string::npos) << report;
-    EXPECT_NE(report.find("record 10 (1 of body 99)."), std::string::npos) << report;
+    EXPECT_EQ(report.rfind("The index was rebuilt from the data file: 5 bodies of water and 5 tests.\n\n", 0),
+              0u)
+        << report;
+    EXPECT_NE(report.find("1 test whose body of water is missing is now listed under a new body of water of "
+                          "its own: \"Recovered tests (body of water 99)\" with 1 test."),
+              std::string::npos)
+        << report;
 
     // Both keys walked against the live records.
     using Entries = std::vector<std::pair<std::string, std::int32_t>>;
@@ -728,7 +831,9 @@ TEST_F(IndexRebuildTest, FreeRecordsGoOnTheChainAndAreReused) {
     OpenRec(Name());
     ASSERT_NE(RecordFileblock(), nullptr);
     ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_NE(Texts()[2].find("2 bodies of water, 0 tests, 1 free records"), std::string::npos) << Texts()[2];
+    EXPECT_NE(Texts()[2].find("2 bodies of water and 0 tests. The file also has 1 unused place"),
+              std::string::npos)
+        << Texts()[2];
     EXPECT_EQ(LiveRecordCount(), 2);
     TStoredRecord t2 = TestRecordOf(2);
     EXPECT_EQ(AddTestRecord(t2, 3), 2);
@@ -741,9 +846,30 @@ TEST_F(IndexRebuildTest, OnNoNothingChangesAndNoFileblockIsOpen) {
     boxes.SetNextAnswer(MessageAnswer::No);
     OpenRec(Name());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(Originals(), originals);
     EXPECT_TRUE(Copies().empty());
+}
+
+TEST_F(IndexRebuildTest, OnNoABoxSaysTheRecordsWereLeftAndTheNextStartAsksAgain) {
+    CrashInNormalMode();
+    const auto originals = Originals();
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        boxes.shown.clear();
+        boxes.SetNextAnswer(MessageAnswer::Ok);
+        boxes.SetNextAnswer(MessageAnswer::No);
+        OpenRec(Name());
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        ASSERT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(boxes.shown[1].text.toStdString(), RebuildQuestionText());
+        EXPECT_EQ(Texts()[2], RebuildDeclinedText());
+        EXPECT_EQ(boxes.shown[2].caption, "Rebuild index");
+        EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
+        EXPECT_EQ(boxes.shown[2].buttons, MessageButtons::Ok);
+        EXPECT_EQ(Originals(), originals);
+        EXPECT_TRUE(Copies().empty());
+    }
 }
 
 TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
@@ -1192,7 +1318,8 @@ TEST_F(DamagedFilesTest, ADialogFileThatCannotBeReplayedIsOfferedTheRebuildWitho
             EXPECT_EQ(boxes.shown[1].text.toStdString(), RebuildWithoutJournalQuestionText(Dialog()));
             if (answer == MessageAnswer::No) {
                 EXPECT_EQ(RecordFileblock(), nullptr);
-                EXPECT_EQ(boxes.shown.size(), 2u);
+                ASSERT_EQ(boxes.shown.size(), 3u);
+                EXPECT_EQ(boxes.shown[2].text.toStdString(), RebuildDeclinedText());
                 EXPECT_EQ(test::ReadWholeFile(Name()), data);
                 EXPECT_EQ(test::ReadWholeFile(Index()), index);
                 EXPECT_EQ(test::ReadWholeFile(Dialog()), dialog);
@@ -1334,12 +1461,73 @@ TEST(IndexRebuildText, ManyRecoveredBodiesAreCountedAndTheFirstTwentyNamed) {
     report.copies = {"/d/zelp.DAT.x"};
     const std::string text = RebuildReportText(report);
     EXPECT_NE(text.find("50 tests whose body"), std::string::npos) << text;
-    EXPECT_NE(text.find("\"Recovered tests\": record 201 (2 of body 101), record 202 (2 of body 102),"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("of their own: \"Recovered tests (body of water 101)\" with 2 tests, \"Recovered tests "
+                  "(body of water 102)\" with 2 tests,"),
+        std::string::npos)
         << text;
-    EXPECT_NE(text.find("record 220 (2 of body 120), ..."), std::string::npos) << text;
-    EXPECT_EQ(text.find("221"), std::string::npos);
+    EXPECT_NE(text.find("\"Recovered tests (body of water 120)\" with 2 tests, ..."), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("121"), std::string::npos);
     EXPECT_NE(text.find("\n/d/zelp.DAT.x"), std::string::npos);
+}
+
+// The counts of a report read as words do: one body of water, several tests, and the file's
+// unused places named so, never as records of the file.
+TEST(IndexRebuildText, TheReportCountsInWordsThatFitOneOrSeveral) {
+    struct Case {
+        std::int32_t bodies, tests, unused;
+        std::vector<TRecoveredTests> recovered;
+        const char* opening;
+    };
+    const std::vector<Case> cases = {
+        {1, 3, 0, {}, "The index was rebuilt from the data file: 1 body of water and 3 tests.\n\n"},
+        {2, 1, 0, {}, "The index was rebuilt from the data file: 2 bodies of water and 1 test.\n\n"},
+        {0, 0, 0, {}, "The index was rebuilt from the data file: 0 bodies of water and 0 tests.\n\n"},
+        {1,
+         1,
+         1,
+         {},
+         "The index was rebuilt from the data file: 1 body of water and 1 test. The file also has 1 unused "
+         "place (where a body of water or a test was deleted, for instance); the next one added fills "
+         "it.\n\n"},
+        {3,
+         7,
+         4,
+         {},
+         "The index was rebuilt from the data file: 3 bodies of water and 7 tests. The file also has 4 "
+         "unused "
+         "places (where bodies of water or tests were deleted, for instance); the next ones added fill them."
+         "\n\n"},
+        {2,
+         1,
+         0,
+         {{9, 7, 1}},
+         "The index was rebuilt from the data file: 2 bodies of water and 1 test.\n\n1 test whose body of "
+         "water is missing is now listed under a new body of water of its own: \"Recovered tests (body of "
+         "water 7)\" with 1 test.\n\n"},
+        {3,
+         5,
+         0,
+         {{9, 7, 3}, {10, 8, 2}},
+         "The index was rebuilt from the data file: 3 bodies of water and 5 tests.\n\n5 tests whose body of "
+         "water is missing are now listed under new bodies of water of their own: \"Recovered tests (body of "
+         "water 7)\" with 3 tests, \"Recovered tests (body of water 8)\" with 2 tests.\n\n"},
+    };
+    for (const Case& c : cases) {
+        TRebuildReport report;
+        report.bodies = c.bodies;
+        report.tests = c.tests;
+        report.freeRecords = c.unused;
+        report.recovered = c.recovered;
+        report.copies = {"/d/zelp.DAT.20240601-101500"};
+        const std::string text = RebuildReportText(report);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(text.rfind(c.opening, 0), 0u);
+        EXPECT_EQ(text.find("free"), std::string::npos);
+        EXPECT_EQ(text.find("1 tests"), std::string::npos);
+        EXPECT_EQ(text.find("1 bodies"), std::string::npos);
+    }
 }
 
 } // namespace

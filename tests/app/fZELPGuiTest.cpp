@@ -208,6 +208,7 @@ void MainWindowTest::ExpectEmptyLists(TZELP& window) {
 }
 
 void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
+    const std::size_t shown = boxes.shown.size();
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -215,7 +216,7 @@ void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
     EXPECT_TRUE(window.handled.empty());
     window.RefreshBodies(0);
     window.RefreshTests(1);
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown.size(), shown);
     ExpectEmptyLists(window);
 }
 
@@ -249,9 +250,10 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
     ASSERT_TRUE(FbOk);
     {
         CountingZELP window;
-        ASSERT_EQ(boxes.shown.size(), 1u);
+        ASSERT_EQ(boxes.shown.size(), 2u);
         EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
             << boxes.shown[0].text.toStdString();
+        EXPECT_EQ(boxes.shown[1].text.toStdString(), HeldByAnotherProgramText(DataFilePath()));
         ExpectRunsWithoutAFile(window);
     }
     FbClose(holder);
