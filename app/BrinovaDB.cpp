@@ -118,6 +118,17 @@ bool HeldElsewhere(const TFileSetState& files) {
     return false;
 }
 
+// After a failed open's box: when another program holds the files, a box that says so and what
+// to do; true then.
+bool ShownHeldElsewhere(const std::string& fileName) {
+    const TFileSetState files = FbCheckFiles(fileName);
+    if (!HeldElsewhere(files)) return false;
+    platform::Messages().Show(nullptr, "Records in use",
+                              QString::fromStdString(HeldByAnotherProgramText(files.data.path)),
+                              platform::MessageIcon::Warning, platform::MessageButtons::Ok);
+    return true;
+}
+
 // An open that failed so is one the rebuild may mend: a damaged index, or a journal the
 // engine could not replay (the rebuild replays it, or goes on without it when asked to).
 bool RebuildMayMend(std::int32_t openCode) {
@@ -176,7 +187,7 @@ bool RebuiltAfterListFailure(std::int32_t code) {
     if (OfferIndexRebuild(gFileName)) return true;
     if (gRecords == nullptr) {
         OpenSaveMode(gFileName);
-        Reported("OpenRec");
+        if (!Reported("OpenRec")) ShownHeldElsewhere(gFileName);
     }
     return false;
 }
@@ -253,12 +264,7 @@ void OpenRec(const std::string& fileName) {
     if (Reported("OpenRec")) return;
     const std::int32_t code = FbErrorCode;
     // Held by another program, the files are not to be touched, however damaged they may look.
-    if (HeldElsewhere(files)) {
-        platform::Messages().Show(nullptr, "Records in use",
-                                  QString::fromStdString(HeldByAnotherProgramText(files.data.path)),
-                                  platform::MessageIcon::Warning, platform::MessageButtons::Ok);
-        return;
-    }
+    if (ShownHeldElsewhere(fileName)) return;
     if (RebuildMayMend(code)) OfferIndexRebuild(fileName);
 }
 
