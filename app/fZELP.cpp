@@ -2,6 +2,7 @@
 
 #include "app/BodyPictures.h"
 #include "app/BrinovaAPI.h"
+#include "app/FocusedLine.h"
 #include "app/FormPlacement.h"
 #include "app/MainWindowRules.h"
 #include "app/TestLineDelegate.h"
@@ -123,6 +124,7 @@ void TZELP::FormCreate() {
     for (QLabel* measure : {ui->lWidth, ui->lLength, ui->lDepth})
         measure->setFont(PixelFont(arial, 13, true));
     ui->lSel->setFont(PixelFont(arial, 11, true, true));
+    ui->lSel->SetElidedAtEnd(true);
     for (QLabel* link :
          {ui->Label7, ui->Label8, ui->Label9, ui->Label10, ui->Label11, ui->Label12, ui->Label13, ui->Label14,
           ui->Label15, ui->Label16, ui->Label17, ui->Label18, ui->Label19, ui->Label20})
@@ -155,6 +157,7 @@ void TZELP::FormCreate() {
     ui->BV->setPalette(bodies);
     ui->BV->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->BV->setTextElideMode(Qt::ElideNone);
+    ui->BV->setItemDelegate(new TFocusedLineDelegate(ui->BV));
 
     ui->lTests->setItemDelegate(new TTestLineDelegate(ui->lTests));
     ui->lTests->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -618,11 +621,9 @@ void TZELP::lTestsSelectItem(const QItemSelection& selected, const QItemSelectio
 
 void TZELP::FitSelectedTestCaption() {
     // Right-aligned while the whole caption fits; a longer one shows from its first letter and
-    // is cut at its end, never at its start.
-    QLabel* caption = ui->lSel;
-    const bool fits =
-        caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->contentsRect().width();
-    caption->setAlignment((fits ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    // ends in "…" (its hint then holds it whole), never cut at its start.
+    const bool cut = ui->lSel->TextIsCut();
+    ui->lSel->setAlignment((cut ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
 void TZELP::lTestsResize() {
