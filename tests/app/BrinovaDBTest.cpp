@@ -839,6 +839,24 @@ void PutBackFolder(const std::string& folder,
         test::WriteWholeFile(path, bytes);
 }
 
+// After a rebuild that ran to its end: none of the rebuild's own names (nor a removal's) is
+// left, and every copy of `files` holds its file as the killed run (`originals`) or the run
+// after it (`found`) found it.
+void ExpectOnlyWholeCopies(const std::string& folder, const std::vector<std::string>& files,
+                           const std::map<std::string, std::vector<unsigned char>>& originals,
+                           const std::map<std::string, std::vector<unsigned char>>& found) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
+        EXPECT_EQ(path.find(".removing"), std::string::npos) << path;
+        for (const std::string& original : files) {
+            if (path.rfind(original + ".", 0) != 0) continue;
+            const auto bytes = test::ReadWholeFile(path);
+            EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+        }
+    }
+}
+
 // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
 // live: what a delete cut short leaves. Then a rebuild, killed or cut by a power loss at each
 // step and run again: one recovered body for body 7, with all five tests.
@@ -934,16 +952,7 @@ TEST_F(IndexRebuildTest, ACopyAsideCutShortByAKillNeverStandsUnderACopysName) {
         TRebuildReport report;
         ASSERT_EQ(RebuildIndex(Name(), report), "");
         EXPECT_EQ(report.copies.size(), 3u);
-        for (const auto& entry : fs::directory_iterator(folder.Path())) {
-            const std::string path = entry.path().string();
-            EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
-            for (const std::string& original : {Name(), Index(), Dialog()}) {
-                if (path.rfind(original + ".", 0) != 0) continue;
-                // A copy of the file as the killed run or the one after it found it.
-                const auto bytes = test::ReadWholeFile(path);
-                EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
-            }
-        }
+        ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
     }
 }
 
@@ -985,16 +994,7 @@ TEST_F(IndexRebuildTest, OnFileSystemsWithoutARenameThatRefusesToReplaceARebuild
                 ASSERT_EQ(RebuildIndex(Name(), report), "");
             }
             EXPECT_EQ(rebuiltFiles(), oneRun);
-            for (const auto& entry : fs::directory_iterator(folder.Path())) {
-                const std::string path = entry.path().string();
-                EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
-                EXPECT_EQ(path.find(".removing"), std::string::npos) << path;
-                for (const std::string& original : {Name(), Index(), Dialog()}) {
-                    if (path.rfind(original + ".", 0) != 0) continue;
-                    const auto bytes = test::ReadWholeFile(path);
-                    EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
-                }
-            }
+            ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
         }
     }
 }
