@@ -93,8 +93,9 @@ public:
     // exFAT, some FUSE file systems); nothing is changed then.
     virtual SystemError RenameToNew(const std::string& from, const std::string& to) = 0;
     // Removes `path` only when it is a plain file (never a link: kAccessDenied) of this user
-    // with no other name, that nobody holds open (kSharingViolation), and the name still leads
-    // to it as it goes; kFileNotFound when nothing is there. For files a writer left behind.
+    // with no other name, that no process of this user has open or mapped and none locks
+    // (kSharingViolation), and only the file checked; kFileNotFound when nothing is there. For
+    // files a writer left behind (RemoveLeftOverAt).
     virtual SystemError DeleteIfLeftOver(const std::string& path) = 0;
     // Removes the name `path` of a plain file of this user that nobody holds open and that has
     // exactly one other name, in the same folder, beginning with `keptPrefix` and not with
