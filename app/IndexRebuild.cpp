@@ -46,6 +46,36 @@ int FirstFreeCopyName(const std::vector<std::string>& paths, const std::string& 
     return 1;
 }
 
+// Why a copy could not be made, in words a user can act on.
+std::string CopyFailedText(const std::string& path, const std::string& copy, platform::SystemError error) {
+    namespace win32 = platform::win32;
+    if (error == win32::kSharingViolation || error == win32::kLockViolation)
+        return "another program (or a second copy of this one) has the data open, so " + path +
+               " could not be copied aside first. Nothing was changed. Close the other program, then start "
+               "this one again";
+    const std::string copying = "Copying " + path + " to " + copy + " failed: ";
+    switch (error) {
+    case win32::kDiskFull:
+        return copying + "the disk is full";
+    case win32::kAccessDenied:
+        return copying + "new files may not be made in the data folder";
+    case win32::kWriteProtect:
+        return copying + "the disk of the data folder is read-only or write-protected";
+    case win32::kFileNotFound:
+    case win32::kPathNotFound:
+        return copying + "the file or its folder went away while it was being copied";
+    case win32::kTooManyOpenFiles:
+        return copying + "too many files are open; closing other programs may help";
+    case win32::kNotEnoughMemory:
+        return copying + "there is not enough memory; closing other programs may help";
+    case win32::kInvalidName:
+    case win32::kInvalidParameter:
+        return copying + "the file system of the data folder does not take the name of the copy";
+    default:
+        return copying + "the disk or its file system reported a fault";
+    }
+}
+
 // `path` + "." + the local time, with "-2", "-3" ... when a copy of that second exists; the
 // copy is made as a new file, never over anything of that name, and has its name only once it
 // is whole.
@@ -60,8 +90,7 @@ std::string CopyAside(const std::string& path, const std::string& stamp, int fir
         case platform::CopyOutcome::Result::NoTemporaryName:
             return "Copying " + path + ": " + NamesTakenText(path);
         case platform::CopyOutcome::Result::Failed:
-            return "Copying " + path + " to " + name + " (system error " +
-                   std::to_string(outcome.systemError) + ")";
+            return CopyFailedText(path, name, outcome.systemError);
         case platform::CopyOutcome::Result::Copied:
             copies.push_back(name);
             return {};

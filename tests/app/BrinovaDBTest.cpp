@@ -12,6 +12,7 @@
 
 #include "CrashDisk.h"
 #include "FaultyFileOps.h"
+#include "FileSystemShim.h"
 #include "StorageSession.h"
 #include "StructureChecker.h"
 #include "TempFolder.h"
@@ -964,6 +965,24 @@ void PutBackFolder(const std::string& folder,
         test::WriteWholeFile(path, bytes);
 }
 
+// After a rebuild that ran to its end: none of the rebuild's own names (nor a removal's) is
+// left, and every copy of `files` holds its file as the killed run (`originals`) or the run
+// after it (`found`) found it.
+void ExpectOnlyWholeCopies(const std::string& folder, const std::vector<std::string>& files,
+                           const std::map<std::string, std::vector<unsigned char>>& originals,
+                           const std::map<std::string, std::vector<unsigned char>>& found) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
+        EXPECT_EQ(path.find(".removing"), std::string::npos) << path;
+        for (const std::string& original : files) {
+            if (path.rfind(original + ".", 0) != 0) continue;
+            const auto bytes = test::ReadWholeFile(path);
+            EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+        }
+    }
+}
+
 // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
 // live: what a delete cut short leaves. Then a rebuild, killed or cut by a power loss at each
 // step and run again: one recovered body for body 7, with all five tests.
@@ -1059,16 +1078,161 @@ TEST_F(IndexRebuildTest, ACopyAsideCutShortByAKillNeverStandsUnderACopysName) {
         TRebuildReport report;
         ASSERT_EQ(RebuildIndex(Name(), report), "");
         EXPECT_EQ(report.copies.size(), 3u);
-        for (const auto& entry : fs::directory_iterator(folder.Path())) {
-            const std::string path = entry.path().string();
-            EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
-            for (const std::string& original : {Name(), Index(), Dialog()}) {
-                if (path.rfind(original + ".", 0) != 0) continue;
-                // A copy of the file as the killed run or the one after it found it.
-                const auto bytes = test::ReadWholeFile(path);
-                EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+        ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
+    }
+}
+
+// On a file system whose rename cannot refuse to replace, with or without hard links (NFS;
+// exFAT through FUSE, FAT), the copies are still made, each whole before it has its name. A
+// rebuild killed at any step and run again ends with the files of one run, copies of the
+// files as a run found them, and none of the rebuild's own names left.
+TEST_F(IndexRebuildTest, OnFileSystemsWithoutARenameThatRefusesToReplaceARebuildKilledAnywhereEndsAsOneRun) {
+    using Kind = test::FileSystemShim::Kind;
+    CrashInNormalMode();
+    const auto originals = FolderFiles(folder.Path());
+    const auto rebuiltFiles = [&] {
+        std::map<std::string, std::vector<unsigned char>> files;
+        for (const std::string& path : {Name(), Index(), Dialog()})
+            if (test::FileExists(path)) files[path] = test::ReadWholeFile(path);
+        return files;
+    };
+    for (const Kind kind : {Kind::NoRenameNoReplace, Kind::NeitherThatNorLinks}) {
+        SCOPED_TRACE(test::FileSystemShim::Name(kind));
+        test::FileSystemShim shim(kind);
+        PutBackFolder(folder.Path(), originals);
+        TRebuildReport once;
+        ASSERT_EQ(RebuildIndex(Name(), once), "");
+        EXPECT_GT(shim.Refused(), 0);
+        const auto oneRun = rebuiltFiles();
+        bool killed = true;
+        for (int step = 0; killed; ++step) {
+            SCOPED_TRACE("kill at step " + std::to_string(step));
+            PutBackFolder(folder.Path(), originals);
+            {
+                test::CrashDisk disk;
+                disk.StopAfter(step);
+                TRebuildReport report;
+                killed = !RebuildIndex(Name(), report).empty();
             }
+            const auto found = FolderFiles(folder.Path());
+            TRebuildReport report;
+            if (killed) {
+                ASSERT_EQ(RebuildIndex(Name(), report), "");
+            }
+            EXPECT_EQ(rebuiltFiles(), oneRun);
+            ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
         }
+    }
+}
+
+// A copy named by a second name, the process killed between making it and dropping the
+// temporary's name: the next rebuild clears that name and keeps the copy whole.
+TEST_F(IndexRebuildTest, ACopysSecondNameLeftByAKillBetweenLinkAndUnlinkIsClearedByTheNextRebuild) {
+    CrashInNormalMode();
+    const auto data = test::ReadWholeFile(Name());
+    const std::string temporary = FbRebuildNames(Name()).front();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        test::FileSystemShim shim(test::FileSystemShim::Kind::NoRenameNoReplace);
+        shim.BeforeNextUnlink([] { ::_exit(0); });
+        TRebuildReport report;
+        (void)RebuildIndex(Name(), report);
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string copyName;
+    for (const auto& entry : fs::directory_iterator(folder.Path()))
+        if (const std::string path = entry.path().string();
+            path.rfind(Name() + ".", 0) == 0 && path.find(".rebuild") == std::string::npos)
+            copyName = path;
+    ASSERT_FALSE(copyName.empty());
+    struct stat killed {};
+    ASSERT_EQ(::stat(temporary.c_str(), &killed), 0);
+    EXPECT_EQ(killed.st_nlink, 2u);
+
+    TRebuildReport report;
+    ASSERT_EQ(RebuildIndex(Name(), report), "");
+    EXPECT_FALSE(test::FileExists(temporary));
+    struct stat copy {};
+    ASSERT_EQ(::stat(copyName.c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_nlink, 1u);
+    EXPECT_EQ(test::ReadWholeFile(copyName), data);
+}
+
+// Another program (a second copy of this one) has the data file open: the rebuild's refusal
+// says so in words, says nothing was changed and what to do, and names no system error.
+TEST_F(IndexRebuildTest, ARebuildRefusedAtItsCopiesByAnotherProgramHoldingTheDataSaysSoInWords) {
+    CrashInNormalMode();
+    const auto files = FolderFiles(folder.Path());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        platform::FileHandle handle = -1;
+        const bool held = platform::PosixFiles().Open(Name(), platform::FileDisposition::OpenExisting,
+                                                      platform::FileAccess::ReadWrite,
+                                                      platform::FileSharing::Exclusive, handle) == 0;
+        (void)!::write(ready[1], &held, 1);
+        for (;;)
+            ::pause();
+    }
+    bool held = false;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_TRUE(held);
+    TRebuildReport report;
+    const std::string failure = RebuildIndex(Name(), report);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(RebuildFailedText(failure),
+              "The index could not be rebuilt: another program (or a second copy of this one) has the data "
+              "open, so " +
+                  Name() +
+                  " could not be copied aside first. Nothing was changed. Close the other program, then "
+                  "start this one again.\n\nIts records were left as they were.");
+    EXPECT_EQ(failure.find("system error"), std::string::npos);
+    EXPECT_EQ(FolderFiles(folder.Path()), files);
+}
+
+// Whatever stops a copy aside, the refusal says why in words and names no system error.
+TEST_F(IndexRebuildTest, ACopyAsideThatCannotBeMadeSaysWhyInWords) {
+    namespace win32 = platform::win32;
+    struct Case {
+        const char* name;
+        FileCall call;
+        platform::SystemError error;
+        const char* words;
+    };
+    const std::vector<Case> cases = {
+        {"a full disk", FileCall::Write, win32::kDiskFull, " failed: the disk is full"},
+        {"a read-only disk", FileCall::Open, win32::kWriteProtect,
+         " failed: the disk of the data folder is read-only or write-protected"},
+        {"a folder that takes no new files", FileCall::Open, win32::kAccessDenied,
+         " failed: new files may not be made in the data folder"},
+        {"a disk fault", FileCall::Flush, win32::kIoDevice,
+         " failed: the disk or its file system reported a fault"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        CrashInNormalMode();
+        const auto files = FolderFiles(folder.Path());
+        std::string failure;
+        {
+            test::FaultyFileOps faults;
+            faults.FailAll(c.call, c.error, ".DAT.rebuild");
+            TRebuildReport report;
+            failure = RebuildIndex(Name(), report);
+        }
+        EXPECT_EQ(failure.rfind("Copying " + Name() + " to " + Name() + ".", 0), 0u) << failure;
+        EXPECT_TRUE(failure.ends_with(c.words)) << failure;
+        EXPECT_EQ(failure.find("system error"), std::string::npos) << failure;
+        EXPECT_EQ(FolderFiles(folder.Path()), files);
     }
 }
 
