@@ -67,6 +67,9 @@ void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const
 class FbReindexPlan {
 public:
     virtual ~FbReindexPlan() = default;
+    // Before Examine, when the data file carries the mark of a reindex that did not end: the
+    // records from `firstAdded` on are the additions it made.
+    virtual void ResumeUnfinished(std::int32_t firstAdded) { (void)firstAdded; }
     // Every record 1..allocated in turn, as stored, before anything is decided.
     virtual void Examine(std::int32_t record, std::span<const unsigned char> bytes) = 0;
     // Once all were examined: records to add after the last one (`first` is the number the
