@@ -635,6 +635,23 @@ protected:
         ASSERT_EQ(test::ReadWholeFile(Name())[20], 1);
     }
 
+    // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
+    // live: what a delete cut short leaves. The Fileblock stays open.
+    void OrphanTestsOfBody7() {
+        Open();
+        for (int i = 0; i < 3; ++i) {
+            TStoredRecord body = BodyRecordOf();
+            const std::int32_t n = AddBody(body);
+            for (int t = 0; t < 5; ++t) {
+                TStoredRecord test = TestRecordOf(45000 + t);
+                AddTestRecord(test, n);
+            }
+        }
+        FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
+        FbFreeRecord(RecordFileblock(), 7);
+        ASSERT_TRUE(FbOk);
+    }
+
     std::map<std::string, std::vector<unsigned char>> Originals() const {
         std::map<std::string, std::vector<unsigned char>> files;
         for (const std::string& path : {Name(), Index(), Dialog()})
@@ -838,22 +855,22 @@ void PutBackFolder(const std::string& folder,
         test::WriteWholeFile(path, bytes);
 }
 
+// A rebuild whose process dies after `step` file changes, the disk then losing its power when
+// `powerLoss` is given; true when it ended before that.
+bool RebuildDyingAfter(int step, const std::string& name, std::mt19937* powerLoss) {
+    test::CrashDisk disk;
+    disk.StopAfter(step);
+    TRebuildReport report;
+    const bool completed = RebuildIndex(name, report).empty();
+    if (powerLoss) disk.LosePower(*powerLoss);
+    return completed;
+}
+
 // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
 // live: what a delete cut short leaves. Then a rebuild, killed or cut by a power loss at each
 // step and run again: one recovered body for body 7, with all five tests.
 TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
-    Open();
-    for (int i = 0; i < 3; ++i) {
-        TStoredRecord body = BodyRecordOf();
-        const std::int32_t n = AddBody(body);
-        for (int t = 0; t < 5; ++t) {
-            TStoredRecord test = TestRecordOf(45000 + t);
-            AddTestRecord(test, n);
-        }
-    }
-    FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
-    FbFreeRecord(RecordFileblock(), 7);
-    ASSERT_TRUE(FbOk);
+    ASSERT_NO_FATAL_FAILURE(OrphanTestsOfBody7());
     CloseRec();
     fs::resize_file(Index(), 1000);
     const auto originals = FolderFiles(folder.Path());
@@ -863,14 +880,7 @@ TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
         for (int step = 0; finished < 2; ++step) {
             SCOPED_TRACE((powerLoss ? "power loss at step " : "kill at step ") + std::to_string(step));
             PutBackFolder(folder.Path(), originals);
-            bool completed = false;
-            {
-                test::CrashDisk disk;
-                disk.StopAfter(step);
-                TRebuildReport report;
-                completed = RebuildIndex(Name(), report).empty();
-                if (powerLoss) disk.LosePower(rng);
-            }
+            const bool completed = RebuildDyingAfter(step, Name(), powerLoss ? &rng : nullptr);
             if (completed) ++finished;
             TRebuildReport report;
             if (!completed) {
@@ -937,18 +947,7 @@ TEST_F(IndexRebuildTest, AJournalPutBackByARebuildKilledAtAnyStepIsNeverPutBackA
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartOver();
-        Open();
-        for (int i = 0; i < 3; ++i) {
-            TStoredRecord body = BodyRecordOf();
-            const std::int32_t n = AddBody(body);
-            for (int t = 0; t < 5; ++t) {
-                TStoredRecord test = TestRecordOf(45000 + t);
-                AddTestRecord(test, n);
-            }
-        }
-        FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
-        FbFreeRecord(RecordFileblock(), 7);
-        ASSERT_TRUE(FbOk);
+        ASSERT_NO_FATAL_FAILURE(OrphanTestsOfBody7());
         if (c.chainEmptied) {
             TStoredRecord test = TestRecordOf(46000);
             ASSERT_EQ(AddTestRecord(test, 1), 7);
@@ -972,14 +971,7 @@ TEST_F(IndexRebuildTest, AJournalPutBackByARebuildKilledAtAnyStepIsNeverPutBackA
         for (int step = 0;; ++step) {
             SCOPED_TRACE("kill at step " + std::to_string(step));
             PutBackFolder(folder.Path(), originals);
-            bool completed = false;
-            {
-                test::CrashDisk disk;
-                disk.StopAfter(step);
-                TRebuildReport report;
-                completed = RebuildIndex(Name(), report).empty();
-            }
-            if (completed) break;
+            if (RebuildDyingAfter(step, Name(), nullptr)) break;
             TRebuildReport report;
             ASSERT_EQ(RebuildIndex(Name(), report), "");
             EXPECT_EQ(test::ReadWholeFile(Name()), data);
