@@ -92,13 +92,14 @@ struct TReindexCounts {
 // them) go into a new index file, which is brought to the disk and renamed over the old one;
 // the records that are not live are chained as free, the dialog file is reset, and the data
 // header is written last, so a rebuild cut short leaves the file marked in use, and marked as
-// a rebuild under way (the plan learns where its additions began), and is done again. The number of records
-// comes from the file's size; a header record length other than `recordLength` is taken as damage when the
-// size is a whole number of such records. 10215 when the data file is not one of `recordLength`-byte records
-// with these keys (or the plan's answers do not fit), 10140 when one of the files cannot be read and written
-// as a plain file or the index or dialog file is a link (the new file would take the link's place); nothing
-// has changed then. Every file it makes is new (never through a link), and the leftovers of rebuilds killed
-// before their end are removed (FbRemoveRebuildLeftovers).
+// a rebuild under way (the plan learns where its additions began), and is done again. The
+// number of records comes from the file's size; a header record length other than
+// `recordLength` is taken as damage when the size is a whole number of such records.
+// 10215 when the data file is not one of `recordLength`-byte records with these keys (or the
+// plan's answers do not fit), 10140 when one of the files cannot be read and written as a
+// plain file or the index or dialog file is a link (the new file would take the link's
+// place); nothing has changed then. Every file it makes is new (never through a link), and
+// the leftovers of rebuilds killed before their end are removed (FbRemoveRebuildLeftovers).
 //
 // A journal in the dialog file (a change that a crash cut short) is put back into the data file
 // first, at `recordLength`, when it can be replayed whole and its count of records could be the
