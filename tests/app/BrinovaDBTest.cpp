@@ -838,6 +838,17 @@ TEST_F(IndexRebuildTest, TestsOfAFreedBodyNeverMoveToTheBodyThatTakesItsNumber) 
     }
 }
 
+// A rebuild whose process dies after `step` file changes, the disk then losing its power when
+// `powerLoss` is given; true when it ended before that.
+bool RebuildDyingAfter(int step, const std::string& name, std::mt19937* powerLoss) {
+    test::CrashDisk disk;
+    disk.StopAfter(step);
+    TRebuildReport report;
+    const bool completed = RebuildIndex(name, report).empty();
+    if (powerLoss) disk.LosePower(*powerLoss);
+    return completed;
+}
+
 // The folder's files as they are now, by path.
 std::map<std::string, std::vector<unsigned char>> FolderFiles(const std::string& folder) {
     std::map<std::string, std::vector<unsigned char>> files;
@@ -853,17 +864,6 @@ void PutBackFolder(const std::string& folder,
         fs::remove_all(entry.path());
     for (const auto& [path, bytes] : files)
         test::WriteWholeFile(path, bytes);
-}
-
-// A rebuild whose process dies after `step` file changes, the disk then losing its power when
-// `powerLoss` is given; true when it ended before that.
-bool RebuildDyingAfter(int step, const std::string& name, std::mt19937* powerLoss) {
-    test::CrashDisk disk;
-    disk.StopAfter(step);
-    TRebuildReport report;
-    const bool completed = RebuildIndex(name, report).empty();
-    if (powerLoss) disk.LosePower(*powerLoss);
-    return completed;
 }
 
 // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
