@@ -118,6 +118,8 @@ std::string LinkRefusal(const TFileSetState& files) {
 // What the rebuild learns of the records and tells the engine about them.
 class RecordPlan final : public FbReindexPlan {
 public:
+    void ResumeUnfinished(std::int32_t firstAdded) override { unfinishedFrom_ = firstAdded; }
+
     void Examine(std::int32_t record, std::span<const unsigned char> bytes) override {
         const std::int32_t kind = platform::GetI32(bytes.data(), stored_offset::kind);
         const bool live = platform::GetI32(bytes.data(), stored_offset::freeChain) == 0 &&
@@ -129,7 +131,7 @@ public:
 
     // One new body for the live tests of each body that is not a live body, unless a body
     // exactly as this rebuild would make it is there already: one an earlier rebuild, killed
-    // before it had moved every test, left behind.
+    // before it had moved every test, added.
     std::vector<std::vector<unsigned char>> Additions(std::int32_t first) override {
         std::map<std::int32_t, std::int32_t> orphans; // old body -> tests
         for (std::size_t i = 0; i < kinds_.size(); ++i)
@@ -184,9 +186,10 @@ private:
         return body.Encode();
     }
 
-    // Only a body whose note is a recovered body's is kept to be compared whole later.
+    // Only a body that a rebuild which did not end added, and whose note is a recovered body's,
+    // is kept to be compared whole later: one a finished rebuild made is the user's now.
     void KeepIfRecoveredBody(std::int32_t record, std::span<const unsigned char> bytes) {
-        if (bytes.size() != kStoredRecordSize) return;
+        if (unfinishedFrom_ == 0 || record < unfinishedFrom_ || bytes.size() != kStoredRecordSize) return;
         TStoredBytes stored;
         std::copy(bytes.begin(), bytes.end(), stored.begin());
         if (TStoredRecord::Decode(stored).body.note.starts_with(kRecoveredNoteStem))
@@ -217,6 +220,7 @@ private:
     std::map<std::int32_t, std::int32_t> newBodyOf_;
     std::vector<TRecoveredTests> recovered_;
     std::vector<std::pair<std::int32_t, TStoredBytes>> recoveredBodies_; // in record order
+    std::int32_t unfinishedFrom_ = 0; // the first addition of a rebuild that did not end; 0: none
     std::int32_t bodies_ = 0;
     std::int32_t tests_ = 0;
 };

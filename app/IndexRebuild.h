@@ -17,9 +17,10 @@
 // every live body, key 2 every live test under its body. Live tests whose body is not a live
 // body are put under a new body of their own, "Recovered tests", one per missing body, so they
 // stay listed and a body that later takes the old number never adopts them. A body byte for
-// byte as that new one would be (a rebuild killed before it had moved every test left it) takes
-// them instead, so a rebuild run again ends as one run would. Every other record goes on the
-// free chain.
+// byte as that new one would be, added by a rebuild killed before it had moved every test (the
+// data file still carries its mark), takes them instead, so a rebuild run again ends as one run
+// would; one that a finished rebuild made is never taken. Every other record goes on the free
+// chain.
 
 struct TRecoveredTests {
     std::int32_t body = 0;    // the new body's record number

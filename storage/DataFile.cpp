@@ -110,7 +110,8 @@ void FlushDataFile(Fileblock& fb) {
 }
 
 // FbWriteRecord in save mode: the record as it was is journaled and on the disk before it is
-// overwritten, so a rewrite cut short is put back whole.
+// overwritten, so a rewrite cut short is put back whole. The data header it leaves as it is
+// goes with it: a replay tells by it whether the journal is this data file's.
 void SaveModeWrite(Fileblock& fb, std::int32_t record, const std::vector<unsigned char>& bytes) {
     const std::int64_t offset = RecordOffset(fb, record);
     const auto length = static_cast<std::int32_t>(bytes.size());
@@ -118,6 +119,7 @@ void SaveModeWrite(Fileblock& fb, std::int32_t record, const std::vector<unsigne
     FileReadAt(fb.dataFile, offset, length, before.data());
     if (!FbOk) return;
     BeginJournalStep(fb);
+    JournalHeader(fb, 0, DataHeaderJournalImage(fb), kNoChainLink);
     JournalRecordImage(fb, record, before);
     FlushJournal(fb);
     FileWriteAt(fb.dataFile, offset, length, bytes.data());

@@ -304,15 +304,30 @@ private:
         }
         // The journal is checked whole, and the data file against the header, before the
         // first record is put back; only an append cut short leaves a record past the count.
-        bool appendMayBeUndone = false;
-        if (!CheckJournal(fb, appendMayBeUndone)) return false;
+        JournalDataHeaders journal;
+        if (!CheckJournal(fb, journal)) return false;
+        if (!FitsDataHeader(journal, header_)) {
+            // Another data file's journal (a file put in this one's place): nothing is put back.
+            Fail(fberr::kRepairFailed);
+            return false;
+        }
+        const bool appendMayBeUndone = UndoesAppendAtEnd(journal);
         CheckDataFile(fb, appendMayBeUndone);
+        if (FbOk && appendMayBeUndone) CheckAppendUndone(fb, journal.images.back());
         if (!FbOk) return false;
         RepairFileblock(fb);
         if (!FbOk) return false;
         for (int k = 1; k <= fb.numberOfKeys; ++k)
             fb.rowsPresent = std::max(fb.rowsPresent, fb.Key(k).allocated);
         return true;
+    }
+
+    // The replay cuts the file back to the count before the append: one record at most, the
+    // append's own, may lie past it.
+    static void CheckAppendUndone(Fileblock& fb, const DataHeader& before) {
+        const std::int64_t size = FileSize(fb.dataFile);
+        const std::int64_t longest = (static_cast<std::int64_t>(before.allocated) + 2) * fb.Data().slotSize;
+        if (FbOk && size > longest) Fail(fberr::kRepairFailed);
     }
 
     // Nothing is written: the files are closed, the handle released, the lock given back and

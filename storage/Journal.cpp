@@ -51,6 +51,7 @@ struct ReplayBounds {
     std::int64_t dataSize = 0;
     std::int32_t allocated = 0;
     bool dataHeader = false; // a data header was among the records
+    JournalDataHeaders found;
 };
 
 bool FailReplay() {
@@ -191,6 +192,8 @@ bool PutBackDataHeader(FileRecord& data, std::int32_t recordLength, int keys, co
     if (!DataHeaderSound(header, link, recordLength, keys, bounds.dataSize)) return FailReplay();
     bounds.allocated = header.allocated;
     bounds.dataHeader = true;
+    bounds.found.images.push_back(header);
+    bounds.found.lastLink = link;
     if (!apply || link == kNoChainLink) return true;
     unsigned char linkBytes[4];
     PutI32(linkBytes, 0, link);
@@ -252,9 +255,10 @@ bool ImageFits(std::int32_t record, std::int32_t recordLength, const ReplayBound
 // A record image (the bytes after its tag) checked against the bounds, and with `apply` written
 // back over its record of `recordLength` bytes.
 bool PutBackRecordImage(FileRecord& data, std::int32_t recordLength, std::span<const unsigned char> body,
-                        const ReplayBounds& bounds, bool apply) {
+                        ReplayBounds& bounds, bool apply) {
     const std::int32_t record = GetI32(body.data(), 2);
     if (!ImageFits(record, recordLength, bounds)) return FailReplay();
+    bounds.found.recordImage = true;
     if (!apply) return true;
     FileWriteAt(data, static_cast<std::int64_t>(record) * recordLength, recordLength,
                 body.data() + kRecordImageHead - 2);
@@ -489,13 +493,53 @@ void CutToCount(FileRecord& data, std::int32_t recordLength, std::int32_t alloca
 
 } // namespace
 
-bool CheckJournal(Fileblock& fb, bool& holdsDataHeader) {
+bool CheckJournal(Fileblock& fb, JournalDataHeaders& dataHeaders) {
     ResetStatus();
     ReplayBounds bounds = BoundsOf(fb);
     if (!FbOk) return false;
     if (!WalkFileblockJournal(fb, bounds, false)) return false;
-    holdsDataHeader = bounds.dataHeader;
+    dataHeaders = bounds.found;
     return true;
+}
+
+bool UndoesAppendAtEnd(const JournalDataHeaders& journal) {
+    return journal.images.size() == 1 && !journal.recordImage && journal.images.back().firstFree == -1;
+}
+
+namespace {
+
+bool SameCounters(const DataHeader& a, const DataHeader& b) {
+    return a.firstFree == b.firstFree && a.freeCount == b.freeCount && a.allocated == b.allocated;
+}
+
+// The state an append leaves behind the one it journaled: a record more at the end, or the
+// chain's head taken.
+DataHeader AfterAppend(const DataHeader& before, std::int32_t link) {
+    DataHeader after = before;
+    if (before.firstFree == -1) {
+        after.allocated = WrappedAdd(before.allocated, 1);
+    } else {
+        after.firstFree = link;
+        after.freeCount = WrappedAdd(before.freeCount, -1);
+    }
+    return after;
+}
+
+} // namespace
+
+bool FitsDataHeader(const JournalDataHeaders& journal, const DataHeader& file) {
+    if (journal.images.empty()) return true;
+    // Each image is a state the file had: before the change, or (a free's chain word) after it.
+    for (const DataHeader& image : journal.images)
+        if (SameCounters(image, file)) return true;
+    const bool append = journal.images.size() == 1 && !journal.recordImage;
+    return append && SameCounters(AfterAppend(journal.images.back(), journal.lastLink), file);
+}
+
+bool FitsRecordCount(const JournalDataHeaders& journal, std::int32_t records) {
+    if (journal.images.empty()) return true;
+    const std::int32_t before = journal.images.back().allocated;
+    return before == records || (UndoesAppendAtEnd(journal) && before == WrappedAdd(records, -1));
 }
 
 void ReplayDialog(Fileblock& fb) {
@@ -583,7 +627,7 @@ ReplayBounds DataBounds(FileRecord& data, std::int32_t recordLength) {
 } // namespace
 
 LeftoverJournal ExamineLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
-                                       const std::vector<int>& keyLengths) {
+                                       const std::vector<int>& keyLengths, bool* putsBackRecords) {
     const int keys = static_cast<int>(keyLengths.size());
     const DialogContent content = ExamineDialog(dialog, keys);
     // A dialog file cut inside its first tag holds no record either.
@@ -594,8 +638,11 @@ LeftoverJournal ExamineLeftoverJournal(FileRecord& dialog, FileRecord& data, std
     if (!FbOk) return LeftoverJournal::Unusable;
     if (content != DialogContent::Journal) return LeftoverJournal::None;
     ReplayBounds bounds = DataBounds(data, recordLength);
-    const bool usable =
-        FbOk && WalkForData(dialog, data, DataLayout(recordLength, keyLengths), bounds, false);
+    const std::int32_t records = bounds.allocated;
+    const bool usable = FbOk &&
+                        WalkForData(dialog, data, DataLayout(recordLength, keyLengths), bounds, false) &&
+                        FitsRecordCount(bounds.found, records);
+    if (putsBackRecords) *putsBackRecords = !bounds.found.images.empty() || bounds.found.recordImage;
     ResetStatus();
     return usable ? LeftoverJournal::Replayable : LeftoverJournal::Unusable;
 }
@@ -607,7 +654,7 @@ bool ReplayLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t re
     if (!FbOk) return false;
     ReplayBounds checked = bounds;
     if (!WalkForData(dialog, data, layout, checked, false) ||
-        !WalkForData(dialog, data, layout, bounds, true))
+        !FitsRecordCount(checked.found, bounds.allocated) || !WalkForData(dialog, data, layout, bounds, true))
         return false;
     if (bounds.dataHeader) CutToCount(data, recordLength, bounds.allocated);
     FileFlush(data);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/DataFile.h"
 #include "storage/Fileblock.h"
 
 #include <array>
@@ -69,10 +70,25 @@ void ReplayDialog(Fileblock& fb);
 // read-only Fileblock, 10180 when the replay or the commit failed.
 void RepairFileblock(Fileblock& fb);
 
+// The data headers a journal puts back, in file order: they tell which change it undoes, and
+// whether it could be the journal of the data file it was found beside.
+struct JournalDataHeaders {
+    std::vector<DataHeader> images;
+    std::int32_t lastLink = kNoChainLink; // the chain link of the last image
+    bool recordImage = false;             // it puts a whole record back (a rewrite)
+};
+// It undoes an append at the end of the records: the one change whose record a replay cuts off.
+bool UndoesAppendAtEnd(const JournalDataHeaders& journal);
+// `file`, the data header on the disk, is the state before the journal's change or the one the
+// change leaves: the journal may be this data file's. One without a data header names none.
+bool FitsDataHeader(const JournalDataHeaders& journal, const DataHeader& file);
+// The same for a data file known only by the `records` its size holds.
+bool FitsRecordCount(const JournalDataHeaders& journal, std::int32_t records);
+
 // Checks every record of the journal in the dialog file against the Fileblock, writing
 // nothing: false (10180, or a read failure's code) when it could not be replayed whole.
-// `holdsDataHeader`: it puts a data header back (an append or free was cut short).
-bool CheckJournal(Fileblock& fb, bool& holdsDataHeader);
+// `dataHeaders`: the data headers it puts back.
+bool CheckJournal(Fileblock& fb, JournalDataHeaders& dataHeaders);
 
 // What a dialog file found beside a data file holds.
 enum class DialogContent { Empty, CleanTable, Journal };
@@ -81,11 +97,15 @@ DialogContent ExamineDialog(FileRecord& dialog, int numberOfKeys);
 // A journal left in a dialog file as a reindex sees it: for a data file of `recordLength`-byte
 // records whose keys are `keyLengths` long, what it puts back into the data file (record
 // images, chain words, the count), checked whole; the index is made anew.
+// A journal whose data header could not be that file's state one change ago is Unusable.
 enum class LeftoverJournal { None, Replayable, Unusable };
+// `putsBackRecords`, when given: a Replayable one writes into the data file (it holds more than
+// pages and key headers of the index).
 LeftoverJournal ExamineLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
-                                       const std::vector<int>& keyLengths);
+                                       const std::vector<int>& keyLengths, bool* putsBackRecords = nullptr);
 // Puts that back (the data file cut to the count when an append is undone) and flushes the data
-// file; false, with nothing written, when the journal cannot be replayed whole.
+// file; false, with nothing written, when the journal cannot be replayed whole or is not the
+// data file's.
 bool ReplayLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t recordLength,
                            const std::vector<int>& keyLengths);
 

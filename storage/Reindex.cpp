@@ -31,6 +31,12 @@ namespace win32 = platform::win32;
 constexpr std::int32_t kRecordsPerRead = 1024;
 constexpr std::int32_t kReadBytes = 1 << 20;
 constexpr std::int32_t kRowsPerWrite = 64;
+// The mark of a reindex under way, in the data header beside the in-use mark: the three bytes
+// above the low byte of the number of keys (all that is read of it) hold the number the
+// reindex's first addition gets. Set before its first change; the header written at its end
+// clears it. 0: none.
+constexpr std::int64_t kUnfinishedMarkOffset = 17;
+constexpr std::int32_t kLargestMark = 0xFFFFFF;
 
 // The pages of one key's new tree, all in memory: the tree is only ever added to.
 class MemoryPages final : public PageAccess {
@@ -167,6 +173,7 @@ public:
         if (FbOk) RemoveRebuildLeftovers(names_);
         if (FbOk) ReplayJournal(keys, files.dialog);
         if (FbOk) CutPartialRecord();
+        if (FbOk && FirstAddition() <= allocated_) plan_.ResumeUnfinished(FirstAddition());
         if (FbOk) ExamineRecords();
         if (FbOk) TakeAdditions();
         if (FbOk) CreateIndexFile(keys);
@@ -174,8 +181,8 @@ public:
         if (FbOk) WriteIndexFile();
         if (FbOk && files.dialog.problem == TFileProblem::None) CreateEmptyDialog();
         if (!FbOk) return;
-        // From here the files change; the in-use mark stays until the header is written.
-        MarkInUse(work_);
+        // From here the files change; the marks stay until the header is written.
+        MarkUnfinished();
         RenameOver(work_.indexFile, names_.index);
         WriteRecords();
         if (!dialog_.name.empty()) RenameOver(dialog_, names_.dialog);
@@ -211,24 +218,53 @@ private:
             return;
         }
         allocated_ = static_cast<std::int32_t>(allocated);
+        if (image[kDataInUseOffset] == 1)
+            unfinished_ = image[kUnfinishedMarkOffset] | image[kUnfinishedMarkOffset + 1] << 8 |
+                          image[kUnfinishedMarkOffset + 2] << 16;
+        markOnDisk_ = unfinished_;
+    }
+
+    // Where this reindex's additions begin: where those of one that did not end began, when
+    // they may be among the records, else after the last record.
+    std::int32_t FirstAddition() const {
+        return unfinished_ != 0 && unfinished_ <= allocated_ + 1 ? unfinished_ : allocated_ + 1;
+    }
+
+    // Before each change: the file is in use and a reindex of it under way, its additions from
+    // FirstAddition on (a reindex run again after a kill adopts only what it finds there).
+    void MarkUnfinished() {
+        const std::int32_t mark = std::min(FirstAddition(), kLargestMark);
+        if (!FbOk || mark == markOnDisk_) return;
+        const unsigned char bytes[4] = {static_cast<unsigned char>(mark & 0xFF),
+                                        static_cast<unsigned char>((mark >> 8) & 0xFF),
+                                        static_cast<unsigned char>(mark >> 16), 1};
+        FileWriteAt(work_.dataFile, kUnfinishedMarkOffset, 4, bytes);
+        FileFlush(work_.dataFile);
+        if (FbOk) markOnDisk_ = mark;
     }
 
     // A journal the dialog file holds is put back into the data file before its records are
     // read, so a change a crash cut short is wholly undone; the new, empty dialog file goes over
     // it only afterwards. One that cannot be replayed is refused unless the caller set it aside.
+    // Once put back and on the disk, it is spent before anything else is written: a reindex run
+    // again after a kill never puts it back over what this one added.
     void ReplayJournal(const TKeySpecs& keys, const TFileState& dialog) {
         if (dialog.problem != TFileProblem::None) return;
         FileRecord journal;
         FileSetName(journal, names_.dialog);
-        FileOpenExisting(journal, false, true);
+        FileOpenExisting(journal, false, false);
         if (!FbOk) return;
         const std::vector<int> keyLengths = KeyLengths(keys, work_.numberOfKeys);
+        bool putsBackRecords = false;
         const LeftoverJournal found =
-            ExamineLeftoverJournal(journal, work_.dataFile, recordLength_, keyLengths);
-        if (FbOk && found == LeftoverJournal::Replayable) {
-            MarkInUse(work_);
+            ExamineLeftoverJournal(journal, work_.dataFile, recordLength_, keyLengths, &putsBackRecords);
+        // One of the old index alone has nothing to put back: the new index replaces it.
+        if (FbOk && found == LeftoverJournal::Replayable && putsBackRecords) {
+            MarkUnfinished();
             if (FbOk && !ReplayLeftoverJournal(journal, work_.dataFile, recordLength_, keyLengths))
                 Fail(fberr::kRepairFailed);
+            if (FbOk) FileTruncateAt(journal, 1);
+            if (FbOk) FileFlush(journal);
             if (FbOk) CountRecords();
         } else if (FbOk && found == LeftoverJournal::Unusable &&
                    journalUse_ != TLeftoverJournalUse::SetAside) {
@@ -244,7 +280,7 @@ private:
         const std::int64_t whole = (static_cast<std::int64_t>(allocated_) + 1) * recordLength_;
         const std::int64_t size = FileSize(work_.dataFile);
         if (!FbOk || size <= whole) return;
-        MarkInUse(work_);
+        MarkUnfinished();
         FileTruncateAt(work_.dataFile, whole);
         FileFlush(work_.dataFile);
     }
@@ -419,6 +455,8 @@ private:
     std::vector<Rewrite> rewrites_;
     std::vector<std::int32_t> free_;
     std::int32_t allocated_ = 0;
+    std::int32_t unfinished_ = 0; // the mark of a reindex that did not end, as found
+    std::int32_t markOnDisk_ = 0;
     std::int32_t records_ = 0;
     std::int32_t live_ = 0;
     TLeftoverJournalUse journalUse_ = TLeftoverJournalUse::Replay;

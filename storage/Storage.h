@@ -67,6 +67,9 @@ void FbRemoveKey(Fileblock* fb, std::uint16_t key, std::int32_t reference, const
 class FbReindexPlan {
 public:
     virtual ~FbReindexPlan() = default;
+    // Before Examine, when the data file carries the mark of a reindex that did not end: the
+    // records from `firstAdded` on are the additions it made.
+    virtual void ResumeUnfinished(std::int32_t firstAdded) { (void)firstAdded; }
     // Every record 1..allocated in turn, as stored, before anything is decided.
     virtual void Examine(std::int32_t record, std::span<const unsigned char> bytes) = 0;
     // Once all were examined: records to add after the last one (`first` is the number the
@@ -88,8 +91,9 @@ struct TReindexCounts {
 // Rebuilds the index of a closed Fileblock from its data file: the keys (as FbCreate takes
 // them) go into a new index file, which is brought to the disk and renamed over the old one;
 // the records that are not live are chained as free, the dialog file is reset, and the data
-// header is written last, so a rebuild cut short leaves the file marked in use and is done
-// again. The number of records comes from the file's size; a header record length other than
+// header is written last, so a rebuild cut short leaves the file marked in use, and marked as
+// a rebuild under way (the plan learns where its additions began), and is done again. The
+// number of records comes from the file's size; a header record length other than
 // `recordLength` is taken as damage when the size is a whole number of such records.
 // 10215 when the data file is not one of `recordLength`-byte records with these keys (or the
 // plan's answers do not fit), 10140 when one of the files cannot be read and written as a
@@ -98,8 +102,10 @@ struct TReindexCounts {
 // the leftovers of rebuilds killed before their end are removed (FbRemoveRebuildLeftovers).
 //
 // A journal in the dialog file (a change that a crash cut short) is put back into the data file
-// first, at `recordLength`, when it can be replayed whole; one that cannot is refused (10180)
-// unless `journal` is SetAside (the caller has kept a copy): the reindex then goes on without it.
+// first, at `recordLength`, when it can be replayed whole and its count of records could be the
+// file's one change ago, and is then spent before anything else is written; one that cannot is
+// refused (10180) unless `journal` is SetAside (the caller has kept a copy): the reindex then
+// goes on without it.
 enum class TLeftoverJournalUse { Replay, SetAside };
 void FbReindex(const std::string& fileName, std::int32_t recordLength, std::uint16_t numberOfKeys,
                const TKeySpecs& keys, FbReindexPlan& plan, TReindexCounts& counts,

@@ -735,6 +735,23 @@ protected:
         ASSERT_EQ(test::ReadWholeFile(Name())[20], 1);
     }
 
+    // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
+    // live: what a delete cut short leaves. The Fileblock stays open.
+    void OrphanTestsOfBody7() {
+        Open();
+        for (int i = 0; i < 3; ++i) {
+            TStoredRecord body = BodyRecordOf();
+            const std::int32_t n = AddBody(body);
+            for (int t = 0; t < 5; ++t) {
+                TStoredRecord test = TestRecordOf(45000 + t);
+                AddTestRecord(test, n);
+            }
+        }
+        FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
+        FbFreeRecord(RecordFileblock(), 7);
+        ASSERT_TRUE(FbOk);
+    }
+
     std::map<std::string, std::vector<unsigned char>> Originals() const {
         std::map<std::string, std::vector<unsigned char>> files;
         for (const std::string& path : {Name(), Index(), Dialog()})
@@ -948,6 +965,17 @@ TEST_F(IndexRebuildTest, TestsOfAFreedBodyNeverMoveToTheBodyThatTakesItsNumber) 
     }
 }
 
+// A rebuild whose process dies after `step` file changes, the disk then losing its power when
+// `powerLoss` is given; true when it ended before that.
+bool RebuildDyingAfter(int step, const std::string& name, std::mt19937* powerLoss) {
+    test::CrashDisk disk;
+    disk.StopAfter(step);
+    TRebuildReport report;
+    const bool completed = RebuildIndex(name, report).empty();
+    if (powerLoss) disk.LosePower(*powerLoss);
+    return completed;
+}
+
 // The folder's files as they are now, by path.
 std::map<std::string, std::vector<unsigned char>> FolderFiles(const std::string& folder) {
     std::map<std::string, std::vector<unsigned char>> files;
@@ -987,18 +1015,7 @@ void ExpectOnlyWholeCopies(const std::string& folder, const std::vector<std::str
 // live: what a delete cut short leaves. Then a rebuild, killed or cut by a power loss at each
 // step and run again: one recovered body for body 7, with all five tests.
 TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
-    Open();
-    for (int i = 0; i < 3; ++i) {
-        TStoredRecord body = BodyRecordOf();
-        const std::int32_t n = AddBody(body);
-        for (int t = 0; t < 5; ++t) {
-            TStoredRecord test = TestRecordOf(45000 + t);
-            AddTestRecord(test, n);
-        }
-    }
-    FbRemoveKey(RecordFileblock(), 1, 7, MakeRecordKey(7));
-    FbFreeRecord(RecordFileblock(), 7);
-    ASSERT_TRUE(FbOk);
+    ASSERT_NO_FATAL_FAILURE(OrphanTestsOfBody7());
     CloseRec();
     fs::resize_file(Index(), 1000);
     const auto originals = FolderFiles(folder.Path());
@@ -1008,14 +1025,7 @@ TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
         for (int step = 0; finished < 2; ++step) {
             SCOPED_TRACE((powerLoss ? "power loss at step " : "kill at step ") + std::to_string(step));
             PutBackFolder(folder.Path(), originals);
-            bool completed = false;
-            {
-                test::CrashDisk disk;
-                disk.StopAfter(step);
-                TRebuildReport report;
-                completed = RebuildIndex(Name(), report).empty();
-                if (powerLoss) disk.LosePower(rng);
-            }
+            const bool completed = RebuildDyingAfter(step, Name(), powerLoss ? &rng : nullptr);
             if (completed) ++finished;
             TRebuildReport report;
             if (!completed) {
@@ -1045,6 +1055,111 @@ TEST_F(IndexRebuildTest, ARebuildKilledAtAnyStepAndRunAgainEndsAsOneRunWould) {
             }
             CloseRec();
         }
+    }
+}
+
+// Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
+// live. Then a save-mode change killed after its journal and its first write to the data file,
+// and the index lost: the rebuild puts the journal back, then adds the recovered body. Killed
+// before any file change and run again, it ends byte for byte as one run: the journal is put
+// back once.
+TEST_F(IndexRebuildTest, AJournalPutBackByARebuildKilledAtAnyStepIsNeverPutBackAgain) {
+    struct Case {
+        const char* name;
+        bool chainEmptied; // record 7 taken again by a test of body 1 first
+        std::function<void(Fileblock*)> change;
+    };
+    const std::vector<Case> cases = {
+        {"an append at the end", true,
+         [](Fileblock* fb) {
+             std::int32_t n = 0;
+             FbAppendRecord(fb, n, BodyRecordOf().Encode());
+         }},
+        {"an append from the free chain", false,
+         [](Fileblock* fb) {
+             std::int32_t n = 0;
+             FbAppendRecord(fb, n, BodyRecordOf().Encode());
+         }},
+        {"a free", true, [](Fileblock* fb) { FbFreeRecord(fb, 14); }},
+        {"a rewrite", true,
+         [](Fileblock* fb) {
+             TStoredRecord test = TestRecordOf(47000);
+             test.kind = rkTest;
+             test.parent = 1;
+             FbWriteRecord(fb, 2, test.Encode());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        ASSERT_NO_FATAL_FAILURE(OrphanTestsOfBody7());
+        if (c.chainEmptied) {
+            TStoredRecord test = TestRecordOf(46000);
+            ASSERT_EQ(AddTestRecord(test, 1), 7);
+        }
+        {
+            // The journal on the disk (two writes, two flushes), then the change's first write.
+            test::CrashDisk disk;
+            disk.StopAfter(5);
+            c.change(RecordFileblock());
+        }
+        CloseRec();
+        ASSERT_GT(fs::file_size(Dialog()), 1u);
+        fs::remove(Index());
+        boxes.shown.clear();
+        const auto originals = FolderFiles(folder.Path());
+        TRebuildReport once;
+        ASSERT_EQ(RebuildIndex(Name(), once), "");
+        const std::vector<unsigned char> data = test::ReadWholeFile(Name());
+        const std::vector<unsigned char> index = test::ReadWholeFile(Index());
+        ASSERT_EQ(test::ReadWholeFile(Dialog()), std::vector<unsigned char>{0});
+        for (int step = 0;; ++step) {
+            SCOPED_TRACE("kill at step " + std::to_string(step));
+            PutBackFolder(folder.Path(), originals);
+            if (RebuildDyingAfter(step, Name(), nullptr)) break;
+            TRebuildReport report;
+            ASSERT_EQ(RebuildIndex(Name(), report), "");
+            EXPECT_EQ(test::ReadWholeFile(Name()), data);
+            EXPECT_EQ(test::ReadWholeFile(Index()), index);
+            EXPECT_EQ(test::ReadWholeFile(Dialog()), std::vector<unsigned char>{0});
+        }
+    }
+}
+
+// Body 3 lost with its key, its test 4 left live: the rebuild puts it under a recovered body 5.
+// Later a new body takes number 3, gets test 6 and is lost the same way: the next rebuild gives
+// test 6 a recovered body of its own, as the finished rebuild's body is the user's by now.
+TEST_F(IndexRebuildTest, ABodyLostAtTheNumberOfOneLostBeforeNeverJoinsItsRecoveredBody) {
+    const auto loseBody3 = [&] {
+        FbRemoveKey(RecordFileblock(), 1, 3, MakeRecordKey(3));
+        FbFreeRecord(RecordFileblock(), 3);
+        ASSERT_TRUE(FbOk);
+        CloseRec();
+        fs::remove(Index());
+        boxes.shown.clear();
+        OpenRec(Name()); // the defect, Yes, the report
+        ASSERT_NE(RecordFileblock(), nullptr);
+    };
+    Open();
+    TStoredRecord b1 = BodyRecordOf(), b3 = BodyRecordOf(), t2 = TestRecordOf(1), t4 = TestRecordOf(2);
+    AddBodyAddTest(b1, t2); // 1, 2
+    AddBodyAddTest(b3, t4); // 3, 4
+    loseBody3();
+    TRecList recovered;
+    ASSERT_TRUE(ListTests(5, recovered));
+    EXPECT_EQ(Numbers(recovered), (std::vector<std::int32_t>{4}));
+
+    TStoredRecord again = BodyRecordOf(), t6 = TestRecordOf(3);
+    ASSERT_EQ(AddBodyAddTest(again, t6), 3); // the freed number comes back; test 6 at the end
+    loseBody3();
+    TStoredRecord stored;
+    ASSERT_TRUE(GetRec(7, stored));
+    EXPECT_EQ(stored.body.note, RecoveredBodyNote(3));
+    for (const auto& [body, expected] :
+         std::vector<std::pair<std::int32_t, std::vector<std::int32_t>>>{{1, {2}}, {5, {4}}, {7, {6}}}) {
+        TRecList tests;
+        ASSERT_TRUE(ListTests(body, tests));
+        EXPECT_EQ(Numbers(tests), expected) << "body " << body;
     }
 }
 
@@ -1501,6 +1616,66 @@ TEST_F(DamagedFilesTest, ADialogFileThatCannotBeReplayedIsOfferedTheRebuildWitho
                 if (name.rfind("zelp.DIA.", 0) == 0) dialogCopies.push_back(name);
             ASSERT_EQ(dialogCopies.size(), 1u);
             EXPECT_EQ(test::ReadWholeFile(folder.File(dialogCopies[0])), dialog);
+        }
+    }
+}
+
+// A journal that another data file's change left (the user put a copy of another zelp.DAT in
+// this one's place): a count of records other than this file's, or one less after an append at
+// the end, is refused before anything is written, and the rebuild without it keeps every record.
+TEST_F(DamagedFilesTest, AnotherDataFilesJournalIsRefusedAndEveryRecordStays) {
+    using Bytes = std::vector<unsigned char>;
+    const auto le16 = [](int v) {
+        return Bytes{static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+    };
+    const auto header = [&](std::int32_t firstFree, std::int32_t freeCount, std::int32_t allocated,
+                            std::int32_t link) {
+        return test::Concat({le16(1000), le16(0), test::Le32(firstFree), test::Le32(freeCount),
+                             test::Le32(allocated), test::Le32(kStoredRecordSize), test::Le32(2), Bytes(8, 0),
+                             test::Le32(link)});
+    };
+    struct Kind {
+        const char* name;
+        std::function<Bytes(std::int32_t allocated)> records;
+    };
+    const std::vector<Kind> kinds = {
+        {"an append", [&](std::int32_t n) { return header(-1, 0, n, -2); }},
+        // The freed record's first word, then the header before the free.
+        {"a free",
+         [&](std::int32_t n) {
+             return test::Concat({header(2, 1, n, 0), header(-1, 0, n, -2)});
+         }},
+        {"a rewrite",
+         [&](std::int32_t n) {
+             return test::Concat(
+                 {header(-1, 0, n, -2), le16(3000), le16(0), test::Le32(2), Bytes(kStoredRecordSize, 0x66)});
+         }},
+    };
+    for (const Kind& kind : kinds) {
+        for (const std::int32_t offset : {-12, -2, 1}) {
+            SCOPED_TRACE(std::string(kind.name) + ", a count of " + std::to_string(offset));
+            StartOver();
+            Open();
+            for (int i = 0; i < 4; ++i) { // bodies 1, 5, 9 and 13 with three tests each
+                TStoredRecord body = BodyRecordOf(static_cast<std::uint8_t>(i));
+                const std::int32_t n = AddBody(body);
+                for (int t = 0; t < 3; ++t) {
+                    TStoredRecord test = TestRecordOf(45000 + 10 * i + t);
+                    AddTestRecord(test, n);
+                }
+            }
+            const auto listed = Listed();
+            CloseRec();
+            const Bytes records = Records();
+            test::WriteWholeFile(Dialog(), test::Concat({Bytes{0}, kind.records(16 + offset), le16(2000)}));
+            OpenRec(Name()); // the refusal, Yes, the report
+            ASSERT_GE(boxes.shown.size(), 2u);
+            EXPECT_EQ(Texts()[0], DataErrorText(fberr::kRepairFailed, "OpenRec"));
+            EXPECT_EQ(Texts()[1], RebuildWithoutJournalQuestionText(Dialog()));
+            ASSERT_NE(RecordFileblock(), nullptr);
+            EXPECT_EQ(Listed(), listed);
+            EXPECT_EQ(Records(), records);
+            CloseRec();
         }
     }
 }

@@ -208,6 +208,12 @@ TEST_F(Journal, ARecordThatCannotBeOneOfThisFileblocksIsARepairThatFailed) {
         {"another record length", HeaderRecord(0, DataImage(-1, 0, 3, 400))},
         {"another number of keys", HeaderRecord(0, DataImage(-1, 0, 3, 464, 1))},
         {"records past the file", HeaderRecord(0, DataImage(-1, 0, 1000, 464))},
+        // Another data file's journals, the file's header (3 records, none free) no state of theirs.
+        {"an append two records short of the file's", HeaderRecord(0, DataImage(-1, 0, 1, 464))},
+        {"a free from a chain the file does not have",
+         Concat({HeaderRecord(0, DataImage(2, 2, 3, 464), 0), HeaderRecord(0, DataImage(1, 1, 3, 464))})},
+        {"a rewrite of a file of one record less",
+         Concat({HeaderRecord(0, DataImage(-1, 0, 2, 464)), RecordImage(2, 'Q')})},
         {"word of record 0", RecordWord(0, "WXYZ")},
         {"word past the records", RecordWord(4, "WXYZ")},
         {"image of record 0", RecordImage(0, 'Q')},

@@ -412,9 +412,10 @@ Bytes Le16(int v) {
 TEST_F(Reindex, AJournalLeftByACrashIsReplayedFirstOrRefused) {
     const Bytes recordThree = Record(0, 'b');
     const Bytes rewrite = Concat({Le16(3000), Le16(0), Le32(3), recordThree});
-    // An append of record 7 undone: the header as it was, 6 records, 2 and 5 free.
+    // An append of record 7 undone: the header as it was, 6 records, the chain empty (an append
+    // from the chain would have taken a free record, not added record 7).
     const Bytes append = Concat(
-        {Le16(1000), Le16(0), Le32(2), Le32(2), Le32(6), Le32(kLength), Le32(2), Bytes(8, 0), Le32(-2)});
+        {Le16(1000), Le16(0), Le32(-1), Le32(0), Le32(6), Le32(kLength), Le32(2), Bytes(8, 0), Le32(-2)});
     struct Row {
         const char* name;
         Bytes journal;
