@@ -34,6 +34,24 @@ std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
     return static_cast<std::int64_t>(record) * fb.descriptors[0].slotSize;
 }
 
+// An append writes past the records only when the file still holds every record it counts:
+// cut shorter by another program, it would grow back with zeros in the place of the records
+// cut off, which would then read as sound records and pass every later open. 10070 then, and
+// the file is taken as cut from then on, so it stays short and the next open finds it so.
+// The last byte counted, read through the view, tells without a system call unless it is 0.
+bool HoldsCountedRecords(Fileblock& fb) {
+    const Descriptor& d = fb.Data();
+    const std::int64_t end = (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize;
+    unsigned char last = 0;
+    if (fb.network == nullptr && ReadThroughView(fb.dataFile, end - 1, 1, &last)) return FbOk;
+    const std::int64_t size = FileSize(fb.dataFile);
+    if (!FbOk) return false;
+    if (size >= end) return true;
+    NoteCut(fb.dataFile);
+    Fail(fberr::kReadError);
+    return false;
+}
+
 bool FitsRecord(const Fileblock& fb, std::size_t bufferSize) {
     return bufferSize == static_cast<std::size_t>(fb.descriptors[0].slotSize);
 }
@@ -284,7 +302,7 @@ void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const uns
         return;
     }
     const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
-    if (!MayTakeFromChain(*fb)) return;
+    if (!MayTakeFromChain(*fb) || !HoldsCountedRecords(*fb)) return;
     MarkInUse(*fb);
     if (!FbOk) return;
     if (fb->saveMode) {
