@@ -38,15 +38,13 @@ std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
 // cut shorter by another program, it would grow back with zeros in the place of the records
 // cut off, which would then read as sound records and pass every later open. 10070 then, and
 // the file is taken as cut from then on, so it stays short and the next open finds it so.
-// The last byte counted, read through the view, tells without a system call unless it is 0.
+// The file's size is asked each time: the last byte read through the view would tell no
+// sooner, since the page just written faults again there.
 bool HoldsCountedRecords(Fileblock& fb) {
     const Descriptor& d = fb.Data();
-    const std::int64_t end = (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize;
-    unsigned char last = 0;
-    if (fb.network == nullptr && ReadThroughView(fb.dataFile, end - 1, 1, &last)) return FbOk;
     const std::int64_t size = FileSize(fb.dataFile);
     if (!FbOk) return false;
-    if (size >= end) return true;
+    if (size >= (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize) return true;
     NoteCut(fb.dataFile);
     Fail(fberr::kReadError);
     return false;
