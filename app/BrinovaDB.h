@@ -69,7 +69,8 @@ void StopBrinovaDB();
 // creates it when none of its files is there. A file that cannot be used as a plain file
 // (read and written), or a data file missing beside its index or dialog file, gets one box
 // naming it, and nothing is changed. A failure the index alone explains is offered an index
-// rebuild. On failure the box has been shown and no Fileblock is open.
+// rebuild, and so is an index whose entries are not those of the live records (IndexDamage).
+// On failure the box has been shown and no Fileblock is open.
 void OpenRec(const std::string& fileName);
 void CloseRec();
 // The open Fileblock, or nullptr.
