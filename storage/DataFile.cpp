@@ -38,8 +38,8 @@ std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
 // cut shorter by another program, it would grow back with zeros in the place of the records
 // cut off, which would then read as sound records and pass every later open. 10070 then, and
 // the file is taken as cut from then on, so it stays short and the next open finds it so.
-// The file's size is asked each time: the last byte read through the view would tell no
-// sooner, since the page just written faults again there.
+// The file's size is asked each time: reading the last byte counted through the view instead
+// was measured no cheaper (the page the last append wrote is slow to read back there).
 bool HoldsCountedRecords(Fileblock& fb) {
     const Descriptor& d = fb.Data();
     const std::int64_t size = FileSize(fb.dataFile);
