@@ -35,24 +35,27 @@ std::int32_t NumberNamed(const std::string& text) {
     return MakeRecordKey(number) == text ? number : 0;
 }
 
-// Records 1, 2, ... up to the first one past the file's end (10070 there), live as the rebuild
-// takes them: free-chain word 0 and the kind of a body or a test. False, with the status set, when
-// a record could not be read for another reason.
+// Every record, live as the rebuild takes them: free-chain word 0 and the kind of a body or a
+// test. Read some hundred at a time. False, with the status set, when they could not be read.
 bool ReadLiveRecords(Fileblock* fb, LiveRecords& live) {
+    constexpr std::size_t kRecordsARead = 256;
+    std::vector<unsigned char> records(kRecordsARead * kStoredRecordSize);
     std::vector<bool> isBody(1, false); // of record n at n
-    TStoredBytes bytes{};
-    for (std::int32_t n = 1;; ++n) {
-        FbReadRecord(fb, n, bytes);
-        if (!FbOk) {
-            if (FbErrorCode != fberr::kReadError) return false;
-            break;
+    for (std::int32_t first = 1;;) {
+        const std::int32_t read = FbReadRecords(fb, first, records);
+        if (!FbOk) return false;
+        if (read == 0) break;
+        for (std::int32_t i = 0; i < read; ++i) {
+            const unsigned char* bytes = records.data() + static_cast<std::size_t>(i) * kStoredRecordSize;
+            const std::int32_t n = first + i;
+            const std::int32_t kind = platform::GetI32(bytes, stored_offset::kind);
+            const bool inUse = platform::GetI32(bytes, stored_offset::freeChain) == 0;
+            isBody.push_back(inUse && kind == rkBody);
+            if (isBody.back()) live.bodies.emplace_back(n, n);
+            if (inUse && kind == rkTest)
+                live.tests.emplace_back(platform::GetI32(bytes, stored_offset::parent), n);
         }
-        const std::int32_t kind = platform::GetI32(bytes.data(), stored_offset::kind);
-        const bool inUse = platform::GetI32(bytes.data(), stored_offset::freeChain) == 0;
-        isBody.push_back(inUse && kind == rkBody);
-        if (isBody.back()) live.bodies.emplace_back(n, n);
-        if (inUse && kind == rkTest)
-            live.tests.emplace_back(platform::GetI32(bytes.data(), stored_offset::parent), n);
+        first += read;
     }
     const auto liveBody = [&isBody](std::int32_t record) {
         return record >= 1 && static_cast<std::size_t>(record) < isBody.size() &&

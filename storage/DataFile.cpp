@@ -8,6 +8,7 @@
 #include "platform/LittleEndian.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace storage {
@@ -254,6 +255,33 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
     if (FbOk) fb->recordHook(buffer.data(), static_cast<std::int32_t>(buffer.size()), 1, fb->hookUserValue);
 } catch (...) {
     FailOnException();
+}
+
+std::int32_t FbReadRecords(Fileblock* handle, std::int32_t first, std::span<unsigned char> buffer) try {
+    OperationScope op(handle, kModeReadLock);
+    if (!op.Passed()) return 0;
+    Fileblock* fb = op.Open();
+    if (first < 1) {
+        Fail(fberr::kRecordOutOfRange);
+        return 0;
+    }
+    const Descriptor& d = fb->Data();
+    // Read with the file's own read, not through its view: a pass over a file just opened
+    // would bring every page of a new view into memory one fault at a time.
+    const std::int64_t fitting =
+        std::min<std::int64_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()) / d.slotSize;
+    const std::int64_t left = static_cast<std::int64_t>(d.allocated) - first + 1;
+    const auto count = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::min(fitting, left)));
+    if (count == 0) return 0;
+    FileReadAt(fb->dataFile, RecordOffset(*fb, first), count * d.slotSize, buffer.data());
+    if (!FbOk) return 0;
+    for (std::int32_t i = 0; i < count; ++i)
+        fb->recordHook(buffer.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(d.slotSize),
+                       d.slotSize, 1, fb->hookUserValue);
+    return count;
+} catch (...) {
+    FailOnException();
+    return 0;
 }
 
 void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsigned char> buffer,

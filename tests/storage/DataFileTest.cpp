@@ -703,3 +703,46 @@ TEST_F(DataFile, AnAppendToAFileCutShorterByAnotherProgramFailsAndWritesNothing)
 }
 
 } // namespace
+
+namespace {
+
+// A pass over every record, some at a time: each read takes as many whole records as the buffer
+// holds, up to the last one counted, and ends with 0 and no failure past it.
+TEST_F(DataFile, RecordsAreReadManyAtATimeUpToTheLastOneCounted) {
+    for (int n = 1; n <= 5; ++n)
+        Append(static_cast<unsigned char>(n));
+    struct Row {
+        const char* name;
+        std::int32_t first;
+        std::size_t room; // bytes
+        std::vector<int> records;
+    };
+    const std::vector<Row> rows = {
+        {"two from the first", 1, 2 * kR, {1, 2}},
+        {"two and a part from the fourth", 4, 2 * kR + 100, {4, 5}},
+        {"from the last", 5, 3 * kR, {5}},
+        {"past the last", 6, 2 * kR, {}},
+        {"into less than a record", 1, kR - 1, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes buffer(row.room, 0xEE);
+        const std::int32_t read = FbReadRecords(fb, row.first, buffer);
+        EXPECT_TRUE(FbOk) << FbErrorCode;
+        ASSERT_EQ(read, static_cast<std::int32_t>(row.records.size()));
+        for (std::size_t i = 0; i < row.records.size(); ++i)
+            EXPECT_EQ(Bytes(buffer.begin() + static_cast<std::ptrdiff_t>(i * kR),
+                            buffer.begin() + static_cast<std::ptrdiff_t>((i + 1) * kR)),
+                      test::RecordBytes(kR, static_cast<unsigned char>(row.records[i])));
+    }
+    Bytes buffer(2 * kR);
+    EXPECT_EQ(FbReadRecords(fb, 0, buffer), 0);
+    EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange);
+    ASSERT_EQ(::truncate(dataName.c_str(), 3 * kR + 10), 0);
+    EXPECT_EQ(FbReadRecords(fb, 1, buffer), 2) << "records 1 and 2 are whole";
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(FbReadRecords(fb, 2, buffer), 0);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+}
+
+} // namespace
