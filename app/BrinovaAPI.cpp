@@ -297,7 +297,12 @@ void ShowResult(QWidget* owner) {
         resultViewer(WindowHandleOf(owner), path.c_str());
         return;
     }
-    platform::OpenOrReport(platform::FileUrl(path));
+    // Should no browser take the page, the box names the program's own viewer, which needs none.
+    const QString ownViewer = resultViewer ? QStringLiteral("The program's own viewer can show the results: "
+                                                            "choose \"Internal viewer\" under \"Results "
+                                                            "viewer\" in File, Set parameters.")
+                                           : QString();
+    platform::OpenOrReport(platform::FileUrl(path), ownViewer);
 }
 
 std::optional<THelpTarget> HelpTopicTarget(std::uint8_t topic, std::string_view programFolder) {

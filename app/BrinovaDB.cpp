@@ -4,6 +4,7 @@
 #include "IndexRebuild.h"
 
 #include "platform/Cp1252.h"
+#include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
 #include "platform/MessageBox.h"
 #include "storage/Storage.h"
@@ -103,6 +104,32 @@ bool ShowFileProblem(const TFileSetState& files) {
     return true;
 }
 
+// Whether another process holds one of the Fileblock's files open (a second copy of the program,
+// say): the files are opened unshared, so a lock of our own taken and let go at once tells.
+bool HeldElsewhere(const TFileSetState& files) {
+    for (const TFileState* file : {&files.data, &files.index, &files.dialog}) {
+        if (file->problem != TFileProblem::None) continue;
+        platform::FileHandle handle = -1;
+        const platform::SystemError error =
+            platform::Files().Open(file->path, platform::FileDisposition::OpenExisting,
+                                   platform::FileAccess::ReadOnly, platform::FileSharing::Exclusive, handle);
+        if (error == platform::win32::kSuccess) platform::Files().Close(handle);
+        if (error == platform::win32::kSharingViolation) return true;
+    }
+    return false;
+}
+
+// After a failed open's box: when another program holds the files, a box that says so and what
+// to do; true then.
+bool ShownHeldElsewhere(const std::string& fileName) {
+    const TFileSetState files = FbCheckFiles(fileName);
+    if (!HeldElsewhere(files)) return false;
+    platform::Messages().Show(nullptr, "Records in use",
+                              QString::fromStdString(HeldByAnotherProgramText(files.data.path)),
+                              platform::MessageIcon::Warning, platform::MessageButtons::Ok);
+    return true;
+}
+
 // An open that failed so is one the rebuild may mend: a damaged index, or a journal the
 // engine could not replay (the rebuild replays it, or goes on without it when asked to).
 bool RebuildMayMend(std::int32_t openCode) {
@@ -133,7 +160,11 @@ bool OfferIndexRebuild(const std::string& fileName) {
     const MessageAnswer answer =
         platform::Messages().Show(nullptr, "Rebuild index", platform::FromCp1252(question),
                                   MessageIcon::Question, MessageButtons::YesNo);
-    if (answer != MessageAnswer::Yes) return false;
+    if (answer != MessageAnswer::Yes) {
+        platform::Messages().Show(nullptr, "Rebuild index", QString::fromStdString(RebuildDeclinedText()),
+                                  MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
     TRebuildReport report;
     const std::string failure = RebuildIndex(fileName, report, journal);
     if (!failure.empty()) {
@@ -157,7 +188,7 @@ bool RebuiltAfterListFailure(std::int32_t code) {
     if (OfferIndexRebuild(gFileName)) return true;
     if (gRecords == nullptr) {
         OpenSaveMode(gFileName);
-        Reported("OpenRec");
+        if (!Reported("OpenRec")) ShownHeldElsewhere(gFileName);
     }
     return false;
 }
@@ -246,7 +277,10 @@ void OpenRec(const std::string& fileName) {
         OfferRebuildForAnIndexThatHidesRecords(fileName);
         return;
     }
-    if (RebuildMayMend(FbErrorCode)) OfferIndexRebuild(fileName);
+    const std::int32_t code = FbErrorCode;
+    // Held by another program, the files are not to be touched, however damaged they may look.
+    if (ShownHeldElsewhere(fileName)) return;
+    if (RebuildMayMend(code)) OfferIndexRebuild(fileName);
 }
 
 void CloseRec() {
@@ -421,12 +455,24 @@ bool ListTests(std::int32_t body, TRecList& list) {
     return ListTestsOnce(body, list);
 }
 
+bool RecordsCanBeStored(const std::string& label) {
+    // Asked of the engine, so that the box names its own code, as a store would have.
+    FbLiveRecordCount(gRecords);
+    return Reported(label);
+}
+
 std::int32_t LiveRecordCount() {
     return FbLiveRecordCount(gRecords);
 }
 
 std::string FileProblemText(const TFileState& file) {
     return "The file " + file.path + " " + ProblemWords(file.problem) + ".";
+}
+
+std::string HeldByAnotherProgramText(const std::string& dataPath) {
+    return "Another program has the records in " + dataPath +
+           " open (a second copy of Brinova Vesk+, for instance), so they cannot be used here. Nothing "
+           "was changed.\n\nClose the other program, then start Brinova Vesk+ again.";
 }
 
 std::string DataErrorText(std::int32_t code, const std::string& label) {

@@ -68,9 +68,10 @@ void StopBrinovaDB();
 // Opens the Fileblock in save mode (a crash is repaired by its journal at the next open);
 // creates it when none of its files is there. A file that cannot be used as a plain file
 // (read and written), or a data file missing beside its index or dialog file, gets one box
-// naming it, and nothing is changed. A failure the index alone explains is offered an index
-// rebuild, and so is an index whose entries are not those of the live records (IndexDamage).
-// On failure the box has been shown and no Fileblock is open.
+// naming it, and nothing is changed. Files another program holds open get a box saying so
+// after the engine's. A failure the index alone explains is offered an index rebuild (No gets a
+// box saying that nothing was changed), and so is an index whose entries are not those of the
+// live records (IndexDamage). On failure the boxes have been shown and no Fileblock is open.
 void OpenRec(const std::string& fileName);
 void CloseRec();
 // The open Fileblock, or nullptr.
@@ -114,9 +115,17 @@ bool ListTests(std::int32_t body, TRecList& list);
 
 std::int32_t LiveRecordCount();
 
+// True when a record can be stored now (a Fileblock is open); otherwise the box of the engine's
+// code has been shown under `label`, the label the command would have stored under. Commands
+// ask before their form opens, so that nothing typed in is thrown away.
+bool RecordsCanBeStored(const std::string& label);
+
 // What is wrong with one of the Fileblock's files, naming it: "The data file /d/zelp.DAT is
 // missing." and the like.
 std::string FileProblemText(const TFileState& file);
+
+// The box after the open's when another program holds the files: what happened and what to do.
+std::string HeldByAnotherProgramText(const std::string& dataPath);
 
 // "Data read/write error! (" label ": " code " - " engine text ")", caption "Error".
 void ShowDataError(std::int32_t code, const std::string& label);

@@ -18,6 +18,11 @@ constexpr int kCopyNames = 100;
 constexpr std::size_t kRecoveredNamed = 20;
 constexpr std::string_view kRecoveredNoteStem = "Recovered tests (body of water ";
 
+// "1 test", "2 tests": the number with the word that fits it.
+std::string Counted(std::int32_t count, const char* one, const char* several) {
+    return std::to_string(count) + " " + (count == 1 ? one : several);
+}
+
 // Why no new file could be made beside `path`.
 std::string NamesTakenText(const std::string& path) {
     const std::string names = path + ".rebuild and .rebuild-2 to .rebuild-100";
@@ -41,6 +46,36 @@ int FirstFreeCopyName(const std::vector<std::string>& paths, const std::string& 
     return 1;
 }
 
+// Why a copy could not be made, in words a user can act on.
+std::string CopyFailedText(const std::string& path, const std::string& copy, platform::SystemError error) {
+    namespace win32 = platform::win32;
+    if (error == win32::kSharingViolation || error == win32::kLockViolation)
+        return "another program (or a second copy of this one) has the data open, so " + path +
+               " could not be copied aside first. Nothing was changed. Close the other program, then start "
+               "this one again";
+    const std::string copying = "Copying " + path + " to " + copy + " failed: ";
+    switch (error) {
+    case win32::kDiskFull:
+        return copying + "the disk is full";
+    case win32::kAccessDenied:
+        return copying + "new files may not be made in the data folder";
+    case win32::kWriteProtect:
+        return copying + "the disk of the data folder is read-only or write-protected";
+    case win32::kFileNotFound:
+    case win32::kPathNotFound:
+        return copying + "the file or its folder went away while it was being copied";
+    case win32::kTooManyOpenFiles:
+        return copying + "too many files are open; closing other programs may help";
+    case win32::kNotEnoughMemory:
+        return copying + "there is not enough memory; closing other programs may help";
+    case win32::kInvalidName:
+    case win32::kInvalidParameter:
+        return copying + "the file system of the data folder does not take the name of the copy";
+    default:
+        return copying + "the disk or its file system reported a fault";
+    }
+}
+
 // `path` + "." + the local time, with "-2", "-3" ... when a copy of that second exists; the
 // copy is made as a new file, never over anything of that name, and has its name only once it
 // is whole.
@@ -55,8 +90,7 @@ std::string CopyAside(const std::string& path, const std::string& stamp, int fir
         case platform::CopyOutcome::Result::NoTemporaryName:
             return "Copying " + path + ": " + NamesTakenText(path);
         case platform::CopyOutcome::Result::Failed:
-            return "Copying " + path + " to " + name + " (system error " +
-                   std::to_string(outcome.systemError) + ")";
+            return CopyFailedText(path, name, outcome.systemError);
         case platform::CopyOutcome::Result::Copied:
             copies.push_back(name);
             return {};
@@ -250,20 +284,28 @@ std::string RebuildWithoutJournalQuestionText(const std::string& dialogPath) {
 }
 
 std::string RebuildReportText(const TRebuildReport& report) {
-    std::string text = "The index was rebuilt from the data file: " + std::to_string(report.bodies) +
-                       " bodies of water, " + std::to_string(report.tests) + " tests, " +
-                       std::to_string(report.freeRecords) + " free records.";
+    std::string text = "The index was rebuilt from the data file: " +
+                       Counted(report.bodies, "body of water", "bodies of water") + " and " +
+                       Counted(report.tests, "test", "tests") + ".";
+    if (report.freeRecords == 1)
+        text += " The file also has 1 unused place (where a body of water or a test was deleted, for "
+                "instance); the next one added fills it.";
+    if (report.freeRecords > 1)
+        text += " The file also has " + std::to_string(report.freeRecords) +
+                " unused places (where bodies of water or tests were deleted, for instance); the next ones "
+                "added fill them.";
     if (!report.recovered.empty()) {
         std::int32_t tests = 0;
         for (const TRecoveredTests& recovered : report.recovered)
             tests += recovered.tests;
-        text += "\n\n" + std::to_string(tests) +
-                " tests whose body of water is missing are listed under new bodies of water named "
-                "\"Recovered tests\": ";
+        const bool one = report.recovered.size() == 1;
+        text += "\n\n" + Counted(tests, "test", "tests") + " whose body of water is missing " +
+                (tests == 1 ? "is" : "are") + " now listed under " +
+                (one ? "a new body of water of its own: " : "new bodies of water of their own: ");
         for (std::size_t i = 0; i < report.recovered.size() && i < kRecoveredNamed; ++i) {
             const TRecoveredTests& recovered = report.recovered[i];
-            text += (i == 0 ? "" : ", ") + std::string("record ") + std::to_string(recovered.body) + " (" +
-                    std::to_string(recovered.tests) + " of body " + std::to_string(recovered.oldBody) + ")";
+            text += (i == 0 ? "\"" : ", \"") + RecoveredBodyNote(recovered.oldBody) + "\" with " +
+                    Counted(recovered.tests, "test", "tests");
         }
         if (report.recovered.size() > kRecoveredNamed) text += ", ...";
         text += ".";
@@ -275,6 +317,11 @@ std::string RebuildReportText(const TRebuildReport& report) {
     for (const std::string& copy : report.copies)
         text += "\n" + copy;
     return text;
+}
+
+std::string RebuildDeclinedText() {
+    return "The index was not rebuilt. The records were left as they are in the data folder: nothing "
+           "was changed.\n\nThe next start of Brinova Vesk+ offers the rebuild again.";
 }
 
 std::string RebuildFailedText(const std::string& reason) {

@@ -51,4 +51,6 @@ std::string RebuildQuestionText();
 // The question when the journal of the last session in `dialogPath` cannot be used.
 std::string RebuildWithoutJournalQuestionText(const std::string& dialogPath);
 std::string RebuildReportText(const TRebuildReport& report);
+// The box after No to the rebuild's question.
+std::string RebuildDeclinedText();
 std::string RebuildFailedText(const std::string& reason);

@@ -38,6 +38,12 @@ QString SelectedTestCaption(const QString& date, const std::optional<QString>& t
     return caption;
 }
 
+std::string NoDataFileText() {
+    return "No data file is open.\n\nNo records can be shown or stored until Brinova Vesk+ is started "
+           "with its data file again; the message before said why. The records in the data folder were "
+           "left as they are.";
+}
+
 std::string BodyItemCaption(int runningNumber, std::uint8_t kind) {
     return std::to_string(runningNumber) + ". " + BodyTypeName(kind);
 }

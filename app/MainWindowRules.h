@@ -39,6 +39,9 @@ QString NoSelectedTestCaption();
 QString SelectedTestCaption(const QString& date, const std::optional<QString>& time,
                             const std::optional<QString>& note);
 
+// What the list of bodies says while no data file is open.
+std::string NoDataFileText();
+
 // "1. Swimming Pool": the running number from 1 and the body kind's name.
 std::string BodyItemCaption(int runningNumber, std::uint8_t kind);
 // The picture of a body kind; a kind outside the table shows as "Other".

@@ -1,5 +1,7 @@
 #include "TestLineDelegate.h"
 
+#include "app/FocusedLine.h"
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QTreeView>
@@ -21,11 +23,7 @@ void TTestLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setClipRect(line);
     painter->fillRect(line, list_->viewport()->palette().brush(QPalette::Base));
     QFont font = option.font;
-    // The line's own focus, not the cell's: every cell draws the line alike.
-    const QModelIndex current = list_->currentIndex();
-    const bool focused = (list_->hasFocus() || list_->viewport()->hasFocus()) && current.isValid() &&
-                         current.row() == index.row() && current.parent() == index.parent();
-    font.setBold(focused);
+    font.setBold(IsFocusedLine(*list_, index));
     painter->setFont(font);
     painter->setPen(option.palette.color(QPalette::Text));
 

@@ -10,6 +10,7 @@
 #include <QChartView>
 #include <QGraphicsLayout>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineSeries>
 #include <QLinearGradient>
@@ -27,6 +28,7 @@ std::size_t ReadingOffset(int reading) {
 }
 
 constexpr int kTemperatureReading = 13;
+constexpr int kPointSymbolSize = 9; // pixels each way
 
 QString ShortDateText(double date, const platform::FormatSettings& settings) {
     return platform::FormatDateTime(settings.shortDateFormat, date, settings);
@@ -165,10 +167,24 @@ void TfmChart::ShowSeries(const TChartData& data) {
         values->setRange(static_cast<qreal>(low - margin), static_cast<qreal>(high + margin));
         values->applyNiceNumbers();
     }
+    MarkLonePoint(data.points.size() == 1);
     chart_->addAxis(dates, Qt::AlignBottom);
     chart_->addAxis(values, Qt::AlignLeft);
     Series1->attachAxis(dates);
     Series1->attachAxis(values);
+}
+
+void TfmChart::MarkLonePoint(bool alone) {
+    // The line draws no symbols; a line of one point would draw nothing at all, so that point
+    // gets its rectangle in the line's colour.
+    if (!alone) {
+        Series1->setLightMarker(QImage());
+        return;
+    }
+    QImage symbol(kPointSymbolSize, kPointSymbolSize, QImage::Format_ARGB32);
+    symbol.fill(Series1->pen().color());
+    Series1->setMarkerSize(kPointSymbolSize);
+    Series1->setLightMarker(symbol);
 }
 
 bool TfmChart::FormKeyPress(const QKeyEvent& key) {

@@ -66,6 +66,7 @@ private:
     void FormCreate();
     bool FormKeyPress(const QKeyEvent& key);
     void ShowSeries(const TChartData& data);
+    void MarkLonePoint(bool alone);
 
     std::unique_ptr<Ui::fmChart> ui_;
     QChart* chart_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/BodyPictures.h"
 #include "app/BrinovaAPI.h"
+#include "app/FocusedLine.h"
 #include "app/FormPlacement.h"
 #include "app/MainWindowRules.h"
 #include "app/TestLineDelegate.h"
@@ -25,6 +26,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <climits>
 
@@ -122,6 +124,7 @@ void TZELP::FormCreate() {
     for (QLabel* measure : {ui->lWidth, ui->lLength, ui->lDepth})
         measure->setFont(PixelFont(arial, 13, true));
     ui->lSel->setFont(PixelFont(arial, 11, true, true));
+    ui->lSel->SetElidedAtEnd(true);
     for (QLabel* link :
          {ui->Label7, ui->Label8, ui->Label9, ui->Label10, ui->Label11, ui->Label12, ui->Label13, ui->Label14,
           ui->Label15, ui->Label16, ui->Label17, ui->Label18, ui->Label19, ui->Label20})
@@ -154,6 +157,7 @@ void TZELP::FormCreate() {
     ui->BV->setPalette(bodies);
     ui->BV->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->BV->setTextElideMode(Qt::ElideNone);
+    ui->BV->setItemDelegate(new TFocusedLineDelegate(ui->BV));
 
     ui->lTests->setItemDelegate(new TTestLineDelegate(ui->lTests));
     ui->lTests->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -174,6 +178,7 @@ void TZELP::FormCreate() {
 
     BuildPopupMenus();
     ConnectHandlers();
+    MakeNoDataFileNote();
 
     ui->Repairdata1->setEnabled(false);
     ui->Backupdata1->setEnabled(false);
@@ -182,6 +187,20 @@ void TZELP::FormCreate() {
     RefreshBodies(0);
     RestorePosition();
     LoadBackground();
+}
+
+void TZELP::MakeNoDataFileNote() {
+    // In the empty list's place, over it: clicks and the list's menu still reach the list.
+    noDataFileNote_ = new QLabel(platform::FromCp1252(NoDataFileText()), ui->BV->viewport());
+    noDataFileNote_->setObjectName(QStringLiteral("lNoDataFile"));
+    noDataFileNote_->setWordWrap(true);
+    noDataFileNote_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    noDataFileNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* place = new QVBoxLayout(ui->BV->viewport());
+    place->setContentsMargins(6, 8, 6, 8);
+    place->addWidget(noDataFileNote_);
+    place->addStretch();
+    noDataFileNote_->hide();
 }
 
 void TZELP::BuildPopupMenus() {
@@ -475,6 +494,8 @@ QListWidgetItem* TZELP::RefreshBodies(std::int32_t wanted) {
         ui->BV->clear();
         bodyList_.clear();
         if (RecordFileblock()) ListBodies(bodyList_);
+        // A list that failed may have closed the file; the note tells the lists' emptiness apart.
+        noDataFileNote_->setVisible(RecordFileblock() == nullptr);
         SetPanel(0, QStringLiteral("Bodies: %1").arg(bodyList_.size()));
         TStoredRecord stored;
         int running = 0;
@@ -600,11 +621,9 @@ void TZELP::lTestsSelectItem(const QItemSelection& selected, const QItemSelectio
 
 void TZELP::FitSelectedTestCaption() {
     // Right-aligned while the whole caption fits; a longer one shows from its first letter and
-    // is cut at its end, never at its start.
-    QLabel* caption = ui->lSel;
-    const bool fits =
-        caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->contentsRect().width();
-    caption->setAlignment((fits ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    // ends in "…" (its hint then holds it whole), never cut at its start.
+    const bool cut = ui->lSel->TextIsCut();
+    ui->lSel->setAlignment((cut ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
 void TZELP::lTestsResize() {

@@ -91,6 +91,8 @@ protected:
 private:
     void FormCreate();
     void BuildPopupMenus();
+    // The note that stands in the empty list of bodies while no data file is open.
+    void MakeNoDataFileNote();
     void ConnectHandlers();
     void LoadBackground();
     void RestorePosition();
@@ -121,6 +123,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QLabel* panels_[2] = {nullptr, nullptr};
+    QLabel* noDataFileNote_ = nullptr;
     // One picture per body kind, index = kind.
     QList<QIcon> bodyimages;
     TRecList bodyList_;

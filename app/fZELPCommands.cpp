@@ -68,7 +68,8 @@ bool TZELP::Confirmed(const QString& caption, const QString& text, bool warning)
 // ---- Deleting --------------------------------------------------------------------------------
 
 void TZELP::DeleteTestClick() {
-    if (Confirmed(QStringLiteral("Delete Water Test"), QStringLiteral("Delete water test. Are you sure?"),
+    if (RecordsCanBeStored("DeleteTest") &&
+        Confirmed(QStringLiteral("Delete Water Test"), QStringLiteral("Delete water test. Are you sure?"),
                   false))
         CmdDeleteTest(SelectedBodyNr(), SelectedTestNr());
     UpdateCommandStates();
@@ -87,7 +88,8 @@ void TZELP::CmdDeleteTest(std::int32_t body, std::int32_t test) {
 }
 
 void TZELP::DeleteBodyofWater1Click() {
-    if (Confirmed(QStringLiteral("Delete Body of Water"),
+    if (RecordsCanBeStored("DeleteBodyAndTets") &&
+        Confirmed(QStringLiteral("Delete Body of Water"),
                   QStringLiteral("Delete Body of Water and all it's Tests. Are you sure?"), true))
         CmdDeleteBody(SelectedBodyNr());
     UpdateCommandStates();
@@ -187,6 +189,8 @@ void TZELP::SelectBodyItem(QListWidgetItem* item) {
 }
 
 void TZELP::CmdNewBody() {
+    // Without an open data file the form would take what the user types only to lose it.
+    if (!RecordsCanBeStored("AddBodyAddTest")) return;
     TStoredRecord body;
     PrepareCallTestParams(&body.body, nullptr, "Enter new Body of Water");
     if (!EditBodyOnly(callTestParams)) return;
@@ -196,6 +200,7 @@ void TZELP::CmdNewBody() {
 }
 
 void TZELP::CmdNewBodyAndTest() {
+    if (!RecordsCanBeStored("AddBodyAddTest")) return;
     TStoredRecord body;
     TStoredRecord test = NewTestRecord();
     PrepareCallTestParams(&body.body, &test.test, "Enter new Body of Water + First test");
@@ -206,6 +211,7 @@ void TZELP::CmdNewBodyAndTest() {
 }
 
 void TZELP::CmdEditBody(std::int32_t body) {
+    if (!RecordsCanBeStored("PutRec")) return;
     TStoredRecord record;
     if (body <= 0 || !GetRec(body, record)) return;
     PrepareCallTestParams(&record.body, nullptr, "Edit body of water");
@@ -215,6 +221,7 @@ void TZELP::CmdEditBody(std::int32_t body) {
 }
 
 void TZELP::CmdNewTest(std::int32_t body) {
+    if (!RecordsCanBeStored("PutBodyAddTest")) return;
     TStoredRecord test = NewTestRecord();
     TStoredRecord record;
     if (body <= 0 || !GetRec(body, record)) return;
@@ -227,6 +234,7 @@ void TZELP::CmdNewTest(std::int32_t body) {
 }
 
 void TZELP::CmdEditTest(std::int32_t body, std::int32_t test) {
+    if (!RecordsCanBeStored("PutBodyPutTest")) return;
     const int index = TestItemIndex();
     TStoredRecord bodyRecord;
     TStoredRecord testRecord;

@@ -84,3 +84,11 @@ function(add_unit_test_folder)
         endif()
     endforeach()
 endfunction()
+
+# use_file_system_shim(<test>): the test's own calls of renameat2, link, linkat, unlink and
+# unlinkat go through tests/storage/FileSystemShim, which can refuse them as some file systems
+# do, or act just before an unlink.
+function(use_file_system_shim test)
+    target_link_options(${test} PRIVATE -Wl,--wrap=renameat2 -Wl,--wrap=link -Wl,--wrap=linkat
+        -Wl,--wrap=unlink -Wl,--wrap=unlinkat)
+endfunction()

@@ -34,6 +34,16 @@ SystemError CopyBytes(FileHandle source, FileHandle target) {
     return Files().Flush(target);
 }
 
+// Names `to` while nothing has that name. Where the file system cannot refuse in the rename
+// itself, a name found free is taken with a plain rename: only copies of the same file are
+// given such names, and the one being copied is held locked by this copy.
+SystemError NameCopy(const std::string& temporary, const std::string& to) {
+    const SystemError error = Files().RenameToNew(temporary, to);
+    if (error != win32::kNotSupported) return error;
+    if (Files().Inspect(to) != PathKind::Missing) return win32::kFileExists;
+    return Files().Rename(temporary, to);
+}
+
 } // namespace
 
 CopyOutcome CopyToNewFile(const std::string& from, const std::string& to,
@@ -55,7 +65,7 @@ CopyOutcome CopyToNewFile(const std::string& from, const std::string& to,
     if (temporary == nullptr) return {CopyOutcome::Result::NoTemporaryName, win32::kFileExists};
     // Renamed while still open, so that its lock tells it is being written until it has its name.
     SystemError error = CopyBytes(source.fd, target.fd);
-    if (error == win32::kSuccess) error = Files().RenameToNew(*temporary, to);
+    if (error == win32::kSuccess) error = NameCopy(*temporary, to);
     Files().Close(target.fd); // its bytes are on the disk already
     target.fd = -1;
     if (error != win32::kSuccess) {

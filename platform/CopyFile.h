@@ -17,7 +17,9 @@ struct CopyOutcome {
 // has it, a dangling link too). The bytes go to the first of `temporaries` that is free,
 // created exclusively and never through a link (NoTemporaryName when every one is taken),
 // held locked while written, brought to the disk and only then given the name `to`: a copy
-// cut short never stands under a copy's name. A copy that fails is removed again.
+// cut short never stands under a copy's name. A copy that fails is removed again. `to` must be
+// a name that only copies of `from` are given: `from` is held locked while it is copied, so
+// where a rename cannot refuse to replace, a name found free stays free until it is taken.
 CopyOutcome CopyToNewFile(const std::string& from, const std::string& to,
                           const std::vector<std::string>& temporaries);
 

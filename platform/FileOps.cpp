@@ -191,7 +191,10 @@ public:
         if (errno != EINVAL && errno != ENOSYS) return SystemErrorFromErrno(errno, to);
         // A file system that cannot refuse to replace in a rename (NFS): a second name, which
         // is never made over anything, then the first name dropped.
-        if (::link(from.c_str(), to.c_str()) != 0) return SystemErrorFromErrno(errno, to);
+        if (::link(from.c_str(), to.c_str()) != 0) {
+            if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) return win32::kNotSupported;
+            return SystemErrorFromErrno(errno, to);
+        }
         ::unlink(from.c_str());
         return win32::kSuccess;
     }
@@ -199,6 +202,12 @@ public:
     SystemError DeleteIfLeftOver(const std::string& path) override {
         if (path.find('\0') != std::string::npos) return win32::kInvalidName;
         return RemoveLeftOverAt(AT_FDCWD, path);
+    }
+
+    SystemError DeleteSecondName(const std::string& path, const std::string& keptPrefix,
+                                 const std::string& notKeptPrefix) override {
+        if ((path + keptPrefix + notKeptPrefix).find('\0') != std::string::npos) return win32::kInvalidName;
+        return RemoveSecondName(path, keptPrefix, notKeptPrefix);
     }
 
     PathKind Inspect(const std::string& path) override {
@@ -394,40 +403,6 @@ SystemError SystemErrorFromErrno(int error, const std::string& path) {
     default:
         return win32::kGenFailure;
     }
-}
-
-SystemError RemoveLeftOverAt(int folderFd, const std::string& name, std::chrono::seconds minimumAge) {
-    struct stat named {};
-    if (::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
-        return SystemErrorFromErrno(errno, name);
-    // Looked at before it is opened: opening a device or a pipe may do something.
-    if (!S_ISREG(named.st_mode)) return win32::kAccessDenied;
-    int fd;
-    do {
-        fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return errno == ELOOP ? win32::kAccessDenied : SystemErrorFromErrno(errno, name);
-    SystemError result = win32::kAccessDenied;
-    struct stat info {};
-    const auto untouchedFor = [&] {
-        if (minimumAge == std::chrono::seconds::zero()) return true;
-        const auto modified = std::chrono::system_clock::time_point(
-            std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
-        return std::chrono::system_clock::now() - modified >= minimumAge;
-    };
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
-        info.st_uid == ::geteuid() && untouchedFor()) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            result = errno == EWOULDBLOCK ? win32::kSharingViolation : SystemErrorFromErrno(errno, name);
-        } else if (::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                   named.st_dev == info.st_dev && named.st_ino == info.st_ino) {
-            result = ::unlinkat(folderFd, name.c_str(), 0) == 0 ? win32::kSuccess
-                                                                : SystemErrorFromErrno(errno, name);
-        }
-    }
-    ::close(fd);
-    return result;
 }
 
 FileOps& PosixFiles() {

@@ -32,6 +32,7 @@ constexpr SystemError kNotReady = 21;
 constexpr SystemError kGenFailure = 31;
 constexpr SystemError kSharingViolation = 32;
 constexpr SystemError kLockViolation = 33;
+constexpr SystemError kNotSupported = 50;
 constexpr SystemError kFileExists = 80;
 constexpr SystemError kInvalidParameter = 87;
 constexpr SystemError kDiskFull = 112;
@@ -87,12 +88,27 @@ public:
     // itself, never what it points to).
     virtual SystemError Rename(const std::string& from, const std::string& to) = 0;
     // Gives the file `from` the name `to` only while nothing has that name (kFileExists, a
-    // dangling link too): what stands there is never replaced.
+    // dangling link too): what stands there is never replaced. kNotSupported where the file
+    // system can neither refuse to replace in a rename nor give a file a second name (FAT,
+    // exFAT, some FUSE file systems); nothing is changed then.
     virtual SystemError RenameToNew(const std::string& from, const std::string& to) = 0;
     // Removes `path` only when it is a plain file (never a link: kAccessDenied) of this user
-    // with no other name, that nobody holds open (kSharingViolation), and the name still leads
-    // to it as it goes; kFileNotFound when nothing is there. For files a writer left behind.
+    // with no other name, that no process of this user has open or mapped and none locks
+    // (kSharingViolation), and only the file checked; kFileNotFound when nothing is there. For
+    // files a writer left behind (RemoveLeftOverAt).
     virtual SystemError DeleteIfLeftOver(const std::string& path) = 0;
+    // Removes the name `path` of a plain file of this user that nobody holds open and that has
+    // exactly one other name, in the same folder, beginning with `keptPrefix` and not with
+    // `notKeptPrefix` (both in that folder): what a rename by a second name leaves when it is
+    // cut off before it drops the first. Nothing of the file is lost. kAccessDenied when it is
+    // no such file (a file system without second names has none).
+    virtual SystemError DeleteSecondName(const std::string& path, const std::string& keptPrefix,
+                                         const std::string& notKeptPrefix) {
+        (void)path;
+        (void)keptPrefix;
+        (void)notKeptPrefix;
+        return win32::kAccessDenied;
+    }
     // Brings the folder holding `path` (its entries: created and deleted names) to the disk.
     virtual SystemError FlushFolder(const std::string& path) = 0;
     // Byte-range locks between processes, taken without waiting (kLockViolation when held).
@@ -126,11 +142,18 @@ std::int64_t ViewPageSize();
 
 // Removes `name` in the folder open as `folderFd` (AT_FDCWD: `name` is a path) only when it is
 // provably a file a writer left behind: a plain file (never a link: kAccessDenied) of this user
-// with no other name, untouched for `minimumAge` (none: any age), that nobody holds open
-// (kSharingViolation), and the name still leads to it as it goes; kFileNotFound when nothing is
-// there. What FileOps::DeleteIfLeftOver and the sweep of stale temporaries both do.
+// with no other name, untouched for `minimumAge` (none: any age), that no process of this user
+// has open or mapped and none locks (kSharingViolation); kFileNotFound when nothing is there.
+// It is moved to RemovingNameOf(name) and checked there before it goes, so a file renamed into
+// `name` meanwhile stays; a removal cut off there is finished by the next one of `name`. What
+// FileOps::DeleteIfLeftOver and the sweep of stale temporaries both do.
 SystemError RemoveLeftOverAt(int folderFd, const std::string& name,
                              std::chrono::seconds minimumAge = std::chrono::seconds::zero());
+// What FileOps::DeleteSecondName does, the same way.
+SystemError RemoveSecondName(const std::string& path, const std::string& keptPrefix,
+                             const std::string& notKeptPrefix);
+// The name in the same folder that a removal of `name` moves it to: "." + name + ".removing".
+std::string RemovingNameOf(const std::string& name);
 
 // The POSIX implementation (one per process).
 FileOps& PosixFiles();

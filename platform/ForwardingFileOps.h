@@ -37,6 +37,10 @@ public:
         return wrapped_.RenameToNew(from, to);
     }
     SystemError DeleteIfLeftOver(const std::string& path) override { return wrapped_.DeleteIfLeftOver(path); }
+    SystemError DeleteSecondName(const std::string& path, const std::string& keptPrefix,
+                                 const std::string& notKeptPrefix) override {
+        return wrapped_.DeleteSecondName(path, keptPrefix, notKeptPrefix);
+    }
     SystemError FlushFolder(const std::string& path) override { return wrapped_.FlushFolder(path); }
     SystemError LockRange(FileHandle handle, std::int64_t offset, std::int64_t length) override {
         return wrapped_.LockRange(handle, offset, length);

@@ -74,9 +74,17 @@ void RemoveStaleTemporariesOf(const std::string& path) {
     const std::string stem = TemporaryStem(NamePart(path));
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
-    while (const dirent* entry = ::readdir(dir))
-        if (IsTemporaryName(entry->d_name, stem))
-            (void)RemoveLeftOverAt(::dirfd(dir), entry->d_name, kStaleAge);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (IsTemporaryName(name, stem)) (void)RemoveLeftOverAt(::dirfd(dir), entry->d_name, kStaleAge);
+        // A removal cut off leaves the temporary under its removing name; the next one of the
+        // same name finishes it.
+        if (name.starts_with('.') && name.size() > 1) {
+            const std::string temporary(name.substr(1, name.rfind('.') - 1));
+            if (IsTemporaryName(temporary, stem) && RemovingNameOf(temporary) == name)
+                (void)RemoveLeftOverAt(::dirfd(dir), temporary, kStaleAge);
+        }
+    }
     ::closedir(dir);
 }
 

@@ -35,10 +35,11 @@ Shell* SetShell(Shell* shell) {
     return previous;
 }
 
-void OpenOrReport(const QUrl& url) {
+void OpenOrReport(const QUrl& url, const QString& whatHelps) {
     if (CurrentShell().Open(url)) return;
-    Messages().Show(QApplication::activeWindow(), QStringLiteral("Error"), NotOpenedText(url),
-                    MessageIcon::Error, MessageButtons::Ok);
+    const QString text = whatHelps.isEmpty() ? NotOpenedText(url) : NotOpenedText(url) + u'\n' + whatHelps;
+    Messages().Show(QApplication::activeWindow(), QStringLiteral("Error"), text, MessageIcon::Error,
+                    MessageButtons::Ok);
 }
 
 QString NotOpenedText(const QUrl& url) {

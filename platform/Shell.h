@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QUrl>
 
 #include <string_view>
@@ -22,8 +23,9 @@ Shell& CurrentShell();
 Shell* SetShell(Shell* shell);
 
 // Hands `url` to the shell in use. When no program could be started for it, a box captioned
-// "Error" says so and names the page, where the desktop itself would say nothing.
-void OpenOrReport(const QUrl& url);
+// "Error" says so and names the page, where the desktop itself would say nothing; a caller that
+// knows another way to the page gives it as `whatHelps`, said after that.
+void OpenOrReport(const QUrl& url, const QString& whatHelps = QString());
 // That box's text.
 QString NotOpenedText(const QUrl& url);
 

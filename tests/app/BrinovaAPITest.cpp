@@ -358,6 +358,27 @@ TEST_F(BrinovaAPITest, APageNoProgramOpensIsNamedInABox) {
     }
 }
 
+// No browser for the result page: the box also says where to choose the program's own viewer,
+// which needs no other program. The help and the web pages have no such other way.
+TEST_F(BrinovaAPITest, TheBoxForAResultPageNoProgramOpensNamesTheOwnViewer) {
+    RecordingShell shell;
+    shell.opens = false;
+    RecordingMessageBoxes boxes;
+    ShowResult();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(
+        boxes.shown[0].text,
+        QString::fromStdString("The page \"" + root +
+                               "/run/zelreslt.htm\" could not be opened: no program to show it was found.\n"
+                               "The program's own viewer can show the results: choose \"Internal viewer\" "
+                               "under \"Results viewer\" in File, Set parameters."));
+    ShowHelpTopic(2);
+    OpenHomePage();
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_FALSE(boxes.shown[1].text.contains("Set parameters")) << boxes.shown[1].text.toStdString();
+    EXPECT_FALSE(boxes.shown[2].text.contains("Set parameters")) << boxes.shown[2].text.toStdString();
+}
+
 TEST_F(BrinovaAPITest, ResultInTheBrowserUnlessTheViewerIsChosen) {
     RecordingShell shell;
     ShowResult();

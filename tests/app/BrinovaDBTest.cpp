@@ -12,6 +12,7 @@
 
 #include "CrashDisk.h"
 #include "FaultyFileOps.h"
+#include "FileSystemShim.h"
 #include "StorageSession.h"
 #include "StructureChecker.h"
 #include "TempFolder.h"
@@ -20,11 +21,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -523,15 +526,112 @@ TEST_F(BrinovaDBTest, ASecondOpenOfTheFilesIsRefusedWithTheEnginesCode) {
     ASSERT_TRUE(FbOk);
     OpenRec(Name());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    ASSERT_EQ(boxes.shown.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(Texts()[0].rfind("Data read/write error! (OpenRec: ", 0), 0u) << Texts()[0];
     EXPECT_EQ(Texts()[0].find("9903"), std::string::npos);
+    EXPECT_EQ(Texts()[1], HeldByAnotherProgramText(Name()));
     FbClose(first);
     // Every later operation reports the engine's own code.
     boxes.shown.clear();
     TStoredRecord record;
     EXPECT_FALSE(GetRec(1, record));
     EXPECT_EQ(Texts(), std::vector<std::string>{DataErrorText(fberr::kInvalidFileblock, "GetRec")});
+}
+
+// Another process that holds one of the files open as `hold` does until the object goes.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::function<bool()>& hold) {
+        int ready[2], release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const char held = hold() ? 1 : 0;
+            if (::write(ready[1], &held, 1) != 1) ::_exit(1);
+            char end;
+            while (::read(release[0], &end, 1) > 0) {
+            }
+            FbStopEngine(); // closes a Fileblock the child opened, as a program ends
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        release_ = release[1];
+        char held = 0;
+        holding_ = ::read(ready[0], &held, 1) == 1 && held == 1;
+        ::close(ready[0]);
+    }
+    ~HoldingProcess() {
+        if (release_ >= 0) ::close(release_);
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool holding_ = false;
+};
+
+bool FlockHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+TEST_F(BrinovaDBTest, FilesHeldByAnotherProcessAreLeftAloneWithABoxSayingWhatToDo) {
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string& data, const std::string& index)> hold;
+    };
+    const std::vector<Case> cases = {
+        {"a second copy of the program",
+         [](const std::string& data, const std::string&) {
+             Fileblock* fb = nullptr;
+             FbOpen(fb, data, false, false, true, false);
+             return FbOk;
+         }},
+        {"a lock on the data file",
+         [](const std::string& data, const std::string&) { return FlockHeld(data); }},
+        // Held so, the index would be offered the rebuild, which would take it from under its holder.
+        {"a lock on the index file",
+         [](const std::string&, const std::string& index) { return FlockHeld(index); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        Open();
+        TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
+        AddBodyAddTest(body, test);
+        CloseRec();
+        {
+            HoldingProcess holder([&] { return c.hold(Name(), Index()); });
+            ASSERT_TRUE(holder.Holding());
+            // As the holder has them: a program that has the files open has marked them in use.
+            std::map<std::string, std::vector<unsigned char>> files;
+            for (const std::string& path : {Name(), Index(), Dialog()})
+                files[path] = test::ReadWholeFile(path);
+            const auto names = std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator());
+            OpenRec(Name());
+            EXPECT_EQ(RecordFileblock(), nullptr);
+            ASSERT_EQ(boxes.shown.size(), 2u) << Texts().back();
+            EXPECT_EQ(Texts()[0].rfind("Data read/write error! (OpenRec: ", 0), 0u) << Texts()[0];
+            EXPECT_EQ(Texts()[1], HeldByAnotherProgramText(Name()));
+            EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Warning);
+            EXPECT_EQ(boxes.shown[1].buttons, MessageButtons::Ok);
+            for (const auto& [path, bytes] : files)
+                EXPECT_EQ(test::ReadWholeFile(path), bytes) << path;
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), names);
+        }
+        // Let go by the other program, the records open as they were.
+        boxes.shown.clear();
+        Open();
+        TRecList bodies;
+        EXPECT_TRUE(ListBodies(bodies));
+        EXPECT_EQ(bodies.size(), 1u);
+        CloseRec();
+    }
 }
 
 // ---- Crashes --------------------------------------------------------------------------------------------
@@ -668,9 +768,13 @@ TEST_F(IndexRebuildTest, AFileLeftInUseIsRebuiltOnYes) {
     EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Question);
     EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
     const std::string report = Texts()[2];
-    EXPECT_NE(report.find("5 bodies of water, 5 tests, 0 free records"), std::string::npos) << report;
-    EXPECT_NE(report.find("1 tests whose body of water is missing"), std::string::npos) << report;
-    EXPECT_NE(report.find("record 10 (1 of body 99)."), std::string::npos) << report;
+    EXPECT_EQ(report.rfind("The index was rebuilt from the data file: 5 bodies of water and 5 tests.\n\n", 0),
+              0u)
+        << report;
+    EXPECT_NE(report.find("1 test whose body of water is missing is now listed under a new body of water of "
+                          "its own: \"Recovered tests (body of water 99)\" with 1 test."),
+              std::string::npos)
+        << report;
 
     // Both keys walked against the live records.
     using Entries = std::vector<std::pair<std::string, std::int32_t>>;
@@ -729,7 +833,9 @@ TEST_F(IndexRebuildTest, FreeRecordsGoOnTheChainAndAreReused) {
     OpenRec(Name());
     ASSERT_NE(RecordFileblock(), nullptr);
     ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_NE(Texts()[2].find("2 bodies of water, 0 tests, 1 free records"), std::string::npos) << Texts()[2];
+    EXPECT_NE(Texts()[2].find("2 bodies of water and 0 tests. The file also has 1 unused place"),
+              std::string::npos)
+        << Texts()[2];
     EXPECT_EQ(LiveRecordCount(), 2);
     TStoredRecord t2 = TestRecordOf(2);
     EXPECT_EQ(AddTestRecord(t2, 3), 2);
@@ -742,9 +848,30 @@ TEST_F(IndexRebuildTest, OnNoNothingChangesAndNoFileblockIsOpen) {
     boxes.SetNextAnswer(MessageAnswer::No);
     OpenRec(Name());
     EXPECT_EQ(RecordFileblock(), nullptr);
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(Originals(), originals);
     EXPECT_TRUE(Copies().empty());
+}
+
+TEST_F(IndexRebuildTest, OnNoABoxSaysTheRecordsWereLeftAndTheNextStartAsksAgain) {
+    CrashInNormalMode();
+    const auto originals = Originals();
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        boxes.shown.clear();
+        boxes.SetNextAnswer(MessageAnswer::Ok);
+        boxes.SetNextAnswer(MessageAnswer::No);
+        OpenRec(Name());
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        ASSERT_EQ(boxes.shown.size(), 3u);
+        EXPECT_EQ(boxes.shown[1].text.toStdString(), RebuildQuestionText());
+        EXPECT_EQ(Texts()[2], RebuildDeclinedText());
+        EXPECT_EQ(boxes.shown[2].caption, "Rebuild index");
+        EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Information);
+        EXPECT_EQ(boxes.shown[2].buttons, MessageButtons::Ok);
+        EXPECT_EQ(Originals(), originals);
+        EXPECT_TRUE(Copies().empty());
+    }
 }
 
 TEST_F(IndexRebuildTest, ARebuildThatFailsIsAskedForAgainAtTheNextOpen) {
@@ -837,6 +964,24 @@ void PutBackFolder(const std::string& folder,
         fs::remove_all(entry.path());
     for (const auto& [path, bytes] : files)
         test::WriteWholeFile(path, bytes);
+}
+
+// After a rebuild that ran to its end: none of the rebuild's own names (nor a removal's) is
+// left, and every copy of `files` holds its file as the killed run (`originals`) or the run
+// after it (`found`) found it.
+void ExpectOnlyWholeCopies(const std::string& folder, const std::vector<std::string>& files,
+                           const std::map<std::string, std::vector<unsigned char>>& originals,
+                           const std::map<std::string, std::vector<unsigned char>>& found) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
+        EXPECT_EQ(path.find(".removing"), std::string::npos) << path;
+        for (const std::string& original : files) {
+            if (path.rfind(original + ".", 0) != 0) continue;
+            const auto bytes = test::ReadWholeFile(path);
+            EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+        }
+    }
 }
 
 // Bodies 1, 7 and 13 with five tests each; body 7 freed with its key, its tests 8 to 12 left
@@ -934,16 +1079,161 @@ TEST_F(IndexRebuildTest, ACopyAsideCutShortByAKillNeverStandsUnderACopysName) {
         TRebuildReport report;
         ASSERT_EQ(RebuildIndex(Name(), report), "");
         EXPECT_EQ(report.copies.size(), 3u);
-        for (const auto& entry : fs::directory_iterator(folder.Path())) {
-            const std::string path = entry.path().string();
-            EXPECT_EQ(path.find(".rebuild"), std::string::npos) << path;
-            for (const std::string& original : {Name(), Index(), Dialog()}) {
-                if (path.rfind(original + ".", 0) != 0) continue;
-                // A copy of the file as the killed run or the one after it found it.
-                const auto bytes = test::ReadWholeFile(path);
-                EXPECT_TRUE(bytes == originals.at(original) || bytes == found.at(original)) << path;
+        ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
+    }
+}
+
+// On a file system whose rename cannot refuse to replace, with or without hard links (NFS;
+// exFAT through FUSE, FAT), the copies are still made, each whole before it has its name. A
+// rebuild killed at any step and run again ends with the files of one run, copies of the
+// files as a run found them, and none of the rebuild's own names left.
+TEST_F(IndexRebuildTest, OnFileSystemsWithoutARenameThatRefusesToReplaceARebuildKilledAnywhereEndsAsOneRun) {
+    using Kind = test::FileSystemShim::Kind;
+    CrashInNormalMode();
+    const auto originals = FolderFiles(folder.Path());
+    const auto rebuiltFiles = [&] {
+        std::map<std::string, std::vector<unsigned char>> files;
+        for (const std::string& path : {Name(), Index(), Dialog()})
+            if (test::FileExists(path)) files[path] = test::ReadWholeFile(path);
+        return files;
+    };
+    for (const Kind kind : {Kind::NoRenameNoReplace, Kind::NeitherThatNorLinks}) {
+        SCOPED_TRACE(test::FileSystemShim::Name(kind));
+        test::FileSystemShim shim(kind);
+        PutBackFolder(folder.Path(), originals);
+        TRebuildReport once;
+        ASSERT_EQ(RebuildIndex(Name(), once), "");
+        EXPECT_GT(shim.Refused(), 0);
+        const auto oneRun = rebuiltFiles();
+        bool killed = true;
+        for (int step = 0; killed; ++step) {
+            SCOPED_TRACE("kill at step " + std::to_string(step));
+            PutBackFolder(folder.Path(), originals);
+            {
+                test::CrashDisk disk;
+                disk.StopAfter(step);
+                TRebuildReport report;
+                killed = !RebuildIndex(Name(), report).empty();
             }
+            const auto found = FolderFiles(folder.Path());
+            TRebuildReport report;
+            if (killed) {
+                ASSERT_EQ(RebuildIndex(Name(), report), "");
+            }
+            EXPECT_EQ(rebuiltFiles(), oneRun);
+            ExpectOnlyWholeCopies(folder.Path(), {Name(), Index(), Dialog()}, originals, found);
         }
+    }
+}
+
+// A copy named by a second name, the process killed between making it and dropping the
+// temporary's name: the next rebuild clears that name and keeps the copy whole.
+TEST_F(IndexRebuildTest, ACopysSecondNameLeftByAKillBetweenLinkAndUnlinkIsClearedByTheNextRebuild) {
+    CrashInNormalMode();
+    const auto data = test::ReadWholeFile(Name());
+    const std::string temporary = FbRebuildNames(Name()).front();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        test::FileSystemShim shim(test::FileSystemShim::Kind::NoRenameNoReplace);
+        shim.BeforeNextUnlink([] { ::_exit(0); });
+        TRebuildReport report;
+        (void)RebuildIndex(Name(), report);
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string copyName;
+    for (const auto& entry : fs::directory_iterator(folder.Path()))
+        if (const std::string path = entry.path().string();
+            path.rfind(Name() + ".", 0) == 0 && path.find(".rebuild") == std::string::npos)
+            copyName = path;
+    ASSERT_FALSE(copyName.empty());
+    struct stat killed {};
+    ASSERT_EQ(::stat(temporary.c_str(), &killed), 0);
+    EXPECT_EQ(killed.st_nlink, 2u);
+
+    TRebuildReport report;
+    ASSERT_EQ(RebuildIndex(Name(), report), "");
+    EXPECT_FALSE(test::FileExists(temporary));
+    struct stat copy {};
+    ASSERT_EQ(::stat(copyName.c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_nlink, 1u);
+    EXPECT_EQ(test::ReadWholeFile(copyName), data);
+}
+
+// Another program (a second copy of this one) has the data file open: the rebuild's refusal
+// says so in words, says nothing was changed and what to do, and names no system error.
+TEST_F(IndexRebuildTest, ARebuildRefusedAtItsCopiesByAnotherProgramHoldingTheDataSaysSoInWords) {
+    CrashInNormalMode();
+    const auto files = FolderFiles(folder.Path());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        platform::FileHandle handle = -1;
+        const bool held = platform::PosixFiles().Open(Name(), platform::FileDisposition::OpenExisting,
+                                                      platform::FileAccess::ReadWrite,
+                                                      platform::FileSharing::Exclusive, handle) == 0;
+        (void)!::write(ready[1], &held, 1);
+        for (;;)
+            ::pause();
+    }
+    bool held = false;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_TRUE(held);
+    TRebuildReport report;
+    const std::string failure = RebuildIndex(Name(), report);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(RebuildFailedText(failure),
+              "The index could not be rebuilt: another program (or a second copy of this one) has the data "
+              "open, so " +
+                  Name() +
+                  " could not be copied aside first. Nothing was changed. Close the other program, then "
+                  "start this one again.\n\nIts records were left as they were.");
+    EXPECT_EQ(failure.find("system error"), std::string::npos);
+    EXPECT_EQ(FolderFiles(folder.Path()), files);
+}
+
+// Whatever stops a copy aside, the refusal says why in words and names no system error.
+TEST_F(IndexRebuildTest, ACopyAsideThatCannotBeMadeSaysWhyInWords) {
+    namespace win32 = platform::win32;
+    struct Case {
+        const char* name;
+        FileCall call;
+        platform::SystemError error;
+        const char* words;
+    };
+    const std::vector<Case> cases = {
+        {"a full disk", FileCall::Write, win32::kDiskFull, " failed: the disk is full"},
+        {"a read-only disk", FileCall::Open, win32::kWriteProtect,
+         " failed: the disk of the data folder is read-only or write-protected"},
+        {"a folder that takes no new files", FileCall::Open, win32::kAccessDenied,
+         " failed: new files may not be made in the data folder"},
+        {"a disk fault", FileCall::Flush, win32::kIoDevice,
+         " failed: the disk or its file system reported a fault"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        CrashInNormalMode();
+        const auto files = FolderFiles(folder.Path());
+        std::string failure;
+        {
+            test::FaultyFileOps faults;
+            faults.FailAll(c.call, c.error, ".DAT.rebuild");
+            TRebuildReport report;
+            failure = RebuildIndex(Name(), report);
+        }
+        EXPECT_EQ(failure.rfind("Copying " + Name() + " to " + Name() + ".", 0), 0u) << failure;
+        EXPECT_TRUE(failure.ends_with(c.words)) << failure;
+        EXPECT_EQ(failure.find("system error"), std::string::npos) << failure;
+        EXPECT_EQ(FolderFiles(folder.Path()), files);
     }
 }
 
@@ -1307,7 +1597,8 @@ TEST_F(DamagedFilesTest, ADialogFileThatCannotBeReplayedIsOfferedTheRebuildWitho
             EXPECT_EQ(boxes.shown[1].text.toStdString(), RebuildWithoutJournalQuestionText(Dialog()));
             if (answer == MessageAnswer::No) {
                 EXPECT_EQ(RecordFileblock(), nullptr);
-                EXPECT_EQ(boxes.shown.size(), 2u);
+                ASSERT_EQ(boxes.shown.size(), 3u);
+                EXPECT_EQ(boxes.shown[2].text.toStdString(), RebuildDeclinedText());
                 EXPECT_EQ(test::ReadWholeFile(Name()), data);
                 EXPECT_EQ(test::ReadWholeFile(Index()), index);
                 EXPECT_EQ(test::ReadWholeFile(Dialog()), dialog);
@@ -1449,12 +1740,73 @@ TEST(IndexRebuildText, ManyRecoveredBodiesAreCountedAndTheFirstTwentyNamed) {
     report.copies = {"/d/zelp.DAT.x"};
     const std::string text = RebuildReportText(report);
     EXPECT_NE(text.find("50 tests whose body"), std::string::npos) << text;
-    EXPECT_NE(text.find("\"Recovered tests\": record 201 (2 of body 101), record 202 (2 of body 102),"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("of their own: \"Recovered tests (body of water 101)\" with 2 tests, \"Recovered tests "
+                  "(body of water 102)\" with 2 tests,"),
+        std::string::npos)
         << text;
-    EXPECT_NE(text.find("record 220 (2 of body 120), ..."), std::string::npos) << text;
-    EXPECT_EQ(text.find("221"), std::string::npos);
+    EXPECT_NE(text.find("\"Recovered tests (body of water 120)\" with 2 tests, ..."), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("121"), std::string::npos);
     EXPECT_NE(text.find("\n/d/zelp.DAT.x"), std::string::npos);
+}
+
+// The counts of a report read as words do: one body of water, several tests, and the file's
+// unused places named so, never as records of the file.
+TEST(IndexRebuildText, TheReportCountsInWordsThatFitOneOrSeveral) {
+    struct Case {
+        std::int32_t bodies, tests, unused;
+        std::vector<TRecoveredTests> recovered;
+        const char* opening;
+    };
+    const std::vector<Case> cases = {
+        {1, 3, 0, {}, "The index was rebuilt from the data file: 1 body of water and 3 tests.\n\n"},
+        {2, 1, 0, {}, "The index was rebuilt from the data file: 2 bodies of water and 1 test.\n\n"},
+        {0, 0, 0, {}, "The index was rebuilt from the data file: 0 bodies of water and 0 tests.\n\n"},
+        {1,
+         1,
+         1,
+         {},
+         "The index was rebuilt from the data file: 1 body of water and 1 test. The file also has 1 unused "
+         "place (where a body of water or a test was deleted, for instance); the next one added fills "
+         "it.\n\n"},
+        {3,
+         7,
+         4,
+         {},
+         "The index was rebuilt from the data file: 3 bodies of water and 7 tests. The file also has 4 "
+         "unused "
+         "places (where bodies of water or tests were deleted, for instance); the next ones added fill them."
+         "\n\n"},
+        {2,
+         1,
+         0,
+         {{9, 7, 1}},
+         "The index was rebuilt from the data file: 2 bodies of water and 1 test.\n\n1 test whose body of "
+         "water is missing is now listed under a new body of water of its own: \"Recovered tests (body of "
+         "water 7)\" with 1 test.\n\n"},
+        {3,
+         5,
+         0,
+         {{9, 7, 3}, {10, 8, 2}},
+         "The index was rebuilt from the data file: 3 bodies of water and 5 tests.\n\n5 tests whose body of "
+         "water is missing are now listed under new bodies of water of their own: \"Recovered tests (body of "
+         "water 7)\" with 3 tests, \"Recovered tests (body of water 8)\" with 2 tests.\n\n"},
+    };
+    for (const Case& c : cases) {
+        TRebuildReport report;
+        report.bodies = c.bodies;
+        report.tests = c.tests;
+        report.freeRecords = c.unused;
+        report.recovered = c.recovered;
+        report.copies = {"/d/zelp.DAT.20240601-101500"};
+        const std::string text = RebuildReportText(report);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(text.rfind(c.opening, 0), 0u);
+        EXPECT_EQ(text.find("free"), std::string::npos);
+        EXPECT_EQ(text.find("1 tests"), std::string::npos);
+        EXPECT_EQ(text.find("1 bodies"), std::string::npos);
+    }
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "app/fChart.h"
 
 #include "platform/DateTimeText.h"
+#include "support/DrawnInk.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/Screenshots.h"
 
 #include "FaultyFileOps.h"
 #include "TempFolder.h"
@@ -209,6 +211,28 @@ TEST_F(ChartSeries, TheFormShowsItsCaptionTitleAxisAndSeriesAndClosesOnEnter) {
     QTest::qWait(0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
+}
+
+// The line draws no symbols, so a line of one point would draw nothing: that point shows as a
+// red mark where it stands, on the screen's own drawing of the chart.
+TEST_F(ChartSeries, AChartOfOneTestShowsItsPoint) {
+    AddTest(June(1), 100);
+    QPointer<TfmChart> form = new TfmChart();
+    form->Present(Tests(), 0, "Pond, 800.00 Liter", "Total Alkalinity");
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    QTest::qWait(50);
+    ASSERT_EQ(form->Series1->count(), 1);
+    const QPointF point = form->Chart->chart()->mapToPosition(form->Series1->at(0), form->Series1);
+    const QPoint centre = form->Chart->mapFromScene(point);
+    const QImage drawn = form->Chart->viewport()->grab().toImage();
+    test::SaveScreenshot(*form, "chart-one-test");
+    const QRect aroundThePoint(centre - QPoint(8, 8), QSize(17, 17));
+    EXPECT_GE(test::PixelsWhere(drawn, aroundThePoint, test::IsClearlyRed), 25);
+    // Nothing else in the chart is red.
+    EXPECT_EQ(test::PixelsWhere(drawn, drawn.rect(), test::IsClearlyRed),
+              test::PixelsWhere(drawn, aroundThePoint, test::IsClearlyRed));
+    form->close();
 }
 
 TEST_F(ChartSeries, EnterOrEscapeOnTheChartPanelClosesTheForm) {

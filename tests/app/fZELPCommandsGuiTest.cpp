@@ -1,19 +1,23 @@
 #include "ProgramSandbox.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/IndexRebuild.h"
 #include "app/MainWindowRules.h"
 #include "app/TestEdit.h"
 #include "app/fAbout.h"
 #include "app/fOwner.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
+#include "storage/Storage.h"
 #include "support/FileText.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
+#include "support/Screenshots.h"
 #include "support/WhileModal.h"
 #include "widgets/CurrEdit.h"
 #include "widgets/DateEdit.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -31,6 +35,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 
@@ -519,6 +524,242 @@ TEST_F(MainCommandsTest, F1InEachWindowOpensItsHelpPage) {
         EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(program + "/help/" + w.page)));
     }
     EXPECT_EQ(LiveRecordCount(), 2);
+}
+
+// ---- With no data file open ---------------------------------------------------------------------
+
+// The ways the window comes to run without its data file: No to the rebuild of a damaged index,
+// and a second copy of the program beside one that has the files.
+struct NoDataFileStart {
+    const char* name;
+    std::vector<MessageAnswer> answers;
+    std::function<std::vector<std::string>()> texts; // the boxes before the window opens
+};
+
+std::vector<NoDataFileStart> NoDataFileStarts() {
+    return {
+        {"No to the rebuild",
+         {MessageAnswer::Ok, MessageAnswer::No},
+         [] {
+             return std::vector<std::string>{DataErrorText(fberr::kFileDefect, "OpenRec"),
+                                             RebuildQuestionText(), RebuildDeclinedText()};
+         }},
+        {"a second copy of the program",
+         {},
+         [] {
+             return std::vector<std::string>{DataErrorText(fberr::kAccessNotPossible, "OpenRec"),
+                                             HeldByAnotherProgramText(DataFilePath())};
+         }},
+    };
+}
+
+class NoDataFileTest : public MainCommandsTest {
+protected:
+    // Stores a body with two tests, then leaves the files as the start's case needs them.
+    void Prepare(const NoDataFileStart& start) {
+        OpenRec(DataFilePath());
+        TStoredRecord body = Body(0, 100);
+        const std::int32_t n = AddBody(body);
+        for (TStoredRecord test : Tests(2))
+            AddTestRecord(test, n);
+        CloseRec();
+        if (start.answers.empty()) {
+            FbOpen(holder, DataFilePath(), false, false, true, false);
+            ASSERT_TRUE(FbOk);
+        } else {
+            fs::remove(fs::path(DataFilePath()).replace_extension(".IX"));
+        }
+        for (MessageAnswer answer : start.answers)
+            sandbox->boxes.SetNextAnswer(answer);
+    }
+    void TearDown() override {
+        window.reset();
+        if (holder) FbClose(holder);
+        MainCommandsTest::TearDown();
+    }
+    std::map<std::string, std::vector<char>> DataFolder() const {
+        std::map<std::string, std::vector<char>> files;
+        for (const auto& entry : fs::directory_iterator(fs::path(DataFilePath()).parent_path())) {
+            const std::string text = FileText(entry.path());
+            files[entry.path().filename().string()] = {text.begin(), text.end()};
+        }
+        return files;
+    }
+
+    Fileblock* holder = nullptr;
+};
+
+TEST_F(NoDataFileTest, TheWindowSaysNoDataFileIsOpenAndEveryStoringCommandShowsABoxInsteadOfItsForm) {
+    const struct {
+        const char* command;
+        std::function<void()> run;
+        const char* label;
+    } commands[] = {
+        {"New body of water", [this] { QTest::mouseClick(Find<QWidget>("SpeedButton3"), Qt::LeftButton); },
+         "AddBodyAddTest"},
+        {"New body of water from the menu", [this] { Trigger("NewbodyofWater1"); }, "AddBodyAddTest"},
+        {"New body with its first test", [this] { Click("bNew"); }, "AddBodyAddTest"},
+        {"New test", [this] { window->bNewTestClick(); }, "PutBodyAddTest"},
+        {"Edit body: Enter on the list", [this] { QTest::keyClick(BodyLines(), Qt::Key_Return); }, "PutRec"},
+        {"Edit test: Enter on the tests", [this] { QTest::keyClick(TestLines(), Qt::Key_Return); },
+         "PutBodyPutTest"},
+        {"Delete test", [this] { window->DeleteTestClick(); }, "DeleteTest"},
+        {"Delete body", [this] { window->DeleteBodyofWater1Click(); }, "DeleteBodyAndTets"},
+    };
+    for (const NoDataFileStart& start : NoDataFileStarts()) {
+        SCOPED_TRACE(start.name);
+        TearDown();
+        SetUp();
+        Prepare(start);
+        const auto before = DataFolder();
+        window = std::make_unique<TZELP>();
+        std::vector<std::string> texts;
+        for (const auto& box : sandbox->boxes.shown)
+            texts.push_back(box.text.toStdString());
+        EXPECT_EQ(texts, start.texts());
+        EXPECT_EQ(RecordFileblock(), nullptr);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QLabel* note = Find<QLabel>("lNoDataFile");
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(note->text().toStdString(), NoDataFileText());
+        EXPECT_EQ(window->PanelText(0), "Bodies: 0");
+
+        for (const auto& c : commands) {
+            SCOPED_TRACE(c.command);
+            sandbox->boxes.shown.clear();
+            EXPECT_FALSE(WhileModal(c.run, [](QWidget&) {}));
+            ASSERT_EQ(sandbox->boxes.shown.size(), 1u);
+            EXPECT_EQ(sandbox->boxes.shown[0].text.toStdString(),
+                      DataErrorText(fberr::kInvalidFileblock, c.label));
+            EXPECT_EQ(sandbox->boxes.shown[0].icon, platform::MessageIcon::Error);
+        }
+        EXPECT_EQ(DataFolder(), before);
+    }
+
+    // With its data file, the window has no such note and the commands open their forms.
+    TearDown();
+    SetUp();
+    Open({{Body(0, 100), Tests(1)}});
+    window->show();
+    EXPECT_FALSE(Find<QLabel>("lNoDataFile")->isVisible());
+    EXPECT_TRUE(Entry([&] { Trigger("NewbodyofWater1"); }, [](QWidget&) {}, false).opened);
+    EXPECT_TRUE(sandbox->boxes.shown.empty());
+}
+
+// The program's own boxes, drawn and answered one after the other, each kept as a picture.
+class DrawnBoxes {
+public:
+    struct Step {
+        QString picture; // none: not kept
+        QMessageBox::StandardButton answer;
+    };
+    explicit DrawnBoxes(std::vector<Step> steps)
+        : steps_(std::move(steps)), previous_(platform::SetMessages(nullptr)) {
+        poll_.setInterval(20);
+        QObject::connect(&poll_, &QTimer::timeout, [this] { Answer(); });
+        poll_.start();
+    }
+    ~DrawnBoxes() { platform::SetMessages(previous_); }
+    DrawnBoxes(const DrawnBoxes&) = delete;
+    DrawnBoxes& operator=(const DrawnBoxes&) = delete;
+
+    QStringList texts;
+
+private:
+    void Answer() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || box->property("answered").toBool()) return;
+        // Drawn once before it is taken.
+        if (!box->property("seen").toBool()) {
+            box->setProperty("seen", true);
+            return;
+        }
+        box->setProperty("answered", true);
+        texts.append(box->text());
+        const Step step = next_ < steps_.size() ? steps_[next_++] : Step{QString(), QMessageBox::Ok};
+        if (!step.picture.isEmpty()) {
+            EXPECT_TRUE(test::SaveScreenshot(*box, step.picture));
+        }
+        QAbstractButton* button = box->button(step.answer);
+        EXPECT_NE(button, nullptr) << box->text().toStdString();
+        if (button) button->click();
+    }
+
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    platform::MessageBoxes* previous_;
+    QTimer poll_;
+};
+
+TEST_F(NoDataFileTest, PicturesOfTheBoxesAfterDamageAndOfTheWindowWithoutItsDataFile) {
+    if (test::ScreenshotFolder().isEmpty()) GTEST_SKIP() << "ZEL_SCREENSHOTS names no folder";
+    const auto withPicture = [&] {
+        fs::copy_file(QT_TESTCASE_SOURCEDIR "/../../app/bg.bmp", program + "/bg.bmp",
+                      fs::copy_options::overwrite_existing);
+    };
+    const auto startOver = [&] {
+        TearDown();
+        SetUp();
+        withPicture();
+    };
+    using Button = QMessageBox::StandardButton;
+    {
+        const NoDataFileStart declined = NoDataFileStarts()[0];
+        startOver();
+        Prepare(declined);
+        DrawnBoxes drawn({{"box-openrec-damaged-index", Button::Ok},
+                          {"box-rebuild-question", Button::No},
+                          {"box-rebuild-declined", Button::Ok},
+                          {"box-new-body-without-data-file", Button::Ok}});
+        window = std::make_unique<TZELP>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QTest::qWait(50);
+        EXPECT_TRUE(test::SaveScreenshot(*window, "main-window-without-data-file"));
+        QTest::mouseClick(Find<QWidget>("SpeedButton3"), Qt::LeftButton);
+        QStringList expected;
+        for (const std::string& text : declined.texts())
+            expected.append(QString::fromStdString(text));
+        expected.append(QString::fromStdString(DataErrorText(fberr::kInvalidFileblock, "AddBodyAddTest")));
+        EXPECT_EQ(drawn.texts, expected);
+    }
+    {
+        const NoDataFileStart secondCopy = NoDataFileStarts()[1];
+        startOver();
+        Prepare(secondCopy);
+        DrawnBoxes drawn({{"box-openrec-held", Button::Ok}, {"box-records-in-use", Button::Ok}});
+        window = std::make_unique<TZELP>();
+        EXPECT_EQ(drawn.texts.size(), 2);
+    }
+    // The rebuild's report: one of each, then several with tests whose body is missing.
+    const struct {
+        const char* picture;
+        int tests;
+        bool orphans;
+    } reports[] = {{"box-rebuild-report-one-of-each", 2, false}, {"box-rebuild-report-several", 4, true}};
+    for (const auto& r : reports) {
+        startOver();
+        OpenRec(DataFilePath());
+        TStoredRecord body = Body(0, 100);
+        const std::int32_t n = AddBody(body);
+        std::int32_t last = 0;
+        for (TStoredRecord test : Tests(r.tests))
+            last = AddTestRecord(test, n);
+        if (r.orphans)
+            for (TStoredRecord test : Tests(2)) {
+                AddTestRecord(test, 40);
+                AddTestRecord(test, 41);
+            }
+        DeleteTest(n, last);
+        CloseRec();
+        fs::remove(fs::path(DataFilePath()).replace_extension(".IX"));
+        DrawnBoxes drawn({{"", Button::Ok}, {"", Button::Yes}, {r.picture, Button::Ok}});
+        window = std::make_unique<TZELP>();
+        ASSERT_EQ(drawn.texts.size(), 3);
+        EXPECT_TRUE(drawn.texts[2].startsWith("The index was rebuilt")) << drawn.texts[2].toStdString();
+    }
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 #include "TempFolder.h"
 #include "app/BrinovaAPI.h"
 #include "app/BrinovaDB.h"
+#include "app/ClickLabel.h"
 #include "app/fChart.h"
 #include "app/fZELP.h"
 #include "platform/DateTimeText.h"
 #include "platform/ForwardingFileOps.h"
 #include "storage/Storage.h"
+#include "support/DrawnInk.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingShell.h"
 #include "support/Screenshots.h"
@@ -27,6 +29,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -208,6 +211,7 @@ void MainWindowTest::ExpectEmptyLists(TZELP& window) {
 }
 
 void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
+    const std::size_t shown = boxes.shown.size();
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -215,7 +219,7 @@ void MainWindowTest::ExpectRunsWithoutAFile(CountingZELP& window) {
     EXPECT_TRUE(window.handled.empty());
     window.RefreshBodies(0);
     window.RefreshTests(1);
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown.size(), shown);
     ExpectEmptyLists(window);
 }
 
@@ -249,9 +253,10 @@ TEST_F(MainWindowTest, ADataFileThatCannotOpenOffersNoNewBody) {
     ASSERT_TRUE(FbOk);
     {
         CountingZELP window;
-        ASSERT_EQ(boxes.shown.size(), 1u);
+        ASSERT_EQ(boxes.shown.size(), 2u);
         EXPECT_TRUE(boxes.shown[0].text.startsWith("Data read/write error! (OpenRec: "))
             << boxes.shown[0].text.toStdString();
+        EXPECT_EQ(boxes.shown[1].text.toStdString(), HeldByAnotherProgramText(DataFilePath()));
         ExpectRunsWithoutAFile(window);
     }
     FbClose(holder);
@@ -681,6 +686,44 @@ TEST_F(MainWindowTest, TheCurrentTestLineIsBoldOnlyWhileTheListHasTheFocus) {
     EXPECT_EQ(unfocused.highlight, 0);
 }
 
+// The line of the list of bodies that Enter acts on is marked while the list has the focus, as
+// the test list marks its own; the other bodies look the same either way.
+TEST_F(MainWindowTest, TheCurrentBodyIsMarkedWhileTheListOfBodiesHasTheFocus) {
+    Store({{Body(0, 1), {}}, {Body(2, 5), {}}, {Body(3, 8), {}}});
+    CountingZELP window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QListWidget* bodies = Bodies(window);
+    // At the start the list of bodies has the focus, and Enter there edits the current body.
+    EXPECT_EQ(QApplication::focusWidget(), bodies);
+    bodies->setCurrentRow(1);
+    // The ink of a body's item: its caption's letters in the selected colour for the selected
+    // body, whatever is not the list's ground for the others.
+    const auto inkOf = [&](int row) {
+        const QImage drawn = bodies->viewport()->grab().toImage();
+        const QRect item = bodies->visualItemRect(bodies->item(row));
+        if (!bodies->item(row)->isSelected()) return test::InkPixels(drawn, item);
+        const QColor letters = bodies->palette().color(QPalette::HighlightedText);
+        return test::PixelsWhere(drawn, item, [&](const QColor& pixel) {
+            return std::abs(pixel.red() - letters.red()) + std::abs(pixel.green() - letters.green()) +
+                       std::abs(pixel.blue() - letters.blue()) <
+                   90;
+        });
+    };
+    Tests(window)->setFocus();
+    QTest::qWait(20);
+    const int unfocused[] = {inkOf(0), inkOf(1), inkOf(2)};
+    bodies->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    const int focused[] = {inkOf(0), inkOf(1), inkOf(2)};
+    test::SaveScreenshot(window, "main-window-bodies-focused");
+    EXPECT_GT(unfocused[1], 0);
+    EXPECT_GT(focused[1], unfocused[1] * 11 / 10);
+    EXPECT_EQ(focused[0], unfocused[0]);
+    EXPECT_EQ(focused[2], unfocused[2]);
+}
+
 TEST_F(MainWindowTest, AChartLinkChartsItsReadingOverTheShownTests) {
     Store({{Body(1, 2200), {WaterTest(Day(2024, 6, 1), "a"), WaterTest(Day(2024, 6, 2), "b")}}});
     CountingZELP window;
@@ -782,6 +825,19 @@ TEST_F(MainWindowTest, TheNoteStaysInItsColumnWhenTheWindowIsResized) {
     }
 }
 
+// A label's caption as it should look: `text` over the label's background, in its font and
+// colour, aligned in its room; the size and format of what the label draws.
+QImage CaptionDrawing(QLabel* caption, const QString& text, Qt::Alignment alignment) {
+    const QImage shown = caption->grab().toImage();
+    QImage expected(shown.size(), shown.format());
+    expected.fill(caption->palette().color(QPalette::Window));
+    QPainter painter(&expected);
+    painter.setFont(caption->font());
+    painter.setPen(caption->palette().color(QPalette::WindowText));
+    painter.drawText(caption->contentsRect(), alignment, text);
+    return expected;
+}
+
 TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
     const std::string longNote(62, 'n');
     Store({{Body(0, 1),
@@ -794,14 +850,7 @@ TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
     const auto startsAtItsFirstLetter = [&] {
         const QString start = QStringLiteral("Selected test:");
         const QImage shown = caption->grab().toImage();
-        QImage expected(shown.size(), shown.format());
-        expected.fill(caption->palette().color(QPalette::Window));
-        {
-            QPainter painter(&expected);
-            painter.setFont(caption->font());
-            painter.setPen(caption->palette().color(QPalette::WindowText));
-            painter.drawText(caption->contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, caption->text());
-        }
+        const QImage expected = CaptionDrawing(caption, caption->text(), Qt::AlignLeft | Qt::AlignVCenter);
         const int width = caption->fontMetrics().horizontalAdvance(start);
         return shown.copy(0, 0, width, shown.height()) == expected.copy(0, 0, width, shown.height());
     };
@@ -823,6 +872,74 @@ TEST_F(MainWindowTest, TheSelectedTestCaptionShowsFromItsFirstLetter) {
     // A wider window gives the caption the room to show whole.
     EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->contentsRect().width());
     EXPECT_GT(caption->x(), Find<QLabel>(window, "lHeadTests")->geometry().right());
+}
+
+// At the design size a caption too long for its label ends in "…" after the last whole letter
+// that fits, inside the window, and its hint after "Edit water test" holds it whole; a short one
+// shows whole at the right edge. Long and short notes, in English and in German.
+TEST_F(MainWindowTest, ASelectedTestCaptionTooLongForItsLabelEndsInAnEllipsisOnAWholeLetter) {
+    const std::string longNote = "First test: long note on the water, cloudy after a day of rain";
+    ASSERT_EQ(longNote.size(), 62u);
+    Store({{Body(0, 1),
+            {WaterTest(Day(2026, 12, 9, 9, 30), "Second test (edited)"),
+             WaterTest(Day(2026, 12, 8, 18, 5), longNote),
+             WaterTest(Day(2026, 12, 7, 8, 0), "Erster Test, Wasser tr\xFC"
+                                               "b"),
+             WaterTest(Day(2026, 12, 6, 8, 0), "ok")}}});
+    struct Line {
+        int row;
+        bool cut; // too long at the design size in both languages
+    };
+    const Line lines[] = {{0, true}, {1, true}, {2, true}, {3, false}};
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        CountingZELP window;
+        window.resize(596, 469);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        auto* caption = Find<TClickLabel>(window, "lSel");
+        for (const Line& line : lines) {
+            Tests(window)->setCurrentItem(Tests(window)->topLevelItem(line.row));
+            QApplication::processEvents();
+            const QString whole = caption->text();
+            SCOPED_TRACE(locale.name().toStdString() + ": " + whole.toStdString());
+            ASSERT_TRUE(whole.startsWith(QStringLiteral("Selected test:    ")));
+            const QFontMetrics metrics(caption->font());
+            const int room = caption->contentsRect().width();
+            const bool cut = metrics.horizontalAdvance(whole) > room;
+            EXPECT_EQ(cut, line.cut);
+            const QImage shown = caption->grab().toImage();
+            if (!cut) {
+                EXPECT_EQ(shown, CaptionDrawing(caption, whole, Qt::AlignRight | Qt::AlignVCenter));
+            } else {
+                // The caption's start, whole letters up to one or two short of the most that fit,
+                // then "…", from the label's left edge.
+                qsizetype fitting = whole.size();
+                const auto withEllipsis = [&](qsizetype letters) {
+                    return whole.left(letters) + QChar(0x2026);
+                };
+                while (fitting > 0 && metrics.horizontalAdvance(withEllipsis(fitting)) > room)
+                    --fitting;
+                qsizetype letters = fitting;
+                while (letters > fitting - 3 && shown != CaptionDrawing(caption, withEllipsis(letters),
+                                                                        Qt::AlignLeft | Qt::AlignVCenter))
+                    --letters;
+                EXPECT_GT(letters, fitting - 3) << "no start of whole letters and \"…\" drawn";
+            }
+            const QRect ink = test::InkBox(shown, shown.rect());
+            ASSERT_FALSE(ink.isEmpty());
+            EXPECT_LT(caption->mapTo(&window, ink.topRight()).x(), window.width());
+
+            const QPoint middle = caption->rect().center();
+            QHelpEvent hint(QEvent::ToolTip, middle, caption->mapToGlobal(middle));
+            QApplication::sendEvent(caption, &hint);
+            EXPECT_EQ(QToolTip::text(),
+                      cut ? QStringLiteral("Edit water test\n") + whole : QStringLiteral("Edit water test"));
+            QToolTip::hideText();
+            if (line.row == 1) test::SaveScreenshot(window, "main-window-long-note-" + locale.name());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, ASavedSizeBeyondTheDesktopIsHeldToItAndTheBackgroundStillStretches) {
@@ -853,13 +970,7 @@ TEST_F(MainWindowTest, ASavedSizeBeyondTheDesktopIsHeldToItAndTheBackgroundStill
 // Pixels of a widget drawn in a clearly red colour.
 int RedPixels(QWidget* control) {
     const QImage image = control->grab().toImage();
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (pixel.red() > 150 && pixel.green() < 90 && pixel.blue() < 90) ++red;
-        }
-    return red;
+    return test::PixelsWhere(image, image.rect(), test::IsClearlyRed);
 }
 
 TEST_F(MainWindowTest, TheRedButtonsAndTheHeadingsUseTheWindowsFontAndLookDisabled) {

@@ -389,6 +389,26 @@ TEST_F(ProfileFileTest, LeftoverTemporariesAreRemovedByTheNextWrite) {
     ::close(held);
 }
 
+// A removal of a stale temporary cut off after it moved the file aside leaves it under
+// ".<temporary>.removing"; the next write finishes it, by the same rules. Other names alike stay.
+TEST_F(ProfileFileTest, ARemovalOfATemporaryCutOffOnTheWayIsFinishedByTheNextWrite) {
+    const auto plant = [&](const std::string& name, bool stale) {
+        const std::string file = folder + "/" + name;
+        std::ofstream(file) << "[SIZE]\r\nWIDTH=1";
+        const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - (stale ? 120 : 0), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+    };
+    plant(".zelplus.ini.tmp-a1B2c3.removing", true);
+    plant(".zelplus.ini.tmp-fresh1.removing", false);
+    plant(".zelplus.ini.removing", true);
+    plant(".other.ini.tmp-a1B2c3.removing", true);
+    ASSERT_TRUE(ProfileFile(path).WriteString("SIZE", "WIDTH", "800"));
+    std::vector<std::string> names = FolderEntries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".other.ini.tmp-a1B2c3.removing", ".zelplus.ini.removing",
+                                               ".zelplus.ini.tmp-fresh1.removing", "zelplus.ini"}));
+}
+
 // A write killed before its rename (here by the file-size limit) leaves its temporary under the
 // name the next write looks for, which removes it once it is a minute old.
 TEST_F(ProfileFileTest, TheTemporaryOfAKilledWriteIsRemovedByALaterOne) {

@@ -124,6 +124,12 @@ platform::SystemError CrashDisk::DeleteIfLeftOver(const std::string& path) {
     return error;
 }
 
+platform::SystemError CrashDisk::DeleteSecondName(const std::string& path, const std::string& keptPrefix,
+                                                  const std::string& notKeptPrefix) {
+    if (Dead()) return kDead;
+    return Wrapped().DeleteSecondName(path, keptPrefix, notKeptPrefix);
+}
+
 // A step: the name moves with what is still unflushed in the file.
 platform::SystemError CrashDisk::Rename(const std::string& from, const std::string& to) {
     if (!ProceedToRename(to)) return kDead;

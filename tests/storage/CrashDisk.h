@@ -65,6 +65,8 @@ public:
     platform::SystemError Rename(const std::string& from, const std::string& to) override;
     platform::SystemError RenameToNew(const std::string& from, const std::string& to) override;
     platform::SystemError DeleteIfLeftOver(const std::string& path) override;
+    platform::SystemError DeleteSecondName(const std::string& path, const std::string& keptPrefix,
+                                           const std::string& notKeptPrefix) override;
     platform::SystemError FlushFolder(const std::string& path) override;
     platform::SystemError LockRange(platform::FileHandle handle, std::int64_t offset,
                                     std::int64_t length) override;

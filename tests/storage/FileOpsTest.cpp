@@ -1,5 +1,7 @@
 #include "FaultyFileOps.h"
+#include "FileSystemShim.h"
 #include "TempFolder.h"
+#include "support/AsOrdinaryUser.h"
 
 #include "platform/FileOps.h"
 
@@ -9,6 +11,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -272,6 +276,204 @@ TEST(FileOps, RenameToNewNeverReplacesWhatHasTheName) {
     EXPECT_EQ(Posix().RenameToNew(from, to), win32::kSuccess);
     EXPECT_EQ(test::ReadWholeFile(to), std::vector<unsigned char>{1});
     EXPECT_FALSE(test::FileExists(from));
+}
+
+// Where a rename cannot refuse to replace (NFS), a second name stands in; where there are no
+// second names either (exFAT, FAT), nothing is changed and the caller is told so.
+TEST(FileOps, RenameToNewOnFileSystemsWithoutItsRename) {
+    using Kind = test::FileSystemShim::Kind;
+    struct Case {
+        Kind kind;
+        platform::SystemError error;
+    };
+    for (const Case& c : std::vector<Case>{{Kind::Ordinary, win32::kSuccess},
+                                           {Kind::NoRenameNoReplace, win32::kSuccess},
+                                           {Kind::NeitherThatNorLinks, win32::kNotSupported}}) {
+        SCOPED_TRACE(test::FileSystemShim::Name(c.kind));
+        test::TempFolder folder;
+        const std::string from = folder.File("new"), to = folder.File("copy");
+        test::WriteWholeFile(from, {1});
+        test::WriteWholeFile(to, {2});
+        test::FileSystemShim shim(c.kind);
+        // Where it cannot tell, it leaves both as they are.
+        EXPECT_EQ(Posix().RenameToNew(from, to), c.error == win32::kSuccess ? win32::kFileExists : c.error);
+        EXPECT_EQ(test::ReadWholeFile(to), std::vector<unsigned char>{2});
+        ::unlink(to.c_str());
+        EXPECT_EQ(Posix().RenameToNew(from, to), c.error);
+        EXPECT_EQ(test::FileExists(from), c.error != win32::kSuccess);
+        EXPECT_EQ(test::FileExists(to), c.error == win32::kSuccess);
+        EXPECT_EQ(shim.Refused() > 0, c.kind != Kind::Ordinary);
+    }
+}
+
+// A process that holds a file as `hold` does until the object ends it.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::function<bool()>& hold) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            const char held = hold() ? 1 : 0;
+            (void)!::write(ready[1], &held, 1);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char held = 0;
+        EXPECT_EQ(::read(ready[0], &held, 1), 1);
+        EXPECT_EQ(held, 1);
+        ::close(ready[0]);
+    }
+    ~HoldingProcess() {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+private:
+    pid_t pid_ = -1;
+};
+
+bool LockWithFcntl(const std::string& path, int command) {
+    const int fd = ::open(path.c_str(), O_RDWR);
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    return fd >= 0 && ::fcntl(fd, command, &range) == 0;
+}
+
+// A leftover another process has open, has mapped or holds a lock on is no leftover: it stays,
+// and goes once that process has ended.
+TEST(FileOps, DeleteIfLeftOverLeavesAFileAnotherProcessHolds) {
+    test::TempFolder folder;
+    const std::string path = folder.File("zelp.IX.rebuild");
+    struct Case {
+        const char* name;
+        std::function<bool()> hold;
+    };
+    const std::vector<Case> cases = {
+        {"open for reading", [&] { return ::open(path.c_str(), O_RDONLY) >= 0; }},
+        {"open for writing", [&] { return ::open(path.c_str(), O_WRONLY) >= 0; }},
+        {"mapped, its descriptor closed",
+         [&] {
+             const int fd = ::open(path.c_str(), O_RDONLY);
+             const bool mapped = fd >= 0 && ::mmap(nullptr, 1, PROT_READ, MAP_SHARED, fd, 0) != MAP_FAILED;
+             ::close(fd);
+             return mapped;
+         }},
+        {"a POSIX lock", [&] { return LockWithFcntl(path, F_SETLK); }},
+        {"an open-file-description lock", [&] { return LockWithFcntl(path, F_OFD_SETLK); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteWholeFile(path, {1, 2, 3});
+        {
+            const HoldingProcess holder(c.hold);
+            EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSharingViolation);
+            EXPECT_EQ(test::ReadWholeFile(path), (std::vector<unsigned char>{1, 2, 3}));
+        }
+        EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSuccess);
+        EXPECT_FALSE(test::FileExists(path));
+    }
+    // This process's own other descriptor counts too.
+    test::WriteWholeFile(path, {1});
+    const int own = ::open(path.c_str(), O_RDONLY);
+    EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSharingViolation);
+    ::close(own);
+    EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSuccess);
+}
+
+// A process the remover may not look into (another user's, or one that made itself undumpable)
+// is still seen by its locks. Run as root, the holder stays root and the removal is an ordinary
+// user's; else the holder hides itself.
+TEST(FileOps, DeleteIfLeftOverSeesTheLocksOfAProcessItCannotLookInto) {
+    const bool root = ::geteuid() == 0;
+    for (const int command : {F_SETLK, F_OFD_SETLK}) {
+        SCOPED_TRACE(command == F_SETLK ? "a POSIX lock" : "an open-file-description lock");
+        test::TempFolder folder;
+        const std::string path = folder.File("zelp.IX.rebuild");
+        test::WriteWholeFile(path, {1});
+        if (root) {
+            constexpr uid_t kNobody = 65534;
+            ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
+            ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+        }
+        const auto removal = [&](platform::SystemError expected) {
+            return AsOrdinaryUser([&] { return Posix().DeleteIfLeftOver(path) == expected; });
+        };
+        {
+            const HoldingProcess holder(
+                [&] { return (root || ::prctl(PR_SET_DUMPABLE, 0) == 0) && LockWithFcntl(path, command); });
+            EXPECT_TRUE(removal(win32::kSharingViolation));
+            EXPECT_TRUE(test::FileExists(path));
+        }
+        EXPECT_TRUE(removal(win32::kSuccess));
+        EXPECT_FALSE(test::FileExists(path));
+    }
+}
+
+// The removal drops the file it checked: one renamed into the name at the unlink stays, and
+// nothing is left at the name the removal used on the way.
+TEST(FileOps, DeleteIfLeftOverNeverRemovesAFileRenamedIntoTheNameAtTheUnlink) {
+    for (const auto kind :
+         {test::FileSystemShim::Kind::Ordinary, test::FileSystemShim::Kind::NeitherThatNorLinks}) {
+        SCOPED_TRACE(test::FileSystemShim::Name(kind));
+        test::TempFolder folder;
+        const std::string path = folder.File("zelp.IX.rebuild"), users = folder.File("users");
+        test::WriteWholeFile(path, {1});
+        test::WriteWholeFile(users, {7});
+        test::FileSystemShim shim(kind);
+        shim.BeforeNextUnlink([&] { ::rename(users.c_str(), path.c_str()); });
+        EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kSuccess);
+        EXPECT_EQ(test::ReadWholeFile(path), std::vector<unsigned char>{7});
+        EXPECT_FALSE(test::FileExists(platform::RemovingNameOf(path)));
+    }
+}
+
+// A removal cut off after it moved the file aside is finished by the next removal of the name.
+TEST(FileOps, DeleteIfLeftOverFinishesARemovalCutOffOnTheWay) {
+    test::TempFolder folder;
+    const std::string path = folder.File("zelp.IX.rebuild");
+    EXPECT_EQ(platform::RemovingNameOf(path), folder.File(".zelp.IX.rebuild.removing"));
+    test::WriteWholeFile(platform::RemovingNameOf(path), {1});
+    EXPECT_EQ(Posix().DeleteIfLeftOver(path), win32::kFileNotFound);
+    EXPECT_FALSE(test::FileExists(platform::RemovingNameOf(path)));
+}
+
+// Only the second name of a file whose other name is a kept one goes; the file stays whole.
+TEST(FileOps, DeleteSecondNameDropsOnlyANameBesideAKeptOne) {
+    test::TempFolder folder;
+    const std::string data = folder.File("zelp.DAT"), second = data + ".rebuild";
+    const std::string copy = data + ".20261211-010203";
+    struct Case {
+        const char* name;
+        std::vector<std::string> others; // the file's other names
+        platform::SystemError error;
+    };
+    const std::vector<Case> cases = {
+        {"beside a copy", {copy}, win32::kSuccess},
+        {"alone", {}, win32::kAccessDenied},
+        {"beside a file of another name", {folder.File("other")}, win32::kAccessDenied},
+        {"beside another of the rebuild's names", {data + ".rebuild-2"}, win32::kAccessDenied},
+        {"one of three", {copy, folder.File("other")}, win32::kAccessDenied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteWholeFile(second, {5});
+        for (const std::string& other : c.others)
+            ASSERT_EQ(::link(second.c_str(), other.c_str()), 0);
+        EXPECT_EQ(Posix().DeleteSecondName(second, data + ".", data + ".rebuild"), c.error);
+        EXPECT_EQ(test::FileExists(second), c.error != win32::kSuccess);
+        for (const std::string& other : c.others) {
+            EXPECT_EQ(test::ReadWholeFile(other), std::vector<unsigned char>{5});
+            ::unlink(other.c_str());
+        }
+        ::unlink(second.c_str());
+    }
 }
 
 // Only a plain file of this user with one name that nobody holds open is removed.

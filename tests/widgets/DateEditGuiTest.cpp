@@ -3,6 +3,7 @@
 #include "FixedClock.h"
 #include "platform/DateTimeText.h"
 #include "platform/WindowsLocale.h"
+#include "support/DrawnInk.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/Screenshots.h"
 #include "widgets/PopupCalendar.h"
@@ -391,27 +392,6 @@ TEST_F(DateEditOnForm, TheDayNamesFitTheirColumns) {
     }
 }
 
-// The box around the pixels of `image` inside `area` that are not the area's own ground (its
-// most frequent colour); empty when there are none.
-QRect InkBox(const QImage& image, const QRect& area) {
-    QHash<QRgb, int> counts;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            ++counts[image.pixel(x, y)];
-    QRgb ground = 0;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.value() > most) {
-            ground = it.key();
-            most = it.value();
-        }
-    QRect box;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (image.pixel(x, y) != ground) box |= QRect(x, y, 1, 1);
-    return box;
-}
-
 // What the screen shows of a top-level window: the X server's own pixels under xcb, the
 // window's backing store where there is no screen to read.
 QImage ShownOnScreen(QWidget& window) {
@@ -433,7 +413,7 @@ QSize WholeInk(const QString& text, const QFont& font) {
     painter.setPen(Qt::black);
     painter.drawText(10, 10 + metrics.ascent(), text);
     painter.end();
-    return InkBox(image, image.rect()).size();
+    return test::InkBox(image, image.rect()).size();
 }
 
 // The popup as the screen shows it, in English and German: every day name and day number is
@@ -472,7 +452,7 @@ TEST_F(DateEditOnForm, EveryDayShowsWholeInsideThePopupsFrame) {
                 const QRect cellRect = calendar.CellRect(col, row);
                 const QRect cell(calendar.mapTo(popup, cellRect.topLeft()), cellRect.size());
                 EXPECT_TRUE(inside.contains(cell)) << "the cell crosses the frame";
-                const QRect ink = InkBox(shown, cell & inside);
+                const QRect ink = test::InkBox(shown, cell & inside);
                 ASSERT_FALSE(ink.isEmpty());
                 EXPECT_EQ(ink.size(), WholeInk(text, calendar.font())) << "not drawn whole";
                 EXPECT_GT(ink.left(), cell.left());
