@@ -1,5 +1,6 @@
 #include "BrinovaDB.h"
 
+#include "IndexCheck.h"
 #include "IndexRebuild.h"
 
 #include "platform/Cp1252.h"
@@ -192,6 +193,17 @@ bool RebuiltAfterListFailure(std::int32_t code) {
     return false;
 }
 
+// An index in order may still not be that of the records (a byte of an entry changed), and a
+// record it leaves out is shown nowhere: it is offered the rebuild as a damaged one is.
+void OfferRebuildForAnIndexThatHidesRecords(const std::string& fileName) {
+    const std::int32_t damage = IndexDamage(gRecords);
+    if (damage == 0) return;
+    ShowDataError(damage, "OpenRec");
+    if (!RebuildMayMend(damage)) return;
+    CloseRec();
+    OfferIndexRebuild(fileName);
+}
+
 } // namespace
 
 // ---- Stored record -----------------------------------------------------------------------
@@ -261,7 +273,10 @@ void OpenRec(const std::string& fileName) {
         FbCreate(fileName, static_cast<std::int32_t>(kStoredRecordSize), kRecordKeyCount, RecordKeySpecs());
         if (FbOk) OpenSaveMode(fileName);
     }
-    if (Reported("OpenRec")) return;
+    if (Reported("OpenRec")) {
+        OfferRebuildForAnIndexThatHidesRecords(fileName);
+        return;
+    }
     const std::int32_t code = FbErrorCode;
     // Held by another program, the files are not to be touched, however damaged they may look.
     if (ShownHeldElsewhere(fileName)) return;

@@ -70,8 +70,8 @@ void StopBrinovaDB();
 // (read and written), or a data file missing beside its index or dialog file, gets one box
 // naming it, and nothing is changed. Files another program holds open get a box saying so
 // after the engine's. A failure the index alone explains is offered an index rebuild (No gets a
-// box saying that nothing was changed). On failure the boxes have been shown and no Fileblock
-// is open.
+// box saying that nothing was changed), and so is an index whose entries are not those of the
+// live records (IndexDamage). On failure the boxes have been shown and no Fileblock is open.
 void OpenRec(const std::string& fileName);
 void CloseRec();
 // The open Fileblock, or nullptr.

@@ -1,10 +1,12 @@
-// The database layer on a data file of 1,000 bodies of water with 100 tests each (100,000
+// The database layer on a data file of 1,000 bodies of water with 100 tests each (101,000
 // records), made through the layer itself in save mode (without its flushes): opening, listing the bodies,
 // listing one body's tests newest first, reading them for a chart, and rebuilding the index from the data
-// file alone.
+// file alone; and the open's check that the index holds the records, on that file and on one of 100
+// bodies (10,100 records).
 //
 //   BrinovaDBBench [Google Benchmark flags]
 #include "app/BrinovaDB.h"
+#include "app/IndexCheck.h"
 #include "app/IndexRebuild.h"
 #include "app/fChart.h"
 
@@ -26,6 +28,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kBodies = 1000;
+constexpr int kSmallBodies = 100;
 constexpr int kTestsPerBody = 100;
 
 // Passes every call to the POSIX file operations but leaves out the flushes: making the data
@@ -45,17 +48,18 @@ std::string Folder() {
     return folder;
 }
 
-std::string DataName() {
-    return Folder() + "/zelp.DAT";
+// The file of `bodies` bodies of water.
+std::string DataName(int bodies = kBodies) {
+    return Folder() + (bodies == kBodies ? "/zelp.DAT" : "/zelp" + std::to_string(bodies) + ".DAT");
 }
 
 // Bodies 1, 102, 203, ...: each body is followed by its 100 tests, dated one a day.
-void MakeDataFile() {
+void MakeDataFile(int bodies) {
     const auto start = std::chrono::steady_clock::now();
     UnflushedFiles unflushed;
     platform::FileOps* previous = platform::SetFiles(&unflushed);
-    OpenRec(DataName());
-    for (int b = 0; b < kBodies; ++b) {
+    OpenRec(DataName(bodies));
+    for (int b = 0; b < bodies; ++b) {
         TStoredRecord body;
         body.body.volume = 50000;
         const std::int32_t n = AddBody(body);
@@ -71,7 +75,7 @@ void MakeDataFile() {
     platform::SetFiles(previous);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fprintf(stderr, "made %d records in save mode (flushes left out) in %.1f s\n",
-                 kBodies * (kTestsPerBody + 1), seconds);
+                 bodies * (kTestsPerBody + 1), seconds);
 }
 
 TRecList OneBodysTests() {
@@ -117,6 +121,16 @@ void BM_ChartSeries(benchmark::State& state) {
     CloseRec();
 }
 
+// What the open spends on the check that the index holds the live records (OpenRec includes it).
+void BM_IndexCheck(benchmark::State& state) {
+    const auto bodies = static_cast<int>(state.range(0));
+    OpenRec(DataName(bodies));
+    for (auto _ : state)
+        if (IndexDamage(RecordFileblock()) != 0) std::abort();
+    CloseRec();
+    state.SetLabel(std::to_string(bodies * (kTestsPerBody + 1)) + " records");
+}
+
 // Each run starts from the clean files marked in use and with no index file; the copies it
 // makes aside are removed afterwards.
 void BM_RebuildIndex(benchmark::State& state) {
@@ -143,6 +157,7 @@ BENCHMARK(BM_OpenRec)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListBodies)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListTestsNewestFirst)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ChartSeries)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IndexCheck)->Arg(kSmallBodies)->Arg(kBodies)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RebuildIndex)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
@@ -152,7 +167,8 @@ int main(int argc, char** argv) {
     AbortingMessageBoxes boxes;
     platform::SetMessages(&boxes);
     if (!StartBrinovaDB()) return 1;
-    MakeDataFile();
+    MakeDataFile(kBodies);
+    MakeDataFile(kSmallBodies);
     benchmark::RunSpecifiedBenchmarks();
     StopBrinovaDB();
     fs::remove_all(Folder());

@@ -8,6 +8,7 @@
 #include "platform/LittleEndian.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace storage {
@@ -32,6 +33,22 @@ bool MayTakeFromChain(Fileblock& fb) {
 
 std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
     return static_cast<std::int64_t>(record) * fb.descriptors[0].slotSize;
+}
+
+// An append writes past the records only when the file still holds every record it counts:
+// cut shorter by another program, it would grow back with zeros in the place of the records
+// cut off, which would then read as sound records and pass every later open. 10070 then, and
+// the file is taken as cut from then on, so it stays short and the next open finds it so.
+// The file's size is asked each time: reading the last byte counted through the view instead
+// was measured no cheaper (the page the last append wrote is slow to read back there).
+bool HoldsCountedRecords(Fileblock& fb) {
+    const Descriptor& d = fb.Data();
+    const std::int64_t size = FileSize(fb.dataFile);
+    if (!FbOk) return false;
+    if (size >= (static_cast<std::int64_t>(d.allocated) + 1) * d.slotSize) return true;
+    NoteCut(fb.dataFile);
+    Fail(fberr::kReadError);
+    return false;
 }
 
 bool FitsRecord(const Fileblock& fb, std::size_t bufferSize) {
@@ -242,6 +259,33 @@ void FbReadRecord(Fileblock* handle, std::int32_t record, std::span<unsigned cha
     FailOnException();
 }
 
+std::int32_t FbReadRecords(Fileblock* handle, std::int32_t first, std::span<unsigned char> buffer) try {
+    OperationScope op(handle, kModeReadLock);
+    if (!op.Passed()) return 0;
+    Fileblock* fb = op.Open();
+    if (first < 1) {
+        Fail(fberr::kRecordOutOfRange);
+        return 0;
+    }
+    const Descriptor& d = fb->Data();
+    // Read with the file's own read, not through its view: a pass over a file just opened
+    // would bring every page of a new view into memory one fault at a time.
+    const std::int64_t fitting =
+        std::min<std::int64_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()) / d.slotSize;
+    const std::int64_t left = static_cast<std::int64_t>(d.allocated) - first + 1;
+    const auto count = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::min(fitting, left)));
+    if (count == 0) return 0;
+    FileReadAt(fb->dataFile, RecordOffset(*fb, first), count * d.slotSize, buffer.data());
+    if (!FbOk) return 0;
+    for (std::int32_t i = 0; i < count; ++i)
+        fb->recordHook(buffer.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(d.slotSize),
+                       d.slotSize, 1, fb->hookUserValue);
+    return count;
+} catch (...) {
+    FailOnException();
+    return 0;
+}
+
 void FbWriteRecord(Fileblock* handle, std::int32_t record, std::span<const unsigned char> buffer,
                    bool noLock) try {
     OperationScope op(handle, noLock ? kModeChanges : kModeChanges | kModeNeedsLock);
@@ -286,7 +330,7 @@ void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const uns
         return;
     }
     const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
-    if (!MayTakeFromChain(*fb)) return;
+    if (!MayTakeFromChain(*fb) || !HoldsCountedRecords(*fb)) return;
     MarkInUse(*fb);
     if (!FbOk) return;
     if (fb->saveMode) {

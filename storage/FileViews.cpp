@@ -92,6 +92,10 @@ void DropView(const FileRecord& file) {
         ForgetView(file);
         return;
     }
+    NoteCut(file);
+}
+
+void NoteCut(const FileRecord& file) {
     // The cut is remembered until the file is closed.
     View& view = Views()[file.handle];
     Release(view);

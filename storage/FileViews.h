@@ -21,6 +21,9 @@ bool ReadThroughView(FileRecord& file, std::int64_t offset, std::int32_t length,
 void NoteWritten(const FileRecord& file, std::int64_t offset, std::int64_t length);
 // Releases the view; a file found cut stays so.
 void DropView(const FileRecord& file);
+// The file was found cut shorter by another program without the view (by its size): from now
+// on as when the view found it so.
+void NoteCut(const FileRecord& file);
 // The file is closed: everything about it is forgotten.
 void ForgetView(const FileRecord& file);
 // Another program cut the file shorter than this process left it: every later read and write

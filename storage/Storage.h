@@ -47,6 +47,10 @@ void FbClose(Fileblock*& fb);
 
 // Record operations. Buffers must be exactly one record long (the Fileblock's record length).
 void FbReadRecord(Fileblock* fb, std::int32_t record, std::span<unsigned char> buffer, bool noLock = false);
+// Reads records `first`, `first` + 1, ... into `buffer`, as many whole ones as it holds, up to the
+// last one counted, in one read of the file: for a pass over every record. The number read; 0
+// past the last one (FbOk) and on failure.
+std::int32_t FbReadRecords(Fileblock* fb, std::int32_t first, std::span<unsigned char> buffer);
 void FbWriteRecord(Fileblock* fb, std::int32_t record, std::span<const unsigned char> buffer,
                    bool noLock = false);
 void FbAppendRecord(Fileblock* fb, std::int32_t& record, std::span<const unsigned char> buffer);

@@ -474,7 +474,7 @@ TEST_F(BrinovaDBTest, EachFailingOperationShowsItsLabels) {
          ".DAT",
          [] { PutBodyPutTest(1, 2, BodyRecordOf(), TestRecordOf(1)); },
          {"PutRec", "PutBodyPutTest"}},
-        {"DeleteTest", FileCall::Read, ".IX", [] { DeleteTest(1, 2); }, {"DeleteTest"}},
+        {"DeleteTest", FileCall::Write, ".IX", [] { DeleteTest(1, 2); }, {"DeleteTest"}},
         {"DeleteBodyAndTests",
          FileCall::Write,
          ".IX",
@@ -495,7 +495,8 @@ TEST_F(BrinovaDBTest, EachFailingOperationShowsItsLabels) {
         Open();
         TStoredRecord body = BodyRecordOf(), test = TestRecordOf(45000);
         ASSERT_EQ(AddBodyAddTest(body, test), 1);
-        // Index pages are cached: close and open again so the failing call reaches the file.
+        // Close and open again so the failing call reaches the file (the open reads every index
+        // page of so few records into the buffers, so index failures are failed writes).
         CloseRec();
         Open();
         boxes.shown.clear();
@@ -1497,6 +1498,120 @@ TEST_F(DamagedFilesTest, AnIndexDamagedAtOpenOrFirstListIsOfferedTheRebuildAndEv
         CloseRec();
         const storagetest::IndexReport index = storagetest::CheckIndexFile(Name(), Index());
         EXPECT_TRUE(index.Sound()) << index.FaultText();
+    }
+}
+
+// One byte of an index entry changed while the program was closed: the keys stay in order, but
+// their entries are not those of the live records any more, so a record is listed nowhere, twice
+// or under another body. The start notices and offers the rebuild, and Yes lists every record
+// as it was; the rebuilt index then passes the start without a box.
+TEST_F(DamagedFilesTest, AnIndexInOrderWhoseEntriesAreNotTheRecordsIsOfferedTheRebuild) {
+    const std::map<std::int32_t, std::vector<std::int32_t>> all = {{1, {2, 3}}, {4, {5, 6}}, {7, {8, 9}}};
+    // Each key is one leaf page: a count, a leftmost child, then items of 25 bytes: a reference,
+    // a right child, a length byte and 16 text bytes. Key 1 holds (1, "       1"), (4, "       4"),
+    // (7, "       7"); key 2 holds (2, "       1"), (3, "       1"), (5, "       4"),
+    // (6, "       4"), (8, "       7"), (9, "       7").
+    constexpr std::size_t kReference = 0, kLength = 8, kText = 9, kItemSize = 25;
+    struct Case {
+        const char* name;
+        int key;
+        std::size_t item; // 1-based
+        std::size_t at;   // within the item
+        unsigned char now;
+    };
+    const std::vector<Case> cases = {
+        {"test 9 under record 9, a test", 2, 6, kText + 7, '9'},
+        {"test 9 under 17, past every record", 2, 6, kText + 6, '1'},
+        {"test 6 under body 7", 2, 4, kText + 7, '7'},
+        {"test 9 under a text one byte longer", 2, 6, kLength, 9},
+        {"test 3's entry naming body 4", 2, 2, kReference, 4},
+        {"test 9's entry naming record 10, past the records", 2, 6, kReference, 10},
+        {"test 8's entry naming test 2, which then has two", 2, 5, kReference, 2},
+        {"body 4 under the text of 5", 1, 2, kText + 7, '5'},
+        {"body 7 under a text that is no record number", 1, 3, kText, '0'},
+        {"body 7's entry naming test 8", 1, 3, kReference, 8},
+        {"body 4's entry naming body 1, which then has two", 1, 2, kReference, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        MakeRecords();
+        const std::vector<unsigned char> records = Records();
+        const std::size_t section = c.key == 1 ? 0 : kKeyTwoAt;
+        const std::vector<unsigned char> index = test::ReadWholeFile(Index());
+        const auto root = static_cast<std::size_t>(platform::GetI32(index.data(), section + 16));
+        const std::size_t page = root * kRowSize + section;
+        ASSERT_EQ(platform::GetU16(index.data(), page), c.key == 1 ? 3 : 6) << "one leaf page";
+        const std::size_t at = page + 6 + (c.item - 1) * kItemSize + c.at;
+        ASSERT_NE(index[at], c.now);
+        test::PatchFile(Index(), at, {c.now});
+
+        OpenRec(Name());
+        EXPECT_TRUE(AskedToRebuild());
+        ASSERT_NE(RecordFileblock(), nullptr);
+        EXPECT_EQ(Texts().empty() ? std::string() : Texts()[0], DataErrorText(fberr::kFileDefect, "OpenRec"));
+        EXPECT_EQ(Listed(), all);
+        EXPECT_EQ(Records(), records);
+        CloseRec();
+        const storagetest::IndexReport report = storagetest::CheckIndexFile(Name(), Index());
+        EXPECT_TRUE(report.Sound()) << report.FaultText();
+        boxes.shown.clear();
+        Open();
+    }
+}
+
+// A test whose body was freed with its key (a delete cut short between them) keeps its entry
+// under a number that is no live body's: it is listed nowhere, and the next body given that
+// number would take it. The start offers the rebuild, which lists it under a recovered body.
+TEST_F(DamagedFilesTest, TestsWhoseBodyIsGoneAreOfferedTheRebuildAndListedUnderARecoveredBody) {
+    MakeRecords();
+    Open();
+    FbRemoveKey(RecordFileblock(), 1, 4, MakeRecordKey(4));
+    FbFreeRecord(RecordFileblock(), 4);
+    ASSERT_TRUE(FbOk) << FbErrorCode;
+    CloseRec();
+    OpenRec(Name());
+    EXPECT_TRUE(AskedToRebuild());
+    ASSERT_NE(RecordFileblock(), nullptr);
+    EXPECT_EQ(Listed(),
+              (std::map<std::int32_t, std::vector<std::int32_t>>{{1, {2, 3}}, {7, {8, 9}}, {10, {5, 6}}}));
+}
+
+// Another program cuts the open data file, inside a record or at a record's end. The next add
+// needs no read to notice: it fails with the read error and writes nothing, so the file stays
+// cut, and the next start reports the damage and offers the rebuild.
+TEST_F(DamagedFilesTest, AnAddToADataFileCutWhileOpenFailsAndTheNextStartOffersTheRebuild) {
+    struct Case {
+        const char* name;
+        std::size_t cut;
+    };
+    const std::vector<Case> cases = {
+        {"inside record 8", 8 * kStoredRecordSize + 5},
+        {"at the end of record 6", 7 * kStoredRecordSize},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartOver();
+        MakeRecords();
+        Open();
+        fs::resize_file(Name(), c.cut);
+        const std::vector<unsigned char> cut = test::ReadWholeFile(Name());
+        TStoredRecord body = BodyRecordOf();
+        EXPECT_EQ(AddBody(body), -1);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(Texts()[0], DataErrorText(fberr::kReadError, "AddBodyAddTest"));
+        EXPECT_EQ(test::ReadWholeFile(Name()), cut);
+        CloseRec();
+        EXPECT_EQ(test::ReadWholeFile(Name()), cut);
+
+        boxes.shown.clear();
+        boxes.SetNextAnswer(MessageAnswer::Ok);
+        boxes.SetNextAnswer(MessageAnswer::No);
+        OpenRec(Name());
+        ASSERT_FALSE(boxes.shown.empty());
+        EXPECT_EQ(Texts()[0], DataErrorText(fberr::kFileDefect, "OpenRec"));
+        EXPECT_TRUE(AskedToRebuild());
+        EXPECT_EQ(test::ReadWholeFile(Name()), cut);
     }
 }
 

@@ -647,3 +647,102 @@ TEST_F(DataFile, AnAppendUndoneLeavesNoRecordPastTheCount) {
 }
 
 } // namespace
+
+namespace {
+
+// Another program cuts the open data file inside a record or at a record's end, and the next
+// append needs no read to notice: it finds the file shorter than its count, fails with 10070
+// and writes nothing, in either mode and whether its record would come from the free chain or
+// the end (written there, the file would grow back with zeros in the place of the records cut
+// off, which would read as sound from then on). The file stays cut, and the next open refuses
+// it as damaged.
+TEST_F(DataFile, AnAppendToAFileCutShorterByAnotherProgramFailsAndWritesNothing) {
+    for (int n = 1; n <= 120; ++n)
+        Append(static_cast<unsigned char>(n));
+    FbClose(fb);
+    ASSERT_TRUE(FbOk);
+    const Bytes whole = test::ReadWholeFile(dataName);
+    const std::string dialogName = folder.File("zelp.DIA");
+    struct Row {
+        const char* name;
+        std::int64_t cut;
+        bool fromChain; // record 5 freed before the cut, so the append would take it
+    };
+    const Row rows[] = {
+        {"inside record 110", 51045, false},
+        {"at the end of record 115", 116 * kR, false},
+        {"at the end of record 119, in the file's last page", 120 * kR, false},
+        {"inside record 110, the append from the free chain", 51045, true},
+    };
+    for (const bool saveMode : {false, true})
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (saveMode ? ", save mode" : ""));
+            test::WriteWholeFile(dataName, whole);
+            FbOpen(fb, name, false, false, saveMode, false);
+            ASSERT_TRUE(FbOk) << FbErrorCode;
+            if (row.fromChain) {
+                FbFreeRecord(fb, 5);
+                ASSERT_TRUE(FbOk) << FbErrorCode;
+            }
+            ASSERT_EQ(::truncate(dataName.c_str(), static_cast<off_t>(row.cut)), 0);
+            const Bytes cut = test::ReadWholeFile(dataName);
+            const Bytes dialog = test::ReadWholeFile(dialogName);
+            std::int32_t record = -7;
+            FbAppendRecord(fb, record, test::RecordBytes(kR, 'x'));
+            EXPECT_EQ(FbErrorCode, fberr::kReadError);
+            EXPECT_EQ(record, -7);
+            EXPECT_EQ(test::ReadWholeFile(dataName), cut);
+            EXPECT_EQ(test::ReadWholeFile(dialogName), dialog);
+            FbClose(fb);
+            EXPECT_TRUE(FbOk) << FbErrorCode;
+            EXPECT_EQ(test::ReadWholeFile(dataName), cut);
+            FbOpen(fb, name, false, false, saveMode, false);
+            EXPECT_EQ(FbErrorCode, fberr::kFileDefect);
+            EXPECT_EQ(fb, nullptr);
+        }
+}
+
+} // namespace
+
+namespace {
+
+// A pass over every record, some at a time: each read takes as many whole records as the buffer
+// holds, up to the last one counted, and ends with 0 and no failure past it.
+TEST_F(DataFile, RecordsAreReadManyAtATimeUpToTheLastOneCounted) {
+    for (int n = 1; n <= 5; ++n)
+        Append(static_cast<unsigned char>(n));
+    struct Row {
+        const char* name;
+        std::int32_t first;
+        std::size_t room; // bytes
+        std::vector<int> records;
+    };
+    const std::vector<Row> rows = {
+        {"two from the first", 1, 2 * kR, {1, 2}},
+        {"two and a part from the fourth", 4, 2 * kR + 100, {4, 5}},
+        {"from the last", 5, 3 * kR, {5}},
+        {"past the last", 6, 2 * kR, {}},
+        {"into less than a record", 1, kR - 1, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes buffer(row.room, 0xEE);
+        const std::int32_t read = FbReadRecords(fb, row.first, buffer);
+        EXPECT_TRUE(FbOk) << FbErrorCode;
+        ASSERT_EQ(read, static_cast<std::int32_t>(row.records.size()));
+        for (std::size_t i = 0; i < row.records.size(); ++i)
+            EXPECT_EQ(Bytes(buffer.begin() + static_cast<std::ptrdiff_t>(i * kR),
+                            buffer.begin() + static_cast<std::ptrdiff_t>((i + 1) * kR)),
+                      test::RecordBytes(kR, static_cast<unsigned char>(row.records[i])));
+    }
+    Bytes buffer(2 * kR);
+    EXPECT_EQ(FbReadRecords(fb, 0, buffer), 0);
+    EXPECT_EQ(FbErrorCode, fberr::kRecordOutOfRange);
+    ASSERT_EQ(::truncate(dataName.c_str(), 3 * kR + 10), 0);
+    EXPECT_EQ(FbReadRecords(fb, 1, buffer), 2) << "records 1 and 2 are whole";
+    EXPECT_TRUE(FbOk) << FbErrorCode;
+    EXPECT_EQ(FbReadRecords(fb, 2, buffer), 0);
+    EXPECT_EQ(FbErrorCode, fberr::kReadError);
+}
+
+} // namespace
