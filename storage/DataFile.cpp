@@ -40,7 +40,9 @@ std::int64_t RecordOffset(const Fileblock& fb, std::int32_t record) {
 // cut off, which would then read as sound records and pass every later open. 10070 then, and
 // the file is taken as cut from then on, so it stays short and the next open finds it so.
 // The file's size is asked each time: reading the last byte counted through the view instead
-// was measured no cheaper (the page the last append wrote is slow to read back there).
+// was measured no cheaper (the page the last append wrote is slow to read back there). Asked in
+// save mode only, where the program runs: beside an append's flushes it costs nothing, while in
+// normal mode, where an append is one write, the question would double its time.
 bool HoldsCountedRecords(Fileblock& fb) {
     const Descriptor& d = fb.Data();
     const std::int64_t size = FileSize(fb.dataFile);
@@ -330,7 +332,7 @@ void FbAppendRecord(Fileblock* handle, std::int32_t& record, std::span<const uns
         return;
     }
     const std::vector<unsigned char> bytes = HookedCopy(*fb, buffer, 0);
-    if (!MayTakeFromChain(*fb) || !HoldsCountedRecords(*fb)) return;
+    if (!MayTakeFromChain(*fb) || (fb->saveMode && !HoldsCountedRecords(*fb))) return;
     MarkInUse(*fb);
     if (!FbOk) return;
     if (fb->saveMode) {
