@@ -219,6 +219,13 @@ TStoredRecord TStoredRecord::Decode(const TStoredBytes& bytes) {
     return stored;
 }
 
+std::int32_t LiveKind(const unsigned char* bytes) {
+    const std::int32_t kind = platform::GetI32(bytes, stored_offset::kind);
+    const bool live =
+        platform::GetI32(bytes, stored_offset::freeChain) == 0 && (kind == rkBody || kind == rkTest);
+    return live ? kind : 0;
+}
+
 TStoredBytes TStoredRecord::Encode() const {
     TStoredBytes bytes{};
     platform::PutI32(bytes.data(), stored_offset::freeChain, freeChain);

@@ -39,6 +39,10 @@ struct TStoredRecord {
     TStoredBytes Encode() const;
 };
 
+// The kind of a live record (free-chain word 0, the kind of a body or a test) in a record's
+// bytes, which hold at least its header; 0 for any other record.
+std::int32_t LiveKind(const unsigned char* bytes);
+
 // The data file's two keys, each of length 16: key 1 (no duplicates) holds one entry per body
 // (text and reference: its record number), key 2 (duplicates) one per test (text: its body's
 // record number, reference: its own).

@@ -48,12 +48,10 @@ bool ReadLiveRecords(Fileblock* fb, LiveRecords& live) {
         for (std::int32_t i = 0; i < read; ++i) {
             const unsigned char* bytes = records.data() + static_cast<std::size_t>(i) * kStoredRecordSize;
             const std::int32_t n = first + i;
-            const std::int32_t kind = platform::GetI32(bytes, stored_offset::kind);
-            const bool inUse = platform::GetI32(bytes, stored_offset::freeChain) == 0;
-            isBody.push_back(inUse && kind == rkBody);
-            if (isBody.back()) live.bodies.emplace_back(n, n);
-            if (inUse && kind == rkTest)
-                live.tests.emplace_back(platform::GetI32(bytes, stored_offset::parent), n);
+            const std::int32_t kind = LiveKind(bytes);
+            isBody.push_back(kind == rkBody);
+            if (kind == rkBody) live.bodies.emplace_back(n, n);
+            if (kind == rkTest) live.tests.emplace_back(platform::GetI32(bytes, stored_offset::parent), n);
         }
         first += read;
     }

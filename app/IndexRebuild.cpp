@@ -121,12 +121,10 @@ public:
     void ResumeUnfinished(std::int32_t firstAdded) override { unfinishedFrom_ = firstAdded; }
 
     void Examine(std::int32_t record, std::span<const unsigned char> bytes) override {
-        const std::int32_t kind = platform::GetI32(bytes.data(), stored_offset::kind);
-        const bool live = platform::GetI32(bytes.data(), stored_offset::freeChain) == 0 &&
-                          (kind == rkBody || kind == rkTest);
-        kinds_.push_back(static_cast<std::int8_t>(live ? kind : 0));
+        const std::int32_t kind = LiveKind(bytes.data());
+        kinds_.push_back(static_cast<std::int8_t>(kind));
         parents_.push_back(platform::GetI32(bytes.data(), stored_offset::parent));
-        if (live && kind == rkBody) KeepIfRecoveredBody(record, bytes);
+        if (kind == rkBody) KeepIfRecoveredBody(record, bytes);
     }
 
     // One new body for the live tests of each body that is not a live body, unless a body
