@@ -50,8 +50,7 @@ struct ReplayBounds {
     std::int32_t indexPages = 0; // pages 1..indexPages lie inside the index file
     std::int64_t dataSize = 0;
     std::int32_t allocated = 0;
-    bool dataHeader = false; // a data header was among the records
-    JournalDataHeaders found;
+    JournalDataHeaders found; // what the records walked so far put back
 };
 
 bool FailReplay() {
@@ -191,7 +190,6 @@ bool PutBackDataHeader(FileRecord& data, std::int32_t recordLength, int keys, co
     header = DataHeaderOf(image);
     if (!DataHeaderSound(header, link, recordLength, keys, bounds.dataSize)) return FailReplay();
     bounds.allocated = header.allocated;
-    bounds.dataHeader = true;
     bounds.found.images.push_back(header);
     bounds.found.lastLink = link;
     if (!apply || link == kNoChainLink) return true;
@@ -559,7 +557,7 @@ void RepairFileblock(Fileblock& fb) {
     }
     ResetStatus();
     if (fb.numberOfKeys > 0) FileFlush(fb.indexFile, fb.network != nullptr);
-    if (bounds.dataHeader) CutToCount(fb.dataFile, fb.Data().slotSize, fb.Data().allocated);
+    if (!bounds.found.images.empty()) CutToCount(fb.dataFile, fb.Data().slotSize, fb.Data().allocated);
     WriteDataHeader(fb, 0);
     FileFlush(fb.dataFile, fb.network != nullptr);
     ResetDialog(fb);
@@ -656,7 +654,7 @@ bool ReplayLeftoverJournal(FileRecord& dialog, FileRecord& data, std::int32_t re
     if (!WalkForData(dialog, data, layout, checked, false) ||
         !FitsRecordCount(checked.found, bounds.allocated) || !WalkForData(dialog, data, layout, bounds, true))
         return false;
-    if (bounds.dataHeader) CutToCount(data, recordLength, bounds.allocated);
+    if (!bounds.found.images.empty()) CutToCount(data, recordLength, bounds.allocated);
     FileFlush(data);
     return FbOk;
 }

@@ -37,6 +37,8 @@ constexpr std::int32_t kRowsPerWrite = 64;
 // clears it. 0: none.
 constexpr std::int64_t kUnfinishedMarkOffset = 17;
 constexpr std::int32_t kLargestMark = 0xFFFFFF;
+// The mark is written with the in-use byte that follows it, in one write.
+static_assert(kUnfinishedMarkOffset + 3 == kDataInUseOffset);
 
 // The pages of one key's new tree, all in memory: the tree is only ever added to.
 class MemoryPages final : public PageAccess {
