@@ -91,19 +91,12 @@ SystemError OpenChecked(int folderFd, const std::string& name, std::chrono::seco
     return win32::kSuccess;
 }
 
-// The name a removal moves `name` to before it drops it, in the same folder.
-std::string RemovingName(const std::string& name) {
-    std::string base = NamePart(name);
-    base.resize(std::min(base.size(), kLongestName - 1 - kRemovingMark.size()));
-    return FolderPart(name) + "." + base + std::string(kRemovingMark);
-}
-
 // Drops the checked `file` at `name`. It is moved to its removing name first and looked at
 // there, so that what is dropped is the file checked, never one renamed into `name` after the
 // check; there it is checked for holders once more. Anything else is put back.
 SystemError DropChecked(int folderFd, const std::string& name, const OpenFile& file,
                         const Removable& removable) {
-    const std::string removing = RemovingName(name);
+    const std::string removing = RemovingNameOf(name);
     if (const int error = RenameToFree(folderFd, name, removing))
         return error == EEXIST ? win32::kAccessDenied : SystemErrorFromErrno(error, name);
     struct stat moved {};
@@ -128,7 +121,7 @@ SystemError RemoveAt(int folderFd, const std::string& name, std::chrono::seconds
     // A removal ended between its move and its drop left the file at the removing name, which
     // nothing but a removal of `name` writes: checked, it is dropped there.
     {
-        const std::string removing = RemovingName(name);
+        const std::string removing = RemovingNameOf(name);
         OpenFile unfinished;
         if (OpenChecked(folderFd, removing, minimumAge, removable, unfinished) == win32::kSuccess)
             (void)::unlinkat(folderFd, removing.c_str(), 0);
@@ -178,7 +171,9 @@ SystemError RemoveSecondName(const std::string& path, const std::string& keptPre
 }
 
 std::string RemovingNameOf(const std::string& name) {
-    return RemovingName(name);
+    std::string base = NamePart(name);
+    base.resize(std::min(base.size(), kLongestName - 1 - kRemovingMark.size()));
+    return FolderPart(name) + "." + base + std::string(kRemovingMark);
 }
 
 } // namespace platform
