@@ -637,7 +637,9 @@ TEST_F(BrinovaDBTest, FilesHeldByAnotherProcessAreLeftAloneWithABoxSayingWhatToD
 // ---- Crashes --------------------------------------------------------------------------------------------
 
 // A child adds tests in save mode and tells each completed add through a pipe until it is
-// killed; the next open needs no box and finds every completed add.
+// killed; the next open finds every completed add. It needs no box, unless the kill came
+// between an add's record and its key: that live test is in no list, so the open offers the
+// rebuild (answered Yes), which lists it again.
 TEST_F(BrinovaDBTest, AChildKilledWhileAddingTestsLeavesFilesThatOpenWithEveryCompletedAdd) {
     Open();
     TStoredRecord body = BodyRecordOf();
@@ -676,7 +678,13 @@ TEST_F(BrinovaDBTest, AChildKilledWhileAddingTestsLeavesFilesThatOpenWithEveryCo
 
         OpenRec(Name());
         ASSERT_NE(RecordFileblock(), nullptr);
-        EXPECT_TRUE(boxes.shown.empty()) << Texts().front();
+        if (!boxes.shown.empty()) {
+            ASSERT_EQ(boxes.shown.size(), 3u) << Texts().front();
+            EXPECT_EQ(Texts()[0], DataErrorText(fberr::kFileDefect, "OpenRec"));
+            EXPECT_EQ(Texts()[1], RebuildQuestionText());
+            EXPECT_EQ(Texts()[2].rfind("The index was rebuilt from the data file: ", 0), 0u) << Texts()[2];
+            boxes.shown.clear();
+        }
         TRecList tests;
         ASSERT_TRUE(ListTests(b, tests));
         const std::vector<std::int32_t> listed = Numbers(tests);
